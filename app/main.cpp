@@ -1,0 +1,19 @@
+#include "app/app_icon.h"
+#include "app/main_form.h"
+#include "app/pending_jobs.h"
+#include "platform/qt_platform.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Squashslice"));
+    QApplication::setWindowIcon(sqs::appIcon());
+
+    sqs::QtPlatform platform;
+    sqs::PendingJobs jobs(platform);
+    sqs::MainForm form(platform, jobs);
+    form.formLoad();
+    form.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,159 @@
+#include "platform/qt_platform.h"
+
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLibrary>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QStandardPaths>
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace sqs {
+namespace {
+
+QMessageBox::Icon iconFor(int style) {
+    switch (style & 0xF0) {
+    case 16: return QMessageBox::Critical;
+    case 32: return QMessageBox::Question;
+    case 48: return QMessageBox::Warning;
+    case 64: return QMessageBox::Information;
+    default: return QMessageBox::NoIcon;
+    }
+}
+
+bool isYesNo(int style) { return (style & 0x0F) == 4; }
+
+QString executableFolder() { return QCoreApplication::applicationDirPath(); }
+
+}  // namespace
+
+QtPlatform::QtPlatform() = default;
+QtPlatform::~QtPlatform() = default;
+
+int QtPlatform::messageBox(const QString& text, int style, const QString& title) {
+    QMessageBox box(iconFor(style), title, QString(text).replace("\r\n", "\n"));
+    if (isYesNo(style)) {
+        auto* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
+        auto* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+        box.setEscapeButton(no);
+        box.exec();
+        return box.clickedButton() == yes ? AnswerYes : AnswerNo;
+    }
+    box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.exec();
+    return AnswerOk;
+}
+
+void QtPlatform::showModal(QDialog& dialog) { dialog.exec(); }
+
+void QtPlatform::showModeless(QWidget& window) {
+    window.show();
+    window.raise();
+}
+
+void QtPlatform::unload(Window& window) { window.widget().close(); }
+
+void QtPlatform::terminate() {
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
+
+void QtPlatform::yield() { QCoreApplication::processEvents(); }
+
+QString QtPlatform::saveFileName(const QString& proposedName, const std::vector<FileFilter>& filters,
+                                 const QString& initialFolder) {
+    QStringList nameFilters;
+    for (const auto& filter : filters) {
+        QString pattern = filter.pattern == QLatin1String("*.*") ? QStringLiteral("*") : filter.pattern;
+        nameFilters << QStringLiteral("%1 (%2)").arg(filter.description, pattern);
+    }
+    for (;;) {
+        QFileDialog dialog(nullptr, QString(), initialFolder);
+        dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setNameFilters(nameFilters);
+        dialog.selectFile(proposedName);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+        QString chosen = dialog.selectedFiles().constFirst();
+        // The dialog asks before replacing; ask as well before creating a new file.
+        if (QFileInfo::exists(chosen)) return chosen;
+        int answer = messageBox(QStringLiteral("%1 は存在しません。\r\nファイルを作成しますか？")
+                                    .arg(QFileInfo(chosen).fileName()),
+                                StyleQuestionYesNo, QStringLiteral("名前を付けて保存"));
+        if (answer == AnswerYes) return chosen;
+    }
+}
+
+bool QtPlatform::previousInstance() {
+    QString folder = qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")
+                         ? QDir::tempPath()
+                         : QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    QByteArray key = QCryptographicHash::hash(QCoreApplication::applicationFilePath().toUtf8(),
+                                              QCryptographicHash::Sha1).toHex().left(16);
+    instanceLock_ = std::make_unique<QLockFile>(
+        QStringLiteral("%1/squashslice-%2-%3.lock")
+            .arg(folder, QString::number(::getuid()), QString::fromLatin1(key)));
+    // A lock whose owner has died is taken over, whatever its age.
+    instanceLock_->setStaleLockTime(0);
+    return !instanceLock_->tryLock(0);
+}
+
+QString QtPlatform::programFolder() {
+    QString folder = executableFolder();
+    if (::access(QFile::encodeName(folder).constData(), W_OK) == 0) return folder;
+    QString perUser = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                      QStringLiteral("/squashslice");
+    QDir().mkpath(perUser);
+    return perUser;
+}
+
+QString QtPlatform::currentFolder() { return QDir::currentPath(); }
+
+QStringList QtPlatform::commandLine() {
+    QStringList pieces = QCoreApplication::arguments().mid(1);
+    pieces.removeAll(QString());
+    return pieces;
+}
+
+double QtPlatform::logicalDpi() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->logicalDotsPerInch() : 96.0;
+}
+
+std::vector<QRect> QtPlatform::screens() {
+    std::vector<QRect> rects;
+    for (QScreen* screen : QGuiApplication::screens()) rects.push_back(screen->geometry());
+    return rects;
+}
+
+void* QtPlatform::loadLibrarySymbol(const QString& libraryName, const char* symbol, QString& error) {
+    QString path = executableFolder() + QLatin1Char('/') + libraryName;
+    auto& library = libraries_[path];
+    if (!library) {
+        library = std::make_unique<QLibrary>(path);
+        if (!library->load()) {
+            error = library->errorString();
+            library.reset();
+            libraries_.erase(path);
+            return nullptr;
+        }
+    }
+    QFunctionPointer entry = library->resolve(symbol);
+    if (!entry) {
+        error = library->errorString();
+        return nullptr;
+    }
+    return reinterpret_cast<void*>(entry);
+}
+
+}  // namespace sqs

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/platform.h"
+
+#include <QLockFile>
+#include <QString>
+
+#include <map>
+#include <memory>
+
+class QLibrary;
+
+namespace sqs {
+
+// The platform services on Qt and Linux.
+class QtPlatform final : public Platform {
+public:
+    QtPlatform();
+    ~QtPlatform() override;
+
+    int messageBox(const QString& text, int style, const QString& title) override;
+    void showModal(QDialog& dialog) override;
+    void showModeless(QWidget& window) override;
+    void unload(Window& window) override;
+    [[noreturn]] void terminate() override;
+    void yield() override;
+    QString saveFileName(const QString& proposedName, const std::vector<FileFilter>& filters,
+                         const QString& initialFolder) override;
+
+    bool previousInstance() override;
+    QString programFolder() override;
+    QString currentFolder() override;
+    QStringList commandLine() override;
+    double logicalDpi() override;
+    std::vector<QRect> screens() override;
+    void* loadLibrarySymbol(const QString& libraryName, const char* symbol, QString& error) override;
+
+private:
+    std::unique_ptr<QLockFile> instanceLock_;
+    std::map<QString, std::unique_ptr<QLibrary>> libraries_;
+};
+
+}  // namespace sqs

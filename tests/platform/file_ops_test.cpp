@@ -1,0 +1,100 @@
+#include "platform/file_ops.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace sqs::files {
+namespace {
+
+class FileOpsTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    std::string path(const char* name) const { return (dir.path() + QLatin1Char('/') + name).toStdString(); }
+    void make(const char* name, const std::string& bytes) {
+        QFile file(QString::fromStdString(path(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    }
+};
+
+TEST_F(FileOpsTest, LookupAdmitsDirectoriesOnlyWithTheirAttribute) {
+    make("file.txt", "x");
+    make(".dot", "x");
+    QDir(dir.path()).mkdir("folder");
+    ASSERT_EQ(::symlink(path("folder").c_str(), path("link").c_str()), 0);
+    struct { std::string path; bool dirs; std::string expected; } table[] = {
+        {path("file.txt"), false, "file.txt"},
+        {path("file.txt"), true, "file.txt"},
+        {path(".dot"), false, ".dot"},
+        {path("folder"), false, ""},
+        {path("folder"), true, "folder"},
+        {path("link"), false, ""},          // judged by its target, a folder
+        {path("link"), true, "link"},
+        {path("FILE.TXT"), true, ""},       // names match exactly
+        {path("missing"), true, ""},
+        {path("folder") + "/", true, "."},
+        {path("folder") + "/", false, ""},
+        {path("missing") + "/", true, ""},
+    };
+    for (auto& row : table) EXPECT_EQ(lookupName(row.path, row.dirs), row.expected) << row.path << " " << row.dirs;
+}
+
+TEST_F(FileOpsTest, WriteWholeReplacesLongerFileExactly) {
+    make("piece", std::string(5000, 'a'));
+    EXPECT_EQ(writeWhole(path("piece"), "abc", 3), "");
+    EXPECT_EQ(readAll(path("piece")).value(), "abc");
+}
+
+TEST_F(FileOpsTest, FailedWriteRemovesTheHalfWrittenFile) {
+    // A file-size limit makes the write fail part way, as a full disk would.
+    struct rlimit old {};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 1000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string data(5000, 'z');
+    std::string error = writeWhole(path("piece"), data.data(), static_cast<std::int64_t>(data.size()));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(path("piece"))));
+}
+
+TEST_F(FileOpsTest, ReadAtReportsShortFiles) {
+    make("src", "0123456789");
+    char buffer[4] = {};
+    EXPECT_EQ(readAt(path("src"), 6, buffer, 4), "");
+    EXPECT_EQ(std::string(buffer, 4), "6789");
+    EXPECT_NE(readAt(path("src"), 8, buffer, 4), "");
+    EXPECT_NE(readAt(path("missing"), 0, buffer, 1), "");
+}
+
+TEST_F(FileOpsTest, AtomicReplaceLeavesNoTemporaryFileOnFailure) {
+    EXPECT_NE(replaceAtomically(path("none/SQS.ini"), "x"), "");
+    QDir(dir.path()).mkdir("target");   // a folder cannot be replaced by a file
+    EXPECT_NE(replaceAtomically(path("target"), "x"), "");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
+    EXPECT_EQ(replaceAtomically(path("SQS.ini"), "new"), "");
+    EXPECT_EQ(readAll(path("SQS.ini")).value(), "new");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+TEST_F(FileOpsTest, LengthIsSixtyFourBitAndRefusesFolders) {
+    make("big", "");
+    ASSERT_EQ(::truncate(path("big").c_str(), (std::int64_t{5} << 30)), 0);   // sparse 5 GiB
+    std::string error;
+    EXPECT_EQ(length(path("big"), error).value(), std::int64_t{5} << 30);
+    EXPECT_FALSE(length(dir.path().toStdString(), error).has_value());
+    EXPECT_FALSE(error.empty());
+}
+
+}  // namespace
+}  // namespace sqs::files

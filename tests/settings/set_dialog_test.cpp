@@ -1,0 +1,106 @@
+#include "settings/set_dialog.h"
+
+#include "app/app_state.h"
+#include "settings/settings_store.h"
+#include "tests/support/fake_platform.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace sqs {
+namespace {
+
+using test::FakePlatform;
+
+struct StubWindow final : PositionedWindow {
+    int topTwips() const override { return 1230; }
+    int leftTwips() const override { return 2400; }
+    void setTopTwips(int) override {}
+    void setLeftTwips(int) override {}
+};
+
+const char* const kCaptions[] = {
+    "【分割】終了時にプログラムを終了する", "【圧縮】終了時にプログラムを終了する",
+    "【圧縮→分割】終了時にプログラムを終了する", "【分割】時に作業確認をしない",
+    "【圧縮→分割】時に作業確認をしない"};
+
+TEST(SetDialog, ShowsCaptionsLabelsAndFocusOrder) {
+    FakePlatform platform;
+    AppState state;
+    StubWindow window;
+    SetDialog dialog(platform, state, window);
+    EXPECT_EQ(dialog.windowTitle(), "SQS設定");
+    for (int i = 1; i <= 5; ++i) EXPECT_EQ(dialog.check(i).text(), QString::fromUtf8(kCaptions[i - 1]));
+    EXPECT_EQ(dialog.okButton().text(), "OK");
+    EXPECT_EQ(dialog.cancelButton().text(), "ｷｬﾝｾﾙ");
+    EXPECT_EQ(dialog.findChild<QLabel*>("Label1")->text(), "SQS (Win32)");
+    EXPECT_EQ(dialog.findChild<QLabel*>("Label2")->text(), "Version 1.00");
+    EXPECT_FALSE(dialog.findChild<QLabel*>("Image1")->pixmap().isNull());
+    EXPECT_EQ(dialog.size(), QSize(402, 213));
+    EXPECT_EQ(dialog.okButton().geometry(), QRect(312, 8, 81, 25));
+    EXPECT_EQ(dialog.check(5).geometry(), QRect(8, 104, 297, 17));
+    EXPECT_EQ(dialog.okButton().nextInFocusChain(), &dialog.cancelButton());
+    EXPECT_EQ(dialog.cancelButton().nextInFocusChain(), &dialog.check(1));
+}
+
+// Ticking exactly one box and pressing OK turns exactly its option on.
+class SetDialogBoxTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(SetDialogBoxTest, BoxMapsToItsOption) {
+    const int box = GetParam();
+    FakePlatform platform;
+    AppState state;
+    state.optionFlags = {"OFF", "OFF", "OFF", "OFF", "OFF"};
+    StubWindow window;
+    SetDialog dialog(platform, state, window);
+    dialog.check(box).setChecked(true);
+    dialog.okButtonClick();
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(state.optionFlags[i], i == box - 1 ? "ON" : "OFF") << "option " << i;
+    EXPECT_EQ(platform.settingsSaves(), 1);
+    EXPECT_EQ(platform.events.back(), "unload:setDialog");
+}
+
+INSTANTIATE_TEST_SUITE_P(AllFive, SetDialogBoxTest, ::testing::Range(1, 6));
+
+TEST(SetDialog, OnlyExactOnShowsTickedAndOkNormalisesTheRest) {
+    FakePlatform platform;
+    AppState state;
+    state.optionFlags = {"ON", "on", "YES", "", "OFF"};
+    StubWindow window;
+    SetDialog dialog(platform, state, window);
+    EXPECT_TRUE(dialog.check(1).isChecked());
+    for (int i = 2; i <= 5; ++i) EXPECT_FALSE(dialog.check(i).isChecked());
+    dialog.check(3).setCheckState(Qt::PartiallyChecked);
+    dialog.okButtonClick();
+    EXPECT_EQ(state.optionFlags, (std::array<QString, 5>{"ON", "OFF", "OFF", "OFF", "OFF"}));
+}
+
+TEST(SetDialog, CancelChangesNothingAndWritesNothing) {
+    FakePlatform platform;
+    AppState state;
+    state.optionFlags = {"OFF", "ON", "OFF", "OFF", "OFF"};
+    StubWindow window;
+    SetDialog dialog(platform, state, window);
+    for (int i = 1; i <= 5; ++i) dialog.check(i).setChecked(!dialog.check(i).isChecked());
+    dialog.cancelButtonClick();
+    EXPECT_EQ(state.optionFlags, (std::array<QString, 5>{"OFF", "ON", "OFF", "OFF", "OFF"}));
+    EXPECT_EQ(platform.settingsSaves(), 0);
+    EXPECT_FALSE(QFile::exists(platform.settingsFile()));
+}
+
+TEST(SetDialog, EscapeDoesNotClose) {
+    FakePlatform platform;
+    AppState state;
+    StubWindow window;
+    SetDialog dialog(platform, state, window);
+    dialog.show();
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_TRUE(dialog.isVisible());
+}
+
+}  // namespace
+}  // namespace sqs
