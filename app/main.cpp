@@ -1,6 +1,6 @@
 #include "app/app_icon.h"
 #include "app/main_form.h"
-#include "app/pending_jobs.h"
+#include "app/program_jobs.h"
 #include "platform/qt_platform.h"
 
 #include <QApplication>
@@ -11,7 +11,7 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(sqs::appIcon());
 
     sqs::QtPlatform platform;
-    sqs::PendingJobs jobs(platform);
+    sqs::ProgramJobs jobs(platform);
     sqs::MainForm form(platform, jobs);
     form.formLoad();
     form.show();

@@ -148,7 +148,7 @@ void MainForm::cmdSplitClick() {
     {
         JobScope scope(*this);
         state_.chainMode = 0;
-        jobs_.splitFile(combo1_->itemText(0));
+        jobs_.splitFile(combo1_->itemText(0), state_);
     }
     afterJobRule(QuitAfterSplit);
 }
@@ -168,7 +168,7 @@ void MainForm::cmdSquashsliceClick() {
         JobScope scope(*this);
         state_.chainMode = -1;
         const QString archive = jobs_.packFiles(entries());
-        jobs_.splitFile(archive);
+        jobs_.splitFile(archive, state_);
         state_.chainMode = 0;
     }
     afterJobRule(QuitAfterPackSplit);

@@ -66,6 +66,10 @@ std::optional<std::int64_t> length(const std::string& path, std::string& error) 
         error = reason(EISDIR);
         return std::nullopt;
     }
+    if (!S_ISREG(st.st_mode)) {
+        error = "not a regular file";
+        return std::nullopt;
+    }
     return static_cast<std::int64_t>(st.st_size);
 }
 

@@ -4,6 +4,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh" "$root/scripts/packages-build.txt" "$root/scripts/packages-test.txt"
+"$root/scripts/japanese-locale.sh"
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 

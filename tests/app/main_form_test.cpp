@@ -40,7 +40,7 @@ struct RecordingJobs final : Jobs {
     QStringList calls;
     QString packResult = QStringLiteral("/out/archive.lzh");
     std::function<void()> during;
-    void splitFile(const QString& path) override {
+    void splitFile(const QString& path, const AppState&) override {
         calls << QStringLiteral("split %1 chain=%2").arg(path).arg(form->state().chainMode);
         if (during) during();
     }

@@ -1,0 +1,76 @@
+#include "split/progress_dialog.h"
+
+#include "app/app_icon.h"
+#include "app/twips.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+
+#include <cstdlib>
+
+namespace sqs {
+
+ProgressDialog::ProgressDialog(Platform& platform) : platform_(platform) {
+    const double dpi = platform.logicalDpi();
+    setObjectName(QStringLiteral("Dialog"));
+    setWindowTitle(QStringLiteral("分割状況"));
+    setWindowIcon(appIcon());
+    // Fixed size, and no close box: only the cancel button stops a run.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(pixelsFromTwips(3705, dpi), pixelsFromTwips(1650, dpi));
+
+    cancelButton_ = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ(&C)"), this);
+    cancelButton_->setObjectName(QStringLiteral("CancelButton"));
+    cancelButton_->setAutoDefault(false);
+    placeInTwips(*cancelButton_, 1245, 1200, 1215, 375, dpi);
+
+    struct { const char* text; int left, top; } table[6] = {
+        {"入力ファイル：", 120, 120}, {"出力ファイル：", 120, 480}, {"分割状況：", 375, 840},
+        {"", 1440, 120},             {"", 1440, 480},            {"", 1822, 840},
+    };
+    for (int i = 0; i < 6; ++i) {
+        auto* label = new QLabel(QString::fromUtf8(table[i].text), this);
+        label->setObjectName(QStringLiteral("Label%1").arg(i + 1));
+        label->move(pixelsFromTwips(table[i].left, dpi), pixelsFromTwips(table[i].top, dpi));
+        label->adjustSize();
+        labels_[i] = label;
+    }
+    connect(cancelButton_, &QPushButton::clicked, this, &ProgressDialog::cancelButtonClick);
+}
+
+QLabel& ProgressDialog::label(int index) const { return *labels_[index - 1]; }
+
+void ProgressDialog::setLabel(QLabel* label, const QString& text) {
+    label->setText(text);
+    label->adjustSize();   // sized to its text
+}
+
+void ProgressDialog::setInputPath(const QString& path) {
+    setLabel(labels_[3], path);
+    labels_[3]->setToolTip(path);
+}
+
+void ProgressDialog::setPieceName(const QString& name) {
+    setLabel(labels_[4], name);
+    labels_[4]->setToolTip(name);
+}
+
+void ProgressDialog::setProgress(const QString& text) { setLabel(labels_[5], text); }
+
+void ProgressDialog::cancelButtonClick() {
+    platform_.messageBox(QStringLiteral("分割を中断しました。"), StyleWarning, QStringLiteral("分割中断"));
+    platform_.terminate();
+    std::abort();   // terminate never returns
+}
+
+void ProgressDialog::keyPressEvent(QKeyEvent* event) {
+    // Esc is not bound to the cancel button.
+    if (event->key() == Qt::Key_Escape) {
+        event->ignore();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+}  // namespace sqs

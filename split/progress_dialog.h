@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/platform.h"
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+namespace sqs {
+
+// "分割状況": the modeless dialog that shows which piece is being written,
+// with the button that stops the run.
+class ProgressDialog final : public QDialog, public Window {
+    Q_OBJECT
+public:
+    explicit ProgressDialog(Platform& platform);
+
+    void setInputPath(const QString& path);
+    void setPieceName(const QString& name);
+    void setProgress(const QString& text);
+
+    QPushButton& cancelButton() const { return *cancelButton_; }
+    QLabel& label(int index) const;
+
+    // The cancel button: says the split was interrupted and ends the program.
+    [[noreturn]] void cancelButtonClick();
+
+    QWidget& widget() override { return *this; }
+    void onUnload() override {}
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void setLabel(QLabel* label, const QString& text);
+
+    Platform& platform_;
+    QPushButton* cancelButton_ = nullptr;
+    QLabel* labels_[6] = {};
+};
+
+}  // namespace sqs

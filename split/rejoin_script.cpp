@@ -1,0 +1,43 @@
+#include "split/rejoin_script.h"
+
+#include "app/path_names.h"
+#include "split/code_page.h"
+#include "split/split_plan.h"
+
+namespace sqs {
+namespace {
+
+const QString kLineEnd = QStringLiteral("\r\n");
+const QString kUtf8Switch = QStringLiteral("@CHCP 65001 >NUL");
+
+QString quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
+
+}  // namespace
+
+QString rejoinScriptText(const QString& path, std::int64_t n) {
+    // The interpreter expands %...% even inside quotes; %% stands for one %.
+    QString name = FileNamePart(path);
+    name.replace(QLatin1Char('%'), QStringLiteral("%%"));
+    QString text = QStringLiteral("@ECHO OFF") + kLineEnd;
+    text += QStringLiteral("COPY /B %1 %2 >NUL").arg(quoted(name + QStringLiteral(".001")), quoted(name)) + kLineEnd;
+    for (std::int64_t i = 2; i <= n; ++i)
+        text += QStringLiteral("COPY /B %1+%2 %3 >NUL")
+                    .arg(quoted(name), quoted(name + QLatin1Char('.') + pieceSuffix(i)), quoted(name)) +
+                kLineEnd;
+    text += QStringLiteral("ECHO complate!");
+    return text;
+}
+
+QByteArray encodeRejoinScript(const QString& text) {
+    const std::string utf8 = text.toStdString();
+    if (auto cp932 = utf8ToCp932(utf8)) return QByteArray::fromStdString(*cp932);
+    // No CP932 form: the whole script in UTF-8, with the code page switched
+    // right after the first line so that the names are read as UTF-8.
+    QString switched = text;
+    switched.insert(switched.indexOf(kLineEnd) + kLineEnd.size(), kUtf8Switch + kLineEnd);
+    return switched.toUtf8();
+}
+
+QString rejoinScriptPath(const QString& path) { return path + QStringLiteral(".bat"); }
+
+}  // namespace sqs

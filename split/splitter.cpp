@@ -1,0 +1,85 @@
+#include "split/splitter.h"
+
+#include "app/app_state.h"
+#include "platform/platform.h"
+#include "split/progress_dialog.h"
+#include "split/rejoin_script.h"
+#include "split/split_plan.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace sqs {
+namespace {
+
+const QString kConfirmTitle = QStringLiteral("作業確認");
+
+bool shouldAsk(const AppState& state) {
+    const QLatin1String off("OFF");
+    return (state.chainMode == -1 && state.optionFlags[NoQuestionInChain] == off) ||
+           (state.chainMode == 0 && state.optionFlags[NoQuestionInSplit] == off);
+}
+
+}  // namespace
+
+void Splitter::SplitFile(const QString& path, const AppState& state) {
+    QString error;
+    auto length = platform_.fileLength(path, error);
+    if (length) {
+        // Opening it proves it can be read.
+        if (FileResult opened = platform_.readBlock(path, 0, nullptr, 0); !opened) {
+            error = opened.error;
+            length.reset();
+        }
+    }
+    if (!length) {
+        platform_.messageBox(QStringLiteral("次のファイルは分割できません。\r\n\"%1\"\r\n%2").arg(path, error),
+                             StyleError, QStringLiteral("SQS"));
+        return;
+    }
+
+    const std::int64_t n = pieceCount(*length);
+    if (n <= 1) {
+        platform_.messageBox(QStringLiteral("分割する必要がありません。"), StyleInformation, kConfirmTitle);
+        platform_.terminate();
+    }
+    if (shouldAsk(state) &&
+        platform_.messageBox(splitQuestion(path, n), StyleQuestionYesNo, kConfirmTitle) != AnswerYes)
+        return;
+    WritePieces(path);
+}
+
+void Splitter::WritePieces(const QString& path) {
+    QString error;
+    const auto length = platform_.fileLength(path, error);
+    if (!length) platform_.fail(QStringLiteral("ファイルの長さの取得"), path, error);
+    const std::int64_t n = pieceCount(*length);
+
+    auto dialog = std::make_unique<ProgressDialog>(platform_);
+    platform_.showModeless(*dialog);
+    dialog->setInputPath(path);
+
+    // One buffer serves every piece.
+    const std::int64_t bufferSize = std::min(*length, PieceSize);
+    std::unique_ptr<char[]> buffer(new char[static_cast<std::size_t>(std::max<std::int64_t>(bufferSize, 1))]);
+    for (std::int64_t i = 1; i <= n; ++i) {
+        dialog->setProgress(progressText(i, n));
+        const QString piece = pieceName(path, i);
+        dialog->setPieceName(piece);
+        const std::int64_t size = pieceLength(*length, i);
+        if (FileResult read = platform_.readBlock(path, (i - 1) * PieceSize, buffer.get(), size); !read)
+            platform_.fail(QStringLiteral("ファイルの読み込み"), path, read.error);
+        if (FileResult written = platform_.writeWholeFile(piece, buffer.get(), size); !written)
+            platform_.fail(QStringLiteral("ファイルの書き込み"), piece, written.error);
+        platform_.yield();
+    }
+    buffer.reset();
+    platform_.unload(*dialog);
+    dialog.reset();
+
+    const QString script = rejoinScriptPath(path);
+    if (FileResult written = platform_.writeTextFile(script, encodeRejoinScript(rejoinScriptText(path, n))); !written)
+        platform_.fail(QStringLiteral("ファイルの書き込み"), script, written.error);
+}
+
+}  // namespace sqs

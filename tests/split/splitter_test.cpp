@@ -1,0 +1,241 @@
+#include "split/splitter.h"
+
+#include "app/app_state.h"
+#include "split/progress_dialog.h"
+#include "split/split_plan.h"
+#include "tests/support/fake_platform.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace sqs {
+namespace {
+
+using test::FakePlatform;
+using test::Terminated;
+
+QByteArray randomBytes(std::int64_t size, unsigned seed = 1) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    std::mt19937 random(seed);
+    for (char& c : bytes) c = static_cast<char>(random());
+    return bytes;
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+ProgressDialog* runningDialog() {
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<ProgressDialog*>(widget)) return dialog;
+    return nullptr;
+}
+
+class SplitterTest : public ::testing::Test {
+protected:
+    FakePlatform platform;
+    Splitter splitter{platform};
+    AppState state;
+
+    SplitterTest() { state.optionFlags = {"OFF", "OFF", "OFF", "OFF", "OFF"}; }
+
+    QString makeSource(std::int64_t size, const QString& name = QStringLiteral("data.lzh")) {
+        source = randomBytes(size);
+        const QString path = platform.folder() + QLatin1Char('/') + name;
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(source);
+        return path;
+    }
+    QStringList filesBeside() const {
+        return QDir(platform.folder()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+    QByteArray source;
+};
+
+TEST_F(SplitterTest, ThreeMillionBytesMakeThreePiecesAndTheScript) {
+    const QString path = makeSource(3000000);
+    QStringList seen;
+    platform.onYield = [&](int) {
+        ProgressDialog* dialog = runningDialog();
+        ASSERT_NE(dialog, nullptr);
+        seen << dialog->label(4).text() + " | " + dialog->label(5).text() + " | " + dialog->label(6).text();
+    };
+    platform.answers = {AnswerYes};
+    splitter.SplitFile(path, state);
+
+    EXPECT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].style, 36);
+    EXPECT_EQ(platform.messages[0].title, "作業確認");
+    EXPECT_EQ(seen, (QStringList{path + " | " + path + ".001 | 1 / 3", path + " | " + path + ".002 | 2 / 3",
+                                 path + " | " + path + ".003 | 3 / 3"}));
+    EXPECT_EQ(filesBeside(), (QStringList{"data.lzh", "data.lzh.001", "data.lzh.002", "data.lzh.003", "data.lzh.bat"}));
+    EXPECT_EQ(readFile(path + ".001"), source.mid(0, PieceSize));
+    EXPECT_EQ(readFile(path + ".002"), source.mid(PieceSize, PieceSize));
+    EXPECT_EQ(readFile(path + ".003").size(), 84672);
+    EXPECT_EQ(readFile(path + ".001") + readFile(path + ".002") + readFile(path + ".003"), source);
+    EXPECT_EQ(readFile(path), source);   // the source is never changed
+    EXPECT_EQ(readFile(path + ".bat").size(), 169);
+    EXPECT_EQ(platform.events, (QStringList{"modeless:Dialog", "unload:Dialog"}));
+    EXPECT_EQ(runningDialog(), nullptr);
+}
+
+TEST_F(SplitterTest, ExactMultipleEndsWithFullPiece) {
+    const QString path = makeSource(2 * PieceSize);
+    splitter.WritePieces(path);
+    EXPECT_EQ(readFile(path + ".002").size(), PieceSize);
+    EXPECT_FALSE(QFile::exists(path + ".003"));
+}
+
+TEST_F(SplitterTest, ExistingLongerPieceAndScriptAreReplacedWhole) {
+    const QString path = makeSource(PieceSize + 10);
+    QFile old(path + ".002");
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write(QByteArray(5000, 'x'));
+    old.close();
+    QFile oldScript(path + ".bat");
+    ASSERT_TRUE(oldScript.open(QIODevice::WriteOnly));
+    oldScript.write(QByteArray(5000, 'y'));
+    oldScript.close();
+    splitter.WritePieces(path);
+    EXPECT_EQ(readFile(path + ".002"), source.mid(PieceSize));
+    EXPECT_EQ(readFile(path + ".bat").size(), 118);
+}
+
+struct OnePieceCase {
+    const char* label;
+    std::int64_t size;
+};
+
+class OnePieceTest : public SplitterTest, public ::testing::WithParamInterface<OnePieceCase> {};
+
+TEST_P(OnePieceTest, NeedsNoSplitAndEndsTheProgram) {
+    const QString path = makeSource(GetParam().size);
+    EXPECT_THROW(splitter.SplitFile(path, state), Terminated);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "分割する必要がありません。");
+    EXPECT_EQ(platform.messages[0].style, 64);
+    EXPECT_EQ(platform.messages[0].title, "作業確認");
+    EXPECT_EQ(filesBeside(), QStringList{"data.lzh"});
+    EXPECT_EQ(platform.settingsSaves(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, OnePieceTest,
+                         ::testing::Values(OnePieceCase{"empty", 0}, OnePieceCase{"one_byte", 1},
+                                           OnePieceCase{"exactly_one_piece", PieceSize}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(SplitterTest, NoReadableFileGetsAnErrorAndNothingIsWritten) {
+    QDir(platform.folder()).mkdir("folder");
+    for (const QString& name : {QStringLiteral("folder"), QStringLiteral("missing.bin"), QString()}) {
+        platform.messages.clear();
+        const QString path = name.isEmpty() ? QString() : platform.folder() + QLatin1Char('/') + name;
+        splitter.SplitFile(path, state);
+        ASSERT_EQ(platform.messages.size(), 1u) << name.toStdString();
+        EXPECT_TRUE(platform.messages[0].text.startsWith("次のファイルは分割できません。\r\n\"" + path + "\"\r\n"));
+        EXPECT_EQ(platform.messages[0].style, 16);
+        EXPECT_EQ(platform.messages[0].title, "SQS");
+        EXPECT_FALSE(platform.terminated);
+    }
+    EXPECT_TRUE(filesBeside().isEmpty());
+}
+
+struct QuestionCase {
+    std::int16_t chainMode;
+    const char* option4;
+    const char* option5;
+    bool asked;
+};
+
+class QuestionTest : public SplitterTest, public ::testing::WithParamInterface<QuestionCase> {};
+
+TEST_P(QuestionTest, AskedExactlyWhenItsOptionIsOff) {
+    const QuestionCase& c = GetParam();
+    const QString path = makeSource(PieceSize + 1);
+    state.chainMode = c.chainMode;
+    state.optionFlags[3] = QString::fromUtf8(c.option4);
+    state.optionFlags[4] = QString::fromUtf8(c.option5);
+    platform.answers = {AnswerNo};
+    splitter.SplitFile(path, state);
+    if (c.asked) {
+        ASSERT_EQ(platform.messages.size(), 1u);
+        EXPECT_EQ(platform.messages[0].text, splitQuestion(path, 2));
+        EXPECT_EQ(filesBeside(), QStringList{"data.lzh"});   // "No" leaves the disk untouched
+    } else {
+        EXPECT_TRUE(platform.messages.empty());
+        EXPECT_EQ(filesBeside().size(), 4);
+    }
+}
+
+std::string questionName(const ::testing::TestParamInfo<QuestionCase>& info) {
+    return std::string(info.param.chainMode ? "chain" : "split") + "_" + info.param.option4 + "_" + info.param.option5;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Matrix, QuestionTest,
+    ::testing::Values(QuestionCase{0, "OFF", "OFF", true}, QuestionCase{0, "ON", "OFF", true},
+                      QuestionCase{0, "OFF", "ON", false}, QuestionCase{0, "OFF", "off", false},
+                      QuestionCase{0, "off", "YES", false}, QuestionCase{-1, "OFF", "OFF", true},
+                      QuestionCase{-1, "OFF", "ON", true}, QuestionCase{-1, "ON", "OFF", false},
+                      QuestionCase{-1, "off", "OFF", false}),
+    questionName);
+
+TEST_F(SplitterTest, CancelAfterFirstPieceLeavesExactlyThatPiece) {
+    const QString path = makeSource(3000000);
+    platform.onYield = [&](int count) {
+        if (count == 1) runningDialog()->cancelButtonClick();
+    };
+    EXPECT_THROW(splitter.WritePieces(path), Terminated);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "分割を中断しました。");
+    EXPECT_EQ(platform.messages[0].style, 48);
+    EXPECT_EQ(platform.messages[0].title, "分割中断");
+    EXPECT_EQ(filesBeside(), (QStringList{"data.lzh", "data.lzh.001"}));
+    EXPECT_EQ(readFile(path + ".001"), source.left(PieceSize));
+    EXPECT_EQ(readFile(path), source);
+    EXPECT_EQ(platform.settingsSaves(), 0);
+}
+
+TEST_F(SplitterTest, WriteFailureReportsAndKeepsOnlyCompletePieces) {
+    const QString path = makeSource(3000000);
+    platform.failWritesMatching = QStringLiteral(".002");
+    EXPECT_THROW(splitter.WritePieces(path), Terminated);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].style, 16);
+    EXPECT_EQ(platform.messages[0].title, "SQS");
+    EXPECT_TRUE(platform.messages[0].text.contains(path + ".002"));
+    EXPECT_TRUE(platform.messages[0].text.contains("No space left on device"));
+    EXPECT_EQ(filesBeside(), (QStringList{"data.lzh", "data.lzh.001"}));
+    EXPECT_EQ(platform.settingsSaves(), 0);
+}
+
+TEST_F(SplitterTest, UnwritableFolderReportsTheFirstPiece) {
+    const QString path = makeSource(3000000);
+    // A piece name that is taken by a folder cannot be written, even as root.
+    QDir(platform.folder()).mkdir("data.lzh.001");
+    EXPECT_THROW(splitter.WritePieces(path), Terminated);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_TRUE(platform.messages[0].text.startsWith("ファイルの書き込みに失敗しました。\r\n" + path + ".001\r\n"));
+    EXPECT_EQ(filesBeside(), QStringList{"data.lzh"});
+}
+
+TEST_F(SplitterTest, SourceShrinkingMidRunIsAReadFailure) {
+    const QString path = makeSource(3000000);
+    platform.onYield = [&](int count) {
+        if (count == 1) QFile::resize(path, 100);
+    };
+    EXPECT_THROW(splitter.WritePieces(path), Terminated);
+    EXPECT_TRUE(platform.messages.at(0).text.startsWith("ファイルの読み込みに失敗しました。"));
+    EXPECT_FALSE(QFile::exists(path + ".002"));
+    EXPECT_FALSE(QFile::exists(path + ".bat"));
+}
+
+}  // namespace
+}  // namespace sqs
