@@ -25,9 +25,13 @@ private:
     int fd_;
 };
 
+// Writes larger than this go to the kernel in steps: on ext4 one 1.4 MB
+// write() of a piece measured about twice as slow as the same bytes in 1 MiB steps.
+constexpr std::int64_t kWriteStep = 1 << 20;
+
 std::string writeAll(int fd, const char* data, std::int64_t size) {
     while (size > 0) {
-        ssize_t n = ::write(fd, data, static_cast<size_t>(std::min<std::int64_t>(size, 1 << 30)));
+        ssize_t n = ::write(fd, data, static_cast<size_t>(std::min(size, kWriteStep)));
         if (n < 0) {
             if (errno == EINTR) continue;
             return reason(errno);

@@ -10,7 +10,7 @@ jobs=$(nproc)
 
 build_and_test() {
   local dir=$1; shift
-  cmake -S "$root" -B "$dir" -G Ninja -DSQS_WERROR=ON "$@"
+  cmake -S "$root" -B "$dir" -G Ninja -DSQS_WERROR=ON -DSQS_WINEPREFIX="$root/build/wineprefix" "$@"
   cmake --build "$dir" -j "$jobs"
   ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 600
 }
