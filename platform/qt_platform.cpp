@@ -58,9 +58,13 @@ void QtPlatform::showModal(QDialog& dialog) { dialog.exec(); }
 void QtPlatform::showModeless(QWidget& window) {
     window.show();
     window.raise();
+    window.activateWindow();
 }
 
-void QtPlatform::unload(Window& window) { window.widget().close(); }
+void QtPlatform::unload(Window& window) {
+    window.onUnload();
+    window.widget().close();
+}
 
 void QtPlatform::terminate() {
     std::fflush(nullptr);

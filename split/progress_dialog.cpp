@@ -3,6 +3,7 @@
 #include "app/app_icon.h"
 #include "app/twips.h"
 
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -62,6 +63,13 @@ void ProgressDialog::cancelButtonClick() {
     platform_.messageBox(QStringLiteral("分割を中断しました。"), StyleWarning, QStringLiteral("分割中断"));
     platform_.terminate();
     std::abort();   // terminate never returns
+}
+
+void ProgressDialog::closeEvent(QCloseEvent* event) {
+    if (unloading_)
+        QDialog::closeEvent(event);
+    else
+        event->ignore();
 }
 
 void ProgressDialog::keyPressEvent(QKeyEvent* event) {

@@ -27,10 +27,12 @@ public:
     [[noreturn]] void cancelButtonClick();
 
     QWidget& widget() override { return *this; }
-    void onUnload() override {}
+    void onUnload() override { unloading_ = true; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // Only unloading closes the dialog: its close box does not stop a run.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void setLabel(QLabel* label, const QString& text);
@@ -38,6 +40,7 @@ private:
     Platform& platform_;
     QPushButton* cancelButton_ = nullptr;
     QLabel* labels_[6] = {};
+    bool unloading_ = false;
 };
 
 }  // namespace sqs
