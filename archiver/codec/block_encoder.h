@@ -1,0 +1,51 @@
+#pragma once
+
+#include "archiver/codec/bit_writer.h"
+#include "archiver/codec/method.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace lzh {
+
+// Collects the symbols of one block (literals and matches) and writes the
+// block: symbol count, the T, C and P tables, then the symbols.
+class BlockEncoder {
+public:
+    explicit BlockEncoder(const MethodParameters& params);
+
+    void literal(std::uint8_t byte) {
+        symbols_.push_back(byte);
+        ++codeFrequency_[byte];
+    }
+    // A match of length 3..256 at distance 1..2^dictionaryBits.
+    void match(unsigned length, unsigned distance) {
+        std::uint16_t symbol = static_cast<std::uint16_t>(length - kMinMatch + kLiterals);
+        symbols_.push_back(symbol);
+        ++codeFrequency_[symbol];
+        distances_.push_back(distance - 1);
+        ++offsetFrequency_[offsetClass(distance - 1)];
+    }
+    std::size_t symbolCount() const { return symbols_.size(); }
+    bool empty() const { return symbols_.empty(); }
+
+    // Writes the block and starts a new, empty one.
+    void write(BitWriter& out);
+
+    // Bit length of p (0 for p = 0).
+    static unsigned offsetClass(std::uint32_t p) { return p == 0 ? 0 : 32 - __builtin_clz(p); }
+
+private:
+    void writeTableLengths(BitWriter& out, const std::vector<std::uint8_t>& lengths, unsigned countBits,
+                           int skipAfter);
+    void writeCodeLengths(BitWriter& out, const std::vector<std::uint8_t>& codeLengths,
+                          const std::vector<std::uint8_t>& tLengths, const std::vector<std::uint16_t>& tCodes);
+
+    MethodParameters params_;
+    std::vector<std::uint16_t> symbols_;
+    std::vector<std::uint32_t> distances_;   // distance - 1, one per match
+    std::vector<std::uint32_t> codeFrequency_;
+    std::vector<std::uint32_t> offsetFrequency_;
+};
+
+}  // namespace lzh

@@ -1,0 +1,167 @@
+#include "archiver/codec/encoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace lzh {
+namespace {
+
+constexpr std::int64_t kSlide = 1 << 17;             // history kept when the window slides
+constexpr std::int64_t kWindowSize = 2 * kSlide + 2 * kMaxMatch;
+constexpr int kHashBits = 16;
+constexpr std::int32_t kNone = -1;
+// A three-byte match this far back costs more than three literals.
+constexpr unsigned kTooFar = 4096;
+
+inline std::uint32_t hash3(const std::uint8_t* p) {
+    std::uint32_t v = p[0] | (p[1] << 8) | (p[2] << 16);
+    return (v * 2654435761u) >> (32 - kHashBits);
+}
+
+inline unsigned commonLength(const std::uint8_t* a, const std::uint8_t* b, unsigned limit) {
+    unsigned n = 0;
+    while (n + 8 <= limit) {
+        std::uint64_t x, y;
+        std::memcpy(&x, a + n, 8);
+        std::memcpy(&y, b + n, 8);
+        if (std::uint64_t diff = x ^ y) return n + static_cast<unsigned>(__builtin_ctzll(diff) >> 3);
+        n += 8;
+    }
+    while (n < limit && a[n] == b[n]) ++n;
+    return n;
+}
+
+}  // namespace
+
+Effort defaultEffort(Method method) {
+    switch (method) {
+    case Method::Lh7:
+    case Method::Lh6: return {96, 32, 256, 64, 32768};
+    default: return {48, 16, 128, 32, 16384};
+    }
+}
+
+Encoder::Encoder(Method method, const Effort& effort)
+    : params_(parameters(method)),
+      effort_(effort),
+      window_(new std::uint8_t[kWindowSize + 8]()),
+      head_(new std::int32_t[std::size_t{1} << kHashBits]),
+      prev_(new std::int32_t[kSlide]),
+      block_(params_) {
+    std::fill_n(head_.get(), std::size_t{1} << kHashBits, kNone);
+}
+
+Encoder::~Encoder() = default;
+
+void Encoder::write(const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        if (end_ == kWindowSize) slide();
+        std::size_t room = static_cast<std::size_t>(kWindowSize - end_);
+        std::size_t take = std::min(room, size);
+        std::memcpy(window_.get() + end_, data, take);
+        end_ += static_cast<std::int64_t>(take);
+        data += take;
+        size -= take;
+        process(false);
+    }
+}
+
+void Encoder::finish() {
+    process(true);
+    if (literalPending_) {
+        emitLiteral(window_[pos_ - 1]);
+        literalPending_ = false;
+    }
+    if (!block_.empty()) block_.write(out_);
+    out_.flush();
+}
+
+void Encoder::slide() {
+    // Drop the oldest kSlide bytes. What stays behind the parse position is
+    // still more than the largest distance, and chain indices (position
+    // modulo kSlide) keep their slots.
+    const std::int64_t shift = kSlide;
+    std::memmove(window_.get(), window_.get() + shift, static_cast<std::size_t>(end_ - shift));
+    end_ -= shift;
+    pos_ -= shift;
+    inserted_ -= shift;
+    auto rebase = [](std::int32_t& p) { p = p >= shift ? static_cast<std::int32_t>(p - shift) : kNone; };
+    std::for_each(head_.get(), head_.get() + (std::size_t{1} << kHashBits), rebase);
+    std::for_each(prev_.get(), prev_.get() + kSlide, rebase);
+}
+
+inline void Encoder::insert(std::int64_t pos) {
+    const std::uint32_t h = hash3(window_.get() + pos);
+    prev_[pos & (kSlide - 1)] = head_[h];
+    head_[h] = static_cast<std::int32_t>(pos);
+}
+
+unsigned Encoder::longestMatch(std::int64_t pos, unsigned available, unsigned& distance, int chain) const {
+    const unsigned limit = std::min<unsigned>(available, kMaxMatch);
+    if (limit < kMinMatch) return 0;
+    const std::int64_t maxDistance = std::int64_t{1} << params_.dictionaryBits;
+    const std::uint8_t* here = window_.get() + pos;
+    unsigned best = kMinMatch - 1;
+    const unsigned nice = std::min<unsigned>(static_cast<unsigned>(effort_.niceLength), limit);
+    std::int32_t candidate = prev_[pos & (kSlide - 1)];   // head before this position was inserted
+    while (candidate != kNone && chain-- > 0) {
+        const std::int64_t d = pos - candidate;
+        if (d > maxDistance || d <= 0) break;
+        const std::uint8_t* there = window_.get() + candidate;
+        if (there[best] == here[best] && there[0] == here[0] && there[1] == here[1]) {
+            unsigned length = commonLength(there, here, limit);
+            if (length > best) {
+                best = length;
+                distance = static_cast<unsigned>(d);
+                if (length >= nice) break;
+            }
+        }
+        candidate = prev_[candidate & (kSlide - 1)];
+    }
+    if (best < kMinMatch || (best == kMinMatch && distance > kTooFar)) return 0;
+    return best;
+}
+
+void Encoder::emitLiteral(std::uint8_t byte) {
+    block_.literal(byte);
+    if (block_.symbolCount() >= static_cast<std::size_t>(effort_.blockSymbols)) block_.write(out_);
+}
+
+void Encoder::emitMatch(unsigned length, unsigned distance) {
+    block_.match(length, distance);
+    if (block_.symbolCount() >= static_cast<std::size_t>(effort_.blockSymbols)) block_.write(out_);
+}
+
+void Encoder::process(bool final) {
+    // Parse while a whole maximal match fits in the bytes held (or to the end).
+    const std::int64_t stop = final ? end_ : end_ - kMaxMatch;
+    while (pos_ < stop) {
+        const unsigned available = static_cast<unsigned>(std::min<std::int64_t>(end_ - pos_, kMaxMatch));
+        while (inserted_ <= pos_ && inserted_ + kMinMatch <= end_) insert(inserted_++);
+
+        unsigned length = 0, distance = 0;
+        if (prevLength_ < static_cast<unsigned>(effort_.lazyLength)) {
+            int chain = effort_.maxChain;
+            if (prevLength_ >= static_cast<unsigned>(effort_.goodLength)) chain >>= 2;
+            length = longestMatch(pos_, available, distance, chain);
+        }
+
+        if (prevLength_ >= kMinMatch && length <= prevLength_) {
+            // The match from the previous position wins.
+            emitMatch(prevLength_, prevDistance_);
+            const std::int64_t next = pos_ - 1 + prevLength_;
+            while (inserted_ < next && inserted_ + kMinMatch <= end_) insert(inserted_++);
+            pos_ = next;
+            prevLength_ = 0;
+            literalPending_ = false;
+            continue;
+        }
+        if (literalPending_) emitLiteral(window_[pos_ - 1]);
+        literalPending_ = true;
+        prevLength_ = length;
+        prevDistance_ = distance;
+        ++pos_;
+    }
+}
+
+}  // namespace lzh

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "archiver/codec/bit_writer.h"
+#include "archiver/codec/block_encoder.h"
+#include "archiver/codec/method.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace lzh {
+
+// How hard the match finder looks.
+struct Effort {
+    int maxChain;      // candidates tried per position
+    int goodLength;    // a match this long quarters the search at the next position
+    int niceLength;    // a match this long ends the search
+    int lazyLength;    // no lazy search after a match this long
+    int blockSymbols;  // symbols per block
+};
+
+Effort defaultEffort(Method method);
+
+// Streams bytes into a -lh4- .. -lh7- bit stream. Feed it with write(),
+// end with finish(); compressed bytes gather in output() for the caller to
+// take away as they come.
+class Encoder {
+public:
+    Encoder(Method method, const Effort& effort);
+    explicit Encoder(Method method) : Encoder(method, defaultEffort(method)) {}
+    ~Encoder();
+
+    void write(const std::uint8_t* data, std::size_t size);
+    void finish();
+
+    std::vector<std::uint8_t>& output() { return out_.bytes(); }
+
+private:
+    void process(bool final);
+    unsigned longestMatch(std::int64_t pos, unsigned available, unsigned& distance, int chain) const;
+    void insert(std::int64_t pos);
+    void slide();
+    void emitLiteral(std::uint8_t byte);
+    void emitMatch(unsigned length, unsigned distance);
+
+    MethodParameters params_;
+    Effort effort_;
+    std::unique_ptr<std::uint8_t[]> window_;
+    std::unique_ptr<std::int32_t[]> head_;
+    std::unique_ptr<std::int32_t[]> prev_;
+    std::int64_t pos_ = 0;        // next position to parse
+    std::int64_t end_ = 0;        // bytes held in the window
+    std::int64_t inserted_ = 0;   // positions before this are in the hash chains
+    unsigned prevLength_ = 0;     // lazy state: the match found at pos_ - 1
+    unsigned prevDistance_ = 0;
+    bool literalPending_ = false;
+    BlockEncoder block_;
+    BitWriter out_;
+};
+
+}  // namespace lzh

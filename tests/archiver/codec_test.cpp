@@ -1,0 +1,193 @@
+#include "archiver/codec/bit_reader.h"
+#include "archiver/codec/bit_writer.h"
+#include "archiver/codec/block_encoder.h"
+#include "archiver/codec/crc16.h"
+#include "archiver/codec/decoder.h"
+#include "archiver/codec/encoder.h"
+#include "archiver/codec/huffman.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace lzh {
+namespace {
+
+std::vector<std::uint8_t> bytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+TEST(Crc16, CheckValues) {
+    struct { std::string data; std::uint16_t crc; } table[] = {
+        {"123456789", 0xBB3D}, {"", 0x0000}, {"A", 0x30C0}, {"hello\n", 0x5A34}, {"abcabcabcabc", 0x44DD}};
+    for (auto& row : table) {
+        auto b = bytes(row.data);
+        EXPECT_EQ(crc16(b.data(), b.size()), row.crc) << row.data;
+    }
+    // Incremental over uneven pieces gives the same as one pass.
+    std::vector<std::uint8_t> data(1000);
+    std::mt19937 random(3);
+    for (auto& b : data) b = static_cast<std::uint8_t>(random());
+    std::uint16_t whole = crc16(data.data(), data.size());
+    std::uint16_t parts = crc16(data.data(), 13);
+    parts = crc16(data.data() + 13, 500, parts);
+    parts = crc16(data.data() + 513, 487, parts);
+    EXPECT_EQ(parts, whole);
+}
+
+TEST(BitIo, MixedWidthFieldsRoundTrip) {
+    BitWriter out;
+    struct { unsigned bits; std::uint32_t value; } fields[] = {{1, 1}, {3, 5}, {16, 0xBEEF}, {9, 300}, {5, 0}, {13, 0x1ABC}, {2, 3}};
+    for (auto& f : fields) out.put(f.bits, f.value);
+    out.flush();
+    EXPECT_EQ(out.bytes().size(), 7u);   // 49 bits padded to 56
+    BitReader in(out.bytes().data(), out.bytes().size());
+    for (auto& f : fields) EXPECT_EQ(in.get(f.bits), f.value);
+    EXPECT_EQ(in.get(7), 0u);   // zero padding
+    EXPECT_FALSE(in.overrun());
+    in.get(1);
+    EXPECT_TRUE(in.overrun());
+}
+
+TEST(Huffman, LengthLimitedCodesStayCompleteAndCanonical) {
+    // Fibonacci frequencies force a plain Huffman tree far beyond 16 levels.
+    std::vector<std::uint32_t> freq(40);
+    std::uint32_t a = 1, b = 1;
+    for (auto& f : freq) {
+        f = a;
+        std::uint32_t c = a + b;
+        a = b;
+        b = c > 1000000000 ? 1000000000 : c;
+    }
+    auto lengths = codeLengths(freq);
+    EXPECT_TRUE(isCompleteCode(lengths));
+    for (std::size_t i = 1; i < freq.size(); ++i) EXPECT_GE(lengths[i - 1], lengths[i]);   // rarer, longer
+
+    // Canonical assignment: the shortest code is all zeros, codes rise by symbol within a length.
+    auto codes = canonicalCodes({2, 1, 3, 3});
+    EXPECT_EQ(codes, (std::vector<std::uint16_t>{0b10, 0b0, 0b110, 0b111}));
+}
+
+TEST(Huffman, FewerThanTwoUsedSymbolsArePaddedToTwo) {
+    EXPECT_EQ(codeLengths({0, 0, 0, 0}), (std::vector<std::uint8_t>{1, 1, 0, 0}));
+    EXPECT_EQ(codeLengths({0, 0, 9, 0}), (std::vector<std::uint8_t>{1, 0, 1, 0}));
+    EXPECT_EQ(codeLengths({9, 0, 0, 0}), (std::vector<std::uint8_t>{1, 1, 0, 0}));
+    EXPECT_FALSE(isCompleteCode({1, 0, 0}));
+    EXPECT_FALSE(isCompleteCode({1, 1, 1}));
+}
+
+TEST(Block, WorkedExampleByteForByte) {
+    BlockEncoder block(parameters(Method::Lh5));
+    block.literal('a');
+    block.literal('b');
+    block.literal('c');
+    block.match(9, 3);
+    BitWriter out;
+    block.write(out);
+    out.flush();
+    EXPECT_EQ(out.bytes(), (std::vector<std::uint8_t>{0x00, 0x04, 0x28, 0x05, 0x30, 0x71, 0x37, 0x91, 0xD3, 0x20,
+                                                      0x8D, 0xC0}));
+    std::vector<std::uint8_t> decoded;
+    BitReader in(out.bytes().data(), out.bytes().size());
+    EXPECT_EQ(Decoder(Method::Lh5).decode(in, 12, out.bytes().size(),
+                                          [&](const std::uint8_t* d, std::size_t n) {
+                                              decoded.insert(decoded.end(), d, d + n);
+                                              return true;
+                                          }),
+              "");
+    EXPECT_EQ(decoded, bytes("abcabcabcabc"));
+}
+
+std::vector<std::uint8_t> compress(Method method, const std::vector<std::uint8_t>& data, std::size_t step) {
+    Encoder encoder(method);
+    std::vector<std::uint8_t> packed;
+    for (std::size_t i = 0; i < data.size(); i += step) {
+        encoder.write(data.data() + i, std::min(step, data.size() - i));
+        packed.insert(packed.end(), encoder.output().begin(), encoder.output().end());
+        encoder.output().clear();
+    }
+    encoder.finish();
+    packed.insert(packed.end(), encoder.output().begin(), encoder.output().end());
+    return packed;
+}
+
+std::string decompress(Method method, const std::vector<std::uint8_t>& packed, std::size_t size,
+                       std::vector<std::uint8_t>& out) {
+    BitReader in(packed.data(), packed.size());
+    return Decoder(method).decode(in, size, packed.size(), [&](const std::uint8_t* d, std::size_t n) {
+        out.insert(out.end(), d, d + n);
+        return true;
+    });
+}
+
+struct RoundTripCase {
+    const char* label;
+    std::vector<std::uint8_t> (*make)();
+};
+
+std::vector<std::uint8_t> randomData(std::size_t n, unsigned alphabet, unsigned seed) {
+    std::vector<std::uint8_t> d(n);
+    std::mt19937 random(seed);
+    for (auto& b : d) b = static_cast<std::uint8_t>(random() % alphabet);
+    return d;
+}
+
+class RoundTripTest : public ::testing::TestWithParam<std::tuple<Method, RoundTripCase>> {};
+
+TEST_P(RoundTripTest, StrictDecoderGivesBackTheInput) {
+    auto [method, c] = GetParam();
+    const std::vector<std::uint8_t> data = c.make();
+    for (std::size_t step : {std::size_t{1} << 20, std::size_t{4093}}) {
+        const auto packed = compress(method, data, step);
+        std::vector<std::uint8_t> out;
+        ASSERT_EQ(decompress(method, packed, data.size(), out), "") << c.label;
+        ASSERT_TRUE(out == data) << c.label;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    All, RoundTripTest,
+    ::testing::Combine(
+        ::testing::Values(Method::Lh5, Method::Lh6, Method::Lh7),
+        ::testing::Values(
+            RoundTripCase{"one_byte", [] { return std::vector<std::uint8_t>{'x'}; }},
+            RoundTripCase{"one_symbol_run", [] { return std::vector<std::uint8_t>(100000, 'A'); }},
+            RoundTripCase{"random", [] { return randomData(300000, 256, 1); }},
+            RoundTripCase{"small_alphabet", [] { return randomData(700000, 4, 2); }},
+            RoundTripCase{"window_plus_one", [] { return randomData(65537, 3, 3); }},
+            RoundTripCase{"repeats_at_every_distance",
+                          [] {
+                              auto base = randomData(70000, 256, 4);
+                              std::vector<std::uint8_t> d;
+                              for (std::size_t dist : {1u, 2u, 255u, 8191u, 8192u, 8193u, 32768u, 65535u, 65536u}) {
+                                  d.insert(d.end(), base.begin(), base.begin() + dist);
+                                  d.insert(d.end(), base.begin(), base.begin() + std::min<std::size_t>(dist, 600));
+                              }
+                              return d;
+                          }},
+            RoundTripCase{"text", [] {
+                              std::string s;
+                              for (int i = 0; i < 20000; ++i) s += "line " + std::to_string(i * 7919 % 1000) + " of text\n";
+                              return bytes(s);
+                          }})),
+    [](const auto& info) {
+        return std::string(methodId(std::get<0>(info.param))).substr(1, 3) + "_" + std::get<1>(info.param).label;
+    });
+
+TEST(Decoder, CorruptStreamsGiveErrorsNotCrashes) {
+    const auto data = randomData(50000, 16, 9);
+    const auto packed = compress(Method::Lh5, data, 1 << 20);
+    std::mt19937 random(11);
+    int failures = 0;
+    for (int round = 0; round < 300; ++round) {
+        auto bad = packed;
+        for (int k = 0; k < 3; ++k) bad[random() % bad.size()] ^= static_cast<std::uint8_t>(1 + random() % 255);
+        if (round % 3 == 0) bad.resize(random() % bad.size());
+        std::vector<std::uint8_t> out;
+        if (!decompress(Method::Lh5, bad, data.size(), out).empty()) ++failures;
+        EXPECT_LE(out.size(), data.size());
+    }
+    EXPECT_GT(failures, 200);
+}
+
+}  // namespace
+}  // namespace lzh
