@@ -1,0 +1,326 @@
+#include "archiver/format/archive_reader.h"
+
+#include "archiver/codec/crc16.h"
+#include "archiver/format/text_codec.h"
+
+#include <cstring>
+#include <ctime>
+#include <functional>
+#include <unistd.h>
+
+namespace lzh {
+namespace {
+
+// Reads `size` bytes at `offset`; false when the file holds fewer.
+using ReadAt = std::function<bool(std::uint64_t offset, std::uint8_t* buffer, std::size_t size)>;
+
+constexpr std::uint64_t kSfxScanLimit = std::uint64_t{1} << 20;
+
+std::uint32_t u16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
+std::uint32_t u32(const std::uint8_t* p) { return u16(p) | (u16(p + 2) << 16); }
+std::uint64_t u64(const std::uint8_t* p) { return u32(p) | (std::uint64_t{u32(p + 4)} << 32); }
+
+std::int64_t dosTimeToUnix(std::uint32_t dos) {
+    std::tm tm{};
+    tm.tm_year = static_cast<int>((dos >> 25) & 0x7F) + 80;
+    tm.tm_mon = static_cast<int>((dos >> 21) & 0x0F) - 1;
+    tm.tm_mday = static_cast<int>((dos >> 16) & 0x1F);
+    tm.tm_hour = static_cast<int>((dos >> 11) & 0x1F);
+    tm.tm_min = static_cast<int>((dos >> 5) & 0x3F);
+    tm.tm_sec = static_cast<int>((dos & 0x1F) * 2);
+    tm.tm_isdst = -1;
+    return static_cast<std::int64_t>(std::mktime(&tm));
+}
+
+// Name bytes to UTF-8 by the member's code page.
+std::string decodeName(const std::string& bytes, std::uint32_t codePage) {
+    if (codePage == 65001 && isValidUtf8(bytes)) return bytes;
+    if (auto text = cp932ToUtf8(bytes)) return *text;
+    if (isValidUtf8(bytes)) return bytes;
+    std::string out;
+    for (unsigned char c : bytes) out += c < 0x80 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+struct Extensions {
+    std::string fileName, dirName, fileName16, dirName16;
+    bool hasFileName = false, hasDirName = false, hasFileName16 = false, hasDirName16 = false;
+    std::uint32_t codePage = 932;
+    std::int64_t filetimeMtime = -1, unixMtime = -1;
+    bool wideSizes = false;
+    std::uint64_t packed64 = 0, original64 = 0;
+    std::size_t crcPosition = 0;   // within the header bytes; 0 = none
+    bool directoryAttribute = false;
+};
+
+// Reads one extension's data into `ext`.
+void takeExtension(std::uint8_t type, const std::uint8_t* data, std::size_t size, std::size_t position,
+                   Extensions& ext) {
+    std::string bytes(reinterpret_cast<const char*>(data), size);
+    switch (type) {
+    case 0x00:
+        if (size >= 2) ext.crcPosition = position;
+        break;
+    case 0x01: ext.fileName = bytes; ext.hasFileName = true; break;
+    case 0x02: ext.dirName = bytes; ext.hasDirName = true; break;
+    case 0x40:
+        if (size >= 2 && (u16(data) & 0x10)) ext.directoryAttribute = true;
+        break;
+    case 0x41:
+        if (size >= 24) {
+            std::uint64_t ticks = u64(data + 8);
+            ext.filetimeMtime = static_cast<std::int64_t>(ticks / 10000000) - 11644473600LL;
+        }
+        break;
+    case 0x42:
+        if (size >= 16) {
+            ext.wideSizes = true;
+            ext.packed64 = u64(data);
+            ext.original64 = u64(data + 8);
+        }
+        break;
+    case 0x44: ext.fileName16 = bytes; ext.hasFileName16 = true; break;
+    case 0x45: ext.dirName16 = bytes; ext.hasDirName16 = true; break;
+    case 0x46:
+        if (size >= 4) ext.codePage = u32(data);
+        break;
+    case 0x54:
+        if (size >= 4) ext.unixMtime = u32(data);
+        break;
+    default: break;
+    }
+}
+
+// Folder bytes with separators `sep` (0xFF, or 0xFFFF in UTF-16) as "a/b/".
+std::string folderPath(const std::string& raw, bool wide, std::uint32_t codePage) {
+    std::string out;
+    std::string part;
+    const std::size_t step = wide ? 2 : 1;
+    auto endPart = [&]() {
+        std::string decoded = wide ? utf16leToUtf8(part).value_or("?") : decodeName(part, codePage);
+        out += decoded + "/";
+        part.clear();
+    };
+    for (std::size_t i = 0; i + step <= raw.size(); i += step) {
+        bool separator = wide ? (static_cast<unsigned char>(raw[i]) == 0xFF && static_cast<unsigned char>(raw[i + 1]) == 0xFF)
+                              : (static_cast<unsigned char>(raw[i]) == 0xFF || raw[i] == '\\');
+        if (separator)
+            endPart();
+        else
+            part.append(raw, i, step);
+    }
+    if (!part.empty()) endPart();
+    return out;
+}
+
+class Walker {
+public:
+    Walker(ReadAt read, std::uint64_t fileSize) : read_(std::move(read)), fileSize_(fileSize) {}
+
+    std::string run(std::vector<ArchiveMember>& members) {
+        std::uint64_t offset = 0;
+        ArchiveMember member;
+        std::string fault = parse(0, member);
+        if (!fault.empty()) {
+            // A self-extracting archive: the first header follows a program stub.
+            std::string first = fault;
+            if (!findFirstHeader(offset, member)) return first;
+        }
+        members.push_back(member);
+        offset = member.dataOffset + member.packedSize;
+        for (;;) {
+            std::uint8_t first = 0;
+            if (offset >= fileSize_ || !read_(offset, &first, 1) || first == 0) return {};
+            ArchiveMember next;
+            if (std::string fault = parse(offset, next); !fault.empty())
+                return fault + " (member " + std::to_string(members.size() + 1) + ", offset " + std::to_string(offset) + ")";
+            members.push_back(next);
+            offset = next.dataOffset + next.packedSize;
+        }
+    }
+
+private:
+    bool findFirstHeader(std::uint64_t& offset, ArchiveMember& member) {
+        const std::uint64_t limit = std::min(fileSize_, kSfxScanLimit);
+        std::vector<std::uint8_t> head(static_cast<std::size_t>(limit));
+        if (!read_(0, head.data(), head.size())) return false;
+        for (std::uint64_t p = 1; p + 22 <= limit; ++p) {
+            const std::uint8_t* h = head.data() + p;
+            if (h[2] != '-' || h[3] != 'l' || h[6] != '-' || h[20] > 3 || h[0] == 0) continue;
+            if (parse(p, member).empty()) {
+                offset = p;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    bool readBytes(std::uint64_t offset, std::vector<std::uint8_t>& out, std::size_t size) {
+        if (offset > fileSize_ || size > fileSize_ - offset) return false;
+        out.resize(size);
+        return read_(offset, out.data(), size);
+    }
+
+    // Walks an extension chain inside `header` from `position` (first size
+    // already known); sizes are `width` bytes. Returns the fault, if any.
+    std::string walkChain(std::vector<std::uint8_t>& header, std::size_t position, std::uint64_t firstSize,
+                          unsigned width, Extensions& ext, std::size_t limit) {
+        std::uint64_t size = firstSize;
+        while (size != 0) {
+            if (size < 1 + width) return "bad extended header size";
+            if (position + size > limit) return "extended header runs past the header";
+            takeExtension(header[position], header.data() + position + 1, static_cast<std::size_t>(size - 1 - width),
+                          position + 1, ext);
+            const std::uint8_t* next = header.data() + position + size - width;
+            std::uint64_t nextSize = width == 2 ? u16(next) : u32(next);
+            position += static_cast<std::size_t>(size);
+            size = nextSize;
+        }
+        return {};
+    }
+
+    std::string parse(std::uint64_t offset, ArchiveMember& m) {
+        std::vector<std::uint8_t> base;
+        if (!readBytes(offset, base, 22)) return "truncated header";
+        if (base[2] != '-' || base[6] != '-') return "not an LZH header";
+        m = ArchiveMember{};
+        m.headerOffset = offset;
+        m.method.assign(reinterpret_cast<const char*>(base.data() + 2), 5);
+        m.level = base[20];
+        Extensions ext;
+        std::vector<std::uint8_t> h;
+        std::string nameBytes;
+        std::uint64_t packed = u32(base.data() + 7);
+        m.originalSize = u32(base.data() + 11);
+        const std::uint32_t stamp = u32(base.data() + 15);
+
+        if (m.level == 0 || m.level == 1) {
+            const std::size_t length = base[0] + 2u;
+            if (!readBytes(offset, h, length)) return "truncated header";
+            unsigned sum = 0;
+            for (std::size_t i = 2; i < length; ++i) sum += h[i];
+            if ((sum & 0xFF) != h[1]) return "header checksum error";
+            const std::size_t n = h[21];
+            if (22 + n + 2 > length) return "bad name length";
+            nameBytes.assign(reinterpret_cast<const char*>(h.data() + 22), n);
+            m.crc = static_cast<std::uint16_t>(u16(h.data() + 22 + n));
+            m.mtime = dosTimeToUnix(stamp);
+            if (m.level == 0) {
+                if (base[19] & 0x10) ext.directoryAttribute = true;
+                const std::size_t extra = length - (24 + n);
+                if (extra >= 7 && h[24 + n] == 'U') ext.unixMtime = u32(h.data() + 26 + n);
+                m.headerSize = length;
+            } else {
+                if (length < 27 + n) return "bad level-1 header";
+                m.os = static_cast<char>(h[24 + n]);
+                // Extensions follow the base header; the chain's total comes out of the skip size.
+                std::uint64_t chainTotal = 0;
+                std::uint64_t size = u16(h.data() + length - 2);
+                std::uint64_t at = offset + length;
+                std::vector<std::uint8_t> chain(h);
+                while (size != 0) {
+                    if (size < 3) return "bad extended header size";
+                    chainTotal += size;
+                    if (chainTotal > packed) return "extended headers larger than the skip size";
+                    std::vector<std::uint8_t> e;
+                    if (!readBytes(at, e, static_cast<std::size_t>(size))) return "truncated extended header";
+                    takeExtension(e[0], e.data() + 1, static_cast<std::size_t>(size - 3), chain.size() + 1, ext);
+                    chain.insert(chain.end(), e.begin(), e.end());
+                    size = u16(e.data() + size - 2);
+                    at += e.size();
+                }
+                packed -= chainTotal;
+                m.headerSize = length + chainTotal;
+                h.swap(chain);
+            }
+        } else if (m.level == 2) {
+            const std::size_t total = u16(base.data());
+            if (total < 26) return "bad level-2 header size";
+            if (!readBytes(offset, h, total)) return "truncated header";
+            m.crc = static_cast<std::uint16_t>(u16(h.data() + 21));
+            m.os = static_cast<char>(h[23]);
+            m.mtime = stamp;
+            if (std::string fault = walkChain(h, 26, u16(h.data() + 24), 2, ext, total); !fault.empty()) return fault;
+            m.headerSize = total;
+        } else if (m.level == 3) {
+            if (u16(base.data()) != 4) return "bad level-3 header";
+            std::vector<std::uint8_t> fixed;
+            if (!readBytes(offset, fixed, 32)) return "truncated header";
+            const std::uint64_t total = u32(fixed.data() + 24);
+            if (total < 32 || total > (1u << 20)) return "bad level-3 header size";
+            if (!readBytes(offset, h, static_cast<std::size_t>(total))) return "truncated header";
+            m.crc = static_cast<std::uint16_t>(u16(h.data() + 21));
+            m.os = static_cast<char>(h[23]);
+            m.mtime = stamp;
+            if (std::string fault = walkChain(h, 32, u32(h.data() + 28), 4, ext, static_cast<std::size_t>(total));
+                !fault.empty())
+                return fault;
+            m.headerSize = total;
+        } else {
+            return "unknown header level " + std::to_string(m.level);
+        }
+
+        if (ext.crcPosition) {
+            m.hasHeaderCrc = true;
+            const std::uint16_t stored = static_cast<std::uint16_t>(u16(h.data() + ext.crcPosition));
+            h[ext.crcPosition] = h[ext.crcPosition + 1] = 0;
+            if (crc16(h.data(), h.size()) != stored) return "header CRC error";
+        }
+        if (ext.wideSizes) {
+            packed = ext.packed64;
+            m.originalSize = ext.original64;
+        }
+        if (ext.filetimeMtime >= 0) m.mtime = ext.filetimeMtime;
+        else if (ext.unixMtime >= 0) m.mtime = ext.unixMtime;
+
+        m.packedSize = packed;
+        m.dataOffset = offset + m.headerSize;
+        if (m.dataOffset > fileSize_ || packed > fileSize_ - m.dataOffset) return "member data runs past the end of the file";
+
+        // The name: UTF-16 forms first, then the code-page bytes.
+        std::string folder, file;
+        if (ext.hasDirName16) folder = folderPath(ext.dirName16, true, 0);
+        else if (ext.hasDirName) folder = folderPath(ext.dirName, false, ext.codePage);
+        if (ext.hasFileName16) file = utf16leToUtf8(ext.fileName16).value_or("?");
+        else if (ext.hasFileName) file = decodeName(ext.fileName, ext.codePage);
+        else file = decodeName(nameBytes, ext.codePage);
+        if (m.level == 0 && !ext.hasDirName) {
+            // A level-0 name is the whole path with "\" separators.
+            for (char& c : file) if (c == '\\') c = '/';
+        }
+        m.name = folder + file;
+        m.directory = m.method == "-lhd-" || ext.directoryAttribute;
+        if (m.directory && !m.name.empty() && m.name.back() != '/') m.name += '/';
+        return {};
+    }
+
+    ReadAt read_;
+    std::uint64_t fileSize_;
+};
+
+}  // namespace
+
+std::string readArchive(int fd, std::uint64_t fileSize, std::vector<ArchiveMember>& members) {
+    ReadAt read = [fd](std::uint64_t offset, std::uint8_t* buffer, std::size_t size) {
+        while (size > 0) {
+            ssize_t n = ::pread(fd, buffer, size, static_cast<off_t>(offset));
+            if (n <= 0) return false;
+            buffer += n;
+            offset += static_cast<std::uint64_t>(n);
+            size -= static_cast<std::size_t>(n);
+        }
+        return true;
+    };
+    return Walker(read, fileSize).run(members);
+}
+
+std::string readArchive(const std::vector<std::uint8_t>& bytes, std::vector<ArchiveMember>& members) {
+    ReadAt read = [&bytes](std::uint64_t offset, std::uint8_t* buffer, std::size_t size) {
+        if (offset > bytes.size() || size > bytes.size() - offset) return false;
+        std::memcpy(buffer, bytes.data() + offset, size);
+        return true;
+    };
+    return Walker(read, bytes.size()).run(members);
+}
+
+}  // namespace lzh

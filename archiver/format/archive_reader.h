@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace lzh {
+
+// One member of an existing archive, as found: where its header and data
+// lie, and what the header says.
+struct ArchiveMember {
+    std::uint64_t headerOffset = 0;
+    std::uint64_t headerSize = 0;   // bytes from headerOffset to the data
+    std::uint64_t dataOffset = 0;
+    std::uint64_t packedSize = 0;
+    std::uint64_t originalSize = 0;
+    std::string method;             // "-lh5-" and so on
+    int level = 0;
+    char os = 0;
+    std::uint16_t crc = 0;
+    std::string name;               // UTF-8, "/"-separated; a folder's ends in "/"
+    bool directory = false;
+    std::int64_t mtime = 0;         // seconds since 1970, UTC
+    bool hasHeaderCrc = false;
+};
+
+// Walks the archive at fd (of `fileSize` bytes): skips a self-extractor
+// stub, checks every length against the file and every header checksum.
+// Empty text on success, else the fault and where.
+std::string readArchive(int fd, std::uint64_t fileSize, std::vector<ArchiveMember>& members);
+
+// The same over bytes in memory.
+std::string readArchive(const std::vector<std::uint8_t>& bytes, std::vector<ArchiveMember>& members);
+
+}  // namespace lzh

@@ -1,0 +1,192 @@
+#include "archiver/format/archive_writer.h"
+
+#include "archiver/codec/crc16.h"
+#include "archiver/codec/encoder.h"
+#include "archiver/format/member_header.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lzh {
+namespace {
+
+constexpr std::size_t kChunk = 1 << 18;
+
+std::string systemError(const std::string& what, const std::string& path) {
+    return what + " " + path + ": " + std::strerror(errno);
+}
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() { if (fd_ >= 0) ::close(fd_); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+private:
+    int fd_;
+};
+
+// Reads up to size bytes; -1 on error.
+ssize_t readSome(int fd, std::uint8_t* buffer, std::size_t size) {
+    std::size_t got = 0;
+    while (got < size) {
+        ssize_t n = ::read(fd, buffer + got, size - got);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    return static_cast<ssize_t>(got);
+}
+
+}  // namespace
+
+std::string ArchiveWriter::writeAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        ssize_t n = ::pwrite(fd_, data, size, static_cast<off_t>(offset));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return std::string("cannot write the archive: ") + std::strerror(errno);
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return {};
+}
+
+std::string ArchiveWriter::append(const std::uint8_t* data, std::size_t size) {
+    std::string fault = writeAt(offset_, data, size);
+    if (fault.empty()) offset_ += size;
+    return fault;
+}
+
+std::string ArchiveWriter::addFile(const std::string& storedName, const std::string& sourcePath) {
+    if (!isStorableName(storedName)) return "name not fit to store: " + storedName;
+    Fd source(::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (source.get() < 0) return systemError("cannot open", sourcePath);
+    struct stat st {};
+    if (::fstat(source.get(), &st) != 0) return systemError("cannot read", sourcePath);
+    if (!S_ISREG(st.st_mode)) return "not a regular file: " + sourcePath;
+
+    MemberInfo info;
+    info.name = storedName;
+    info.originalSize = static_cast<std::uint64_t>(st.st_size);
+    info.mtime = static_cast<std::uint32_t>(st.st_mtime < 0 ? 0 : st.st_mtime);
+    info.unixMode = static_cast<std::uint16_t>(S_IFREG | (st.st_mode & 07777));
+    info.method = info.originalSize == 0 ? Method::Lh0 : method_;
+
+    // The header's length does not depend on the packed size, so a
+    // placeholder is written first and rewritten once the data is in.
+    const std::uint64_t headerOffset = offset_;
+    std::vector<std::uint8_t> header = level2Header(info);
+    if (std::string fault = append(header.data(), header.size()); !fault.empty()) return fault;
+    const std::uint64_t dataOffset = offset_;
+
+    std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kChunk]);
+    std::uint64_t read = 0;
+    std::uint16_t crc = 0;
+    auto changed = [&]() { return "file changed while it was read: " + sourcePath; };
+
+    bool stored = info.method == Method::Lh0;
+    if (!stored) {
+        Encoder encoder(info.method);
+        bool tooBig = false;
+        for (;;) {
+            ssize_t n = readSome(source.get(), buffer.get(), kChunk);
+            if (n < 0) return systemError("cannot read", sourcePath);
+            if (n == 0) break;
+            read += static_cast<std::uint64_t>(n);
+            if (read > info.originalSize) return changed();
+            crc = crc16(buffer.get(), static_cast<std::size_t>(n), crc);
+            encoder.write(buffer.get(), static_cast<std::size_t>(n));
+            auto& out = encoder.output();
+            if (offset_ - dataOffset + out.size() >= info.originalSize) {
+                tooBig = true;   // no gain: store it instead
+                break;
+            }
+            if (std::string fault = append(out.data(), out.size()); !fault.empty()) return fault;
+            out.clear();
+        }
+        if (!tooBig) {
+            if (read != info.originalSize) return changed();
+            encoder.finish();
+            auto& out = encoder.output();
+            if (offset_ - dataOffset + out.size() >= info.originalSize) {
+                tooBig = true;
+            } else if (std::string fault = append(out.data(), out.size()); !fault.empty()) {
+                return fault;
+            }
+        }
+        if (tooBig) {
+            stored = true;
+            offset_ = dataOffset;
+            if (::lseek(source.get(), 0, SEEK_SET) != 0) return systemError("cannot read", sourcePath);
+            read = 0;
+            crc = 0;
+        }
+    }
+    if (stored) {
+        info.method = Method::Lh0;
+        for (;;) {
+            ssize_t n = readSome(source.get(), buffer.get(), kChunk);
+            if (n < 0) return systemError("cannot read", sourcePath);
+            if (n == 0) break;
+            read += static_cast<std::uint64_t>(n);
+            if (read > info.originalSize) return changed();
+            crc = crc16(buffer.get(), static_cast<std::size_t>(n), crc);
+            if (std::string fault = append(buffer.get(), static_cast<std::size_t>(n)); !fault.empty()) return fault;
+        }
+        if (read != info.originalSize) return changed();
+    }
+    if (::ftruncate(fd_, static_cast<off_t>(offset_)) != 0) return std::string("cannot write the archive: ") + std::strerror(errno);
+
+    info.packedSize = offset_ - dataOffset;
+    info.crc = crc;
+    std::vector<std::uint8_t> final = level2Header(info);
+    return writeAt(headerOffset, final.data(), final.size());
+}
+
+std::string ArchiveWriter::addFolder(const std::string& storedName, const std::string& sourcePath) {
+    if (!isStorableName(storedName)) return "name not fit to store: " + storedName;
+    struct stat st {};
+    if (::stat(sourcePath.c_str(), &st) != 0) return systemError("cannot read", sourcePath);
+    MemberInfo info;
+    info.name = storedName;
+    info.directory = true;
+    info.method = Method::Lhd;
+    info.mtime = static_cast<std::uint32_t>(st.st_mtime < 0 ? 0 : st.st_mtime);
+    info.unixMode = static_cast<std::uint16_t>(S_IFDIR | (st.st_mode & 07777));
+    std::vector<std::uint8_t> header = level2Header(info);
+    return append(header.data(), header.size());
+}
+
+std::string ArchiveWriter::copyMember(int sourceFd, const ArchiveMember& member) {
+    std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kChunk]);
+    std::uint64_t at = member.headerOffset;
+    std::uint64_t left = member.headerSize + member.packedSize;
+    while (left > 0) {
+        std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, kChunk));
+        ssize_t n = ::pread(sourceFd, buffer.get(), want, static_cast<off_t>(at));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return std::string("cannot read the old archive: ") + (n < 0 ? std::strerror(errno) : "it ended early");
+        if (std::string fault = append(buffer.get(), static_cast<std::size_t>(n)); !fault.empty()) return fault;
+        at += static_cast<std::uint64_t>(n);
+        left -= static_cast<std::uint64_t>(n);
+    }
+    return {};
+}
+
+std::string ArchiveWriter::finish() {
+    const std::uint8_t end = 0;
+    return append(&end, 1);
+}
+
+}  // namespace lzh

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "archiver/codec/method.h"
+#include "archiver/format/archive_reader.h"
+
+#include <cstdint>
+#include <string>
+
+namespace lzh {
+
+// Writes an archive into an open, empty, seekable file, one member at a
+// time, streaming each file through the encoder (memory does not grow with
+// file size). Every call returns empty text on success, else the fault.
+class ArchiveWriter {
+public:
+    ArchiveWriter(int fd, Method method) : fd_(fd), method_(method) {}
+
+    // Adds the file at sourcePath under storedName ("/"-separated, relative).
+    // It is stored as -lh0- when compression does not make it smaller.
+    std::string addFile(const std::string& storedName, const std::string& sourcePath);
+    // Adds a folder entry (-lhd-) stamped like the folder at sourcePath.
+    std::string addFolder(const std::string& storedName, const std::string& sourcePath);
+    // Copies a member of another archive byte for byte.
+    std::string copyMember(int sourceFd, const ArchiveMember& member);
+    // Writes the end marker.
+    std::string finish();
+
+    std::uint64_t size() const { return offset_; }
+
+private:
+    std::string writeAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size);
+    std::string append(const std::uint8_t* data, std::size_t size);
+
+    int fd_;
+    Method method_;
+    std::uint64_t offset_ = 0;
+};
+
+}  // namespace lzh

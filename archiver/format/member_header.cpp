@@ -1,0 +1,126 @@
+#include "archiver/format/member_header.h"
+
+#include "archiver/codec/crc16.h"
+#include "archiver/format/text_codec.h"
+
+namespace lzh {
+namespace {
+
+constexpr std::uint64_t k4GiB = std::uint64_t{1} << 32;
+
+void put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    out.push_back(static_cast<std::uint8_t>(v));
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+void put32(std::vector<std::uint8_t>& out, std::uint64_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+// One extended header: its type and data; the chain's size fields are
+// written by the caller.
+struct Ext {
+    std::uint8_t type;
+    std::string data;
+};
+
+std::string le16(std::uint32_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; }
+std::string le32(std::uint32_t v) {
+    std::string s;
+    for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>(v >> (8 * i)));
+    return s;
+}
+
+// Folder parts joined by `separator`, each followed by it.
+std::string joinFolder(const std::vector<std::string>& parts, const std::string& separator) {
+    std::string out;
+    for (const std::string& part : parts) out += part + separator;
+    return out;
+}
+
+std::vector<std::string> splitPath(const std::string& path) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t slash = path.find('/', start);
+        parts.push_back(path.substr(start, slash == std::string::npos ? std::string::npos : slash - start));
+        if (slash == std::string::npos) break;
+        start = slash + 1;
+    }
+    return parts;
+}
+
+}  // namespace
+
+bool isStorableName(const std::string& name) {
+    if (name.empty() || name.front() == '/') return false;
+    for (const std::string& part : splitPath(name))
+        if (part.empty() || part == "." || part == "..") return false;
+    return name.find('\0') == std::string::npos;
+}
+
+std::vector<std::uint8_t> level2Header(const MemberInfo& info) {
+    std::vector<std::string> parts = splitPath(info.name);
+    std::vector<std::string> folders;
+    std::string file;
+    if (info.directory) {
+        folders = parts;
+    } else {
+        file = parts.back();
+        folders.assign(parts.begin(), parts.end() - 1);
+    }
+    std::vector<std::string> folders932, folders16;
+    for (const std::string& f : folders) {
+        folders932.push_back(utf8ToCp932(f));
+        folders16.push_back(utf8ToUtf16le(f));
+    }
+
+    std::vector<Ext> exts;
+    exts.push_back({0x00, le16(0)});   // header CRC, filled in below
+    exts.push_back({0x46, le32(932)});
+    exts.push_back({0x01, utf8ToCp932(file)});
+    if (!folders.empty()) exts.push_back({0x02, joinFolder(folders932, "\xFF")});
+    if (!file.empty()) exts.push_back({0x44, utf8ToUtf16le(file)});
+    if (!folders.empty()) exts.push_back({0x45, joinFolder(folders16, std::string("\xFF\xFF", 2))});
+    exts.push_back({0x50, le16(info.unixMode)});
+    const bool wide = info.originalSize >= k4GiB || info.packedSize >= k4GiB;
+    if (wide) {
+        std::string sizes;
+        for (int i = 0; i < 8; ++i) sizes.push_back(static_cast<char>(info.packedSize >> (8 * i)));
+        for (int i = 0; i < 8; ++i) sizes.push_back(static_cast<char>(info.originalSize >> (8 * i)));
+        exts.push_back({0x42, sizes});
+    }
+
+    std::size_t total = 26;
+    for (const Ext& e : exts) total += 3 + e.data.size();
+    // A size that is a multiple of 256 would start with a zero byte (read as
+    // the end of the archive); grow the CRC extension by one byte instead of padding.
+    if (total % 256 == 0) {
+        exts[0].data.push_back('\0');
+        ++total;
+    }
+
+    std::vector<std::uint8_t> h;
+    h.reserve(total);
+    put16(h, static_cast<std::uint32_t>(total));
+    const char* id = methodId(info.directory ? Method::Lhd : info.method);
+    h.insert(h.end(), id, id + 5);
+    put32(h, wide ? 0xFFFFFFFFu : info.packedSize);
+    put32(h, wide ? 0xFFFFFFFFu : info.originalSize);
+    put32(h, info.mtime);
+    h.push_back(0x20);
+    h.push_back(2);
+    put16(h, info.crc);
+    h.push_back('U');
+    put16(h, static_cast<std::uint32_t>(3 + exts[0].data.size()));
+    for (std::size_t i = 0; i < exts.size(); ++i) {
+        h.push_back(exts[i].type);
+        h.insert(h.end(), exts[i].data.begin(), exts[i].data.end());
+        put16(h, i + 1 < exts.size() ? static_cast<std::uint32_t>(3 + exts[i + 1].data.size()) : 0u);
+    }
+    const std::uint16_t headerCrc = crc16(h.data(), h.size());
+    h[27] = static_cast<std::uint8_t>(headerCrc);
+    h[28] = static_cast<std::uint8_t>(headerCrc >> 8);
+    return h;
+}
+
+}  // namespace lzh

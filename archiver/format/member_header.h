@@ -1,0 +1,32 @@
+#pragma once
+
+#include "archiver/codec/method.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace lzh {
+
+// What a level-2 member header says about one file or folder.
+struct MemberInfo {
+    std::string name;          // UTF-8, "/"-separated, relative; a folder's without a closing "/"
+    bool directory = false;
+    Method method = Method::Lh5;
+    std::uint64_t packedSize = 0;
+    std::uint64_t originalSize = 0;
+    std::uint16_t crc = 0;     // of the original data
+    std::uint32_t mtime = 0;   // seconds since 1970, UTC
+    std::uint16_t unixMode = 0100644;
+};
+
+// A level-2 header with OS ID 'U': header CRC, code page 932, the name in
+// CP932 (folders separated by 0xFF) and in UTF-16LE, the Unix mode, and the
+// 64-bit sizes for members of 4 GiB and more. Its length depends only on
+// the name, the folder flag and whether the sizes need 64 bits.
+std::vector<std::uint8_t> level2Header(const MemberInfo& info);
+
+// True when the name is fit to be stored: relative, no empty, "." or ".." parts.
+bool isStorableName(const std::string& name);
+
+}  // namespace lzh

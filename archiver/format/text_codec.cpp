@@ -1,0 +1,65 @@
+#include "archiver/format/text_codec.h"
+
+#include <cerrno>
+#include <iconv.h>
+
+namespace lzh {
+namespace {
+
+// One iconv conversion; on an unconvertible character `replace` (if given)
+// is written instead and the input advances by one UTF-8 character.
+std::optional<std::string> convert(const char* to, const char* from, const std::string& input,
+                                   const char* replacement, bool* lossy) {
+    iconv_t cd = ::iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+    std::string out;
+    char* in = const_cast<char*>(input.data());
+    std::size_t inLeft = input.size();
+    char buffer[1024];
+    std::optional<std::string> result;
+    for (;;) {
+        char* outPtr = buffer;
+        std::size_t outLeft = sizeof buffer;
+        std::size_t r = ::iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+        if (r != static_cast<std::size_t>(-1)) {
+            result = out;
+            break;
+        }
+        if (errno == E2BIG) continue;
+        if ((errno == EILSEQ || errno == EINVAL) && replacement && inLeft > 0) {
+            if (lossy) *lossy = true;
+            out += replacement;
+            // Skip one UTF-8 character.
+            std::size_t skip = 1;
+            while (skip < inLeft && (static_cast<unsigned char>(in[skip]) & 0xC0) == 0x80) ++skip;
+            in += skip;
+            inLeft -= skip;
+            continue;
+        }
+        break;
+    }
+    ::iconv_close(cd);
+    return result;
+}
+
+}  // namespace
+
+std::string utf8ToCp932(const std::string& utf8, bool* lossy) {
+    if (lossy) *lossy = false;
+    return convert("CP932", "UTF-8", utf8, "_", lossy).value_or(std::string());
+}
+
+std::optional<std::string> cp932ToUtf8(const std::string& cp932) { return convert("UTF-8", "CP932", cp932, nullptr, nullptr); }
+
+std::string utf8ToUtf16le(const std::string& utf8) {
+    return convert("UTF-16LE", "UTF-8", utf8, nullptr, nullptr).value_or(std::string());
+}
+
+std::optional<std::string> utf16leToUtf8(const std::string& utf16le) {
+    return convert("UTF-8", "UTF-16LE", utf16le, nullptr, nullptr);
+}
+
+bool isValidUtf8(const std::string& text) { return convert("UTF-8", "UTF-8", text, nullptr, nullptr).has_value(); }
+
+}  // namespace lzh

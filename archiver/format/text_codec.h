@@ -1,0 +1,17 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace lzh {
+
+// Converts between UTF-8 and the encodings of LZH names.
+
+// CP932 bytes; a character without a CP932 form becomes '_'.
+std::string utf8ToCp932(const std::string& utf8, bool* lossy = nullptr);
+std::optional<std::string> cp932ToUtf8(const std::string& cp932);
+std::string utf8ToUtf16le(const std::string& utf8);
+std::optional<std::string> utf16leToUtf8(const std::string& utf16le);
+bool isValidUtf8(const std::string& text);
+
+}  // namespace lzh

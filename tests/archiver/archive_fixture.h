@@ -1,0 +1,38 @@
+#pragma once
+
+#include "archiver/codec/method.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace lzh::test {
+
+// A file or folder to put in a test archive.
+struct SampleFile {
+    std::string stored;        // name in the archive
+    std::string content;
+    bool directory = false;
+    bool incompressible = false;
+};
+
+// A temporary folder with helpers to make files and archives.
+class ArchiveFixture : public ::testing::Test {
+protected:
+    QTemporaryDir temp;
+    std::string dir() const { return temp.path().toStdString(); }
+    std::string path(const std::string& name) const { return dir() + "/" + name; }
+    void writeFile(const std::string& name, const std::string& content) const;
+    std::uint64_t fileSize(const std::string& file) const;
+    // Makes the files under src/ and an archive of them with our writer.
+    std::string writeArchive(const std::string& archive, Method method, const std::vector<SampleFile>& files) const;
+};
+
+// Text, binary, incompressible, empty, 1 byte, 64 KiB +- 1, folders,
+// spaces, Japanese names with 0x5C trail bytes, a name outside CP932.
+std::vector<SampleFile> standardSampleFiles(const ArchiveFixture& fixture);
+
+}  // namespace lzh::test

@@ -1,0 +1,154 @@
+#include "archiver/codec/crc16.h"
+#include "archiver/format/archive_reader.h"
+#include "archiver/format/archive_writer.h"
+#include "archiver/format/member_data.h"
+#include "archiver/format/member_header.h"
+#include "tests/archiver/archive_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace lzh {
+namespace {
+
+using test::ArchiveFixture;
+
+std::vector<std::uint8_t> withCrc(std::vector<std::uint8_t> header) {
+    header[27] = header[28] = 0;
+    std::uint16_t crc = crc16(header.data(), header.size());
+    header[27] = static_cast<std::uint8_t>(crc);
+    header[28] = static_cast<std::uint8_t>(crc >> 8);
+    return header;
+}
+
+TEST(Level2Header, ByteExactForAFixedMember) {
+    MemberInfo info;
+    info.name = "docs/a.txt";
+    info.method = Method::Lh0;
+    info.packedSize = info.originalSize = 6;
+    info.crc = 0x5A34;
+    info.mtime = 1700000000;
+    info.unixMode = 0100644;
+    const std::vector<std::uint8_t> expected = withCrc({
+        0x55, 0x00, '-', 'l', 'h', '0', '-', 6, 0, 0, 0, 6, 0, 0, 0, 0x00, 0xF1, 0x53, 0x65, 0x20, 0x02, 0x34, 0x5A,
+        'U', 0x05, 0x00,
+        0x00, 0, 0, 0x07, 0x00,                              // header CRC
+        0x46, 0xA4, 0x03, 0, 0, 0x08, 0x00,                  // code page 932
+        0x01, 'a', '.', 't', 'x', 't', 0x08, 0x00,           // file name
+        0x02, 'd', 'o', 'c', 's', 0xFF, 0x0D, 0x00,          // folder, 0xFF-terminated
+        0x44, 'a', 0, '.', 0, 't', 0, 'x', 0, 't', 0, 0x0D, 0x00,
+        0x45, 'd', 0, 'o', 0, 'c', 0, 's', 0, 0xFF, 0xFF, 0x05, 0x00,
+        0x50, 0xA4, 0x81, 0x00, 0x00,                        // mode 0100644, end of chain
+    });
+    EXPECT_EQ(level2Header(info), expected);
+}
+
+TEST(Level2Header, SizeOf256GrowsTheCrcExtensionInsteadOfPadding) {
+    MemberInfo info;
+    bool hit = false;
+    for (int length = 1; length < 200 && !hit; ++length) {
+        info.name = std::string(static_cast<std::size_t>(length), 'n');
+        std::vector<std::uint8_t> h = level2Header(info);
+        if (h.size() == 257) {
+            hit = true;
+            EXPECT_NE(h[0], 0);
+            EXPECT_EQ(h[24], 6);   // the CRC extension carries one extra byte
+            std::vector<ArchiveMember> members;
+            h.push_back(0);
+            EXPECT_EQ(readArchive(h, members), "");
+        }
+        EXPECT_NE(h.size() % 256, 0u);
+    }
+    EXPECT_TRUE(hit);
+}
+
+TEST(Level2Header, FoldersAndShiftJisNamesRoundTripThroughTheReader) {
+    struct { std::string name; bool directory; std::string expectedRead; std::string rawCp932; } table[] = {
+        {"sub/deeper", true, "sub/deeper/", "\x02sub\xFF" "deeper\xFF"},
+        {"日本語ソ表.txt", false, "日本語ソ表.txt", "\x01\x93\xfa\x96\x7b\x8c\xea\x83\x5c\x95\x5c.txt"},
+        {"フォルダ/ソ.txt", false, "フォルダ/ソ.txt", "\x83\x5c.txt"},
+        {"a b/Ωé€.bin", false, "a b/Ωé€.bin", "\x01\x83\xb6__.bin"},
+    };
+    for (auto& row : table) {
+        MemberInfo info;
+        info.name = row.name;
+        info.directory = row.directory;
+        std::vector<std::uint8_t> h = level2Header(info);
+        std::string bytes(h.begin(), h.end());
+        EXPECT_NE(bytes.find(row.rawCp932), std::string::npos) << row.name;
+        h.push_back(0);
+        std::vector<ArchiveMember> members;
+        ASSERT_EQ(readArchive(h, members), "") << row.name;
+        ASSERT_EQ(members.size(), 1u);
+        EXPECT_EQ(members[0].name, row.expectedRead);
+        EXPECT_EQ(members[0].directory, row.directory);
+    }
+}
+
+TEST(Level2Header, UnfitNamesAreRefused) {
+    for (const char* name : {"", "/abs", "a//b", "./a", "a/..", "../x", "a/./b"}) EXPECT_FALSE(isStorableName(name)) << name;
+    for (const char* name : {"a", "a/b", ".hidden", "a..b", "x/.y/z"}) EXPECT_TRUE(isStorableName(name)) << name;
+}
+
+TEST_F(ArchiveFixture, WriterRoundTripsEveryKindOfFile) {
+    for (Method method : {Method::Lh5, Method::Lh6, Method::Lh7}) {
+        const std::vector<test::SampleFile> files = test::standardSampleFiles(*this);
+        const std::string archive = path("out.lzh");
+        ASSERT_EQ(writeArchive(archive, method, files), "");
+        std::vector<ArchiveMember> members;
+        int fd = ::open(archive.c_str(), O_RDONLY);
+        ASSERT_EQ(readArchive(fd, fileSize(archive), members), "");
+        ASSERT_EQ(members.size(), files.size());
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const auto& m = members[i];
+            EXPECT_EQ(m.name, files[i].stored + (files[i].directory ? "/" : ""));
+            EXPECT_EQ(m.level, 2);
+            EXPECT_EQ(m.os, 'U');
+            std::string out;
+            EXPECT_EQ(decodeMember(fd, m, [&](const std::uint8_t* d, std::size_t n) {
+                          out.append(reinterpret_cast<const char*>(d), n);
+                          return true;
+                      }),
+                      "")
+                << m.name;
+            EXPECT_TRUE(out == files[i].content) << m.name;
+            if (files[i].directory) EXPECT_EQ(m.method, "-lhd-");
+            else if (files[i].content.size() < 2 || files[i].incompressible) EXPECT_EQ(m.method, "-lh0-") << m.name;
+            else EXPECT_EQ(m.method, methodId(method)) << m.name;
+        }
+        ::close(fd);
+    }
+}
+
+TEST_F(ArchiveFixture, VanishedOrUnreadableSourceIsAnError) {
+    const std::string archive = path("out.lzh");
+    int fd = ::open(archive.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+    ArchiveWriter writer(fd, Method::Lh5);
+    EXPECT_NE(writer.addFile("gone.txt", path("gone.txt")), "");
+    EXPECT_NE(writer.addFile("folder", dir()), "");
+    EXPECT_NE(writer.addFile("../up", dir()), "");
+    ::close(fd);
+}
+
+TEST(ArchiveReader, CorruptHeadersGiveErrorsNotCrashes) {
+    MemberInfo info;
+    info.name = "file.txt";
+    std::vector<std::uint8_t> good = level2Header(info);
+    good.push_back(0);
+    std::uint32_t seed = 1;
+    int errors = 0;
+    for (int round = 0; round < 2000; ++round) {
+        std::vector<std::uint8_t> bad = good;
+        seed = seed * 1103515245 + 12345;
+        bad[(seed >> 8) % bad.size()] ^= static_cast<std::uint8_t>(1 + (seed >> 20) % 255);
+        if (round % 5 == 0) bad.resize((seed >> 4) % bad.size());
+        std::vector<ArchiveMember> members;
+        if (!readArchive(bad, members).empty()) ++errors;
+    }
+    EXPECT_GT(errors, 1500);   // the header CRC catches nearly every flip
+}
+
+}  // namespace
+}  // namespace lzh
