@@ -21,7 +21,7 @@ struct SampleFile {
 
 // A temporary folder with helpers to make files and archives.
 class ArchiveFixture : public ::testing::Test {
-protected:
+public:
     QTemporaryDir temp;
     std::string dir() const { return temp.path().toStdString(); }
     std::string path(const std::string& name) const { return dir() + "/" + name; }
