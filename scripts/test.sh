@@ -18,3 +18,6 @@ build_and_test() {
 build_and_test "$root/build/ci" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   build_and_test "$root/build/sanitize" -DCMAKE_BUILD_TYPE=Debug -DSQS_SANITIZE=ON
+
+# The decoder and the archive reader under libFuzzer, a fixed time each.
+"$root/scripts/fuzz.sh" 30

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for a fixed time
+# over a seed corpus (the shared sample archives, when present).
+# Usage: scripts/fuzz.sh [SECONDS]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+seconds=${1:-20}
+build=$root/build/fuzz
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DSQS_FUZZ_ONLY=ON -DSQS_WERROR=ON \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build"
+
+seeds=$build/seeds
+rm -rf "$seeds"; mkdir -p "$seeds/archives" "$seeds/streams"
+samples=$root/../shared/lzh-samples
+if [ -d "$samples" ]; then
+  find "$samples" -type f \( -name '*.lzh' -o -name '*.exe' -o -name '*.lzs' \) -size -64k -exec cp {} "$seeds/archives/" \;
+fi
+# Streams: the data of every -lh5- member of the samples would do; a few
+# hand-made prefixes (method byte + size) over the archives' bytes serve too.
+for f in "$seeds"/archives/*; do
+  [ -f "$f" ] || continue
+  { printf '\001\000\020\000'; dd if="$f" bs=1 skip=29 count=4096 status=none; } > "$seeds/streams/$(basename "$f")"
+done
+
+status=0
+for target in decoder_fuzz:streams archive_reader_fuzz:archives; do
+  name=${target%%:*}; corpus=$seeds/${target##*:}
+  echo "== $name for ${seconds}s"
+  if ! "$build/tests/fuzz/$name" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=1 "$corpus" \
+      > "$build/$name.log" 2>&1; then
+    tail -40 "$build/$name.log"; status=1
+  else
+    grep -E "stat::number_of_executed_units|Done" "$build/$name.log" | tail -2
+  fi
+done
+exit $status
