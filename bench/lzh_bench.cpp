@@ -13,17 +13,22 @@
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: lzh_bench [-m5|-m6|-m7]... FILE...\n");
+        std::fprintf(stderr, "usage: lzh_bench [-m5|-m6|-m7]... [-e chain,good,nice,lazy,block] FILE...\n");
         return 2;
     }
     std::vector<lzh::Method> methods;
     std::vector<std::string> files;
+    bool custom = false;
+    lzh::Effort effort{};
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "-m5") methods.push_back(lzh::Method::Lh5);
         else if (a == "-m6") methods.push_back(lzh::Method::Lh6);
         else if (a == "-m7") methods.push_back(lzh::Method::Lh7);
-        else files.push_back(a);
+        else if (a == "-e" && i + 1 < argc) {
+            custom = std::sscanf(argv[++i], "%d,%d,%d,%d,%d", &effort.maxChain, &effort.goodLength, &effort.niceLength,
+                                 &effort.lazyLength, &effort.blockSymbols) == 5;
+        } else files.push_back(a);
     }
     if (methods.empty()) methods = {lzh::Method::Lh5, lzh::Method::Lh6, lzh::Method::Lh7};
     for (lzh::Method method : methods) {
@@ -32,7 +37,7 @@ int main(int argc, char** argv) {
             std::ifstream in(file, std::ios::binary);
             std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
             auto start = std::chrono::steady_clock::now();
-            lzh::Encoder encoder(method);
+            lzh::Encoder encoder(method, custom ? effort : lzh::defaultEffort(method));
             std::size_t packed = 0;
             std::vector<std::uint8_t> stream;
             for (std::size_t i = 0; i < data.size(); i += 1 << 16) {

@@ -36,7 +36,7 @@ inline unsigned commonLength(const std::uint8_t* a, const std::uint8_t* b, unsig
 Effort defaultEffort(Method method) {
     switch (method) {
     case Method::Lh7:
-    case Method::Lh6: return {96, 32, 256, 64, 32768};
+    case Method::Lh6: return {64, 16, 128, 32, 16384};
     default: return {48, 16, 128, 32, 16384};
     }
 }
