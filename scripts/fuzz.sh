@@ -11,7 +11,9 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DSQS_FUZZ_ONLY=ON -D
 cmake --build "$build"
 
 seeds=$build/seeds
-rm -rf "$seeds"; mkdir -p "$seeds/archives" "$seeds/streams"
+rm -rf "$seeds"; mkdir -p "$seeds/archives" "$seeds/streams" "$seeds/commands"
+printf 'u -a1 -r2 -x1 -l1 -jp1 -o2 /h/out/photo.lzh "/h/My Data/" @/h/t/responce.txt ' > "$seeds/commands/program"
+printf '"photo 1.jpg"\r\nnotes.txt\r\n\r\n' > "$seeds/commands/list"
 samples=$root/../shared/lzh-samples
 if [ -d "$samples" ]; then
   find "$samples" -type f \( -name '*.lzh' -o -name '*.exe' -o -name '*.lzs' \) -size -64k -exec cp {} "$seeds/archives/" \;
@@ -24,7 +26,7 @@ for f in "$seeds"/archives/*; do
 done
 
 status=0
-for target in decoder_fuzz:streams archive_reader_fuzz:archives; do
+for target in decoder_fuzz:streams archive_reader_fuzz:archives command_fuzz:commands; do
   name=${target%%:*}; corpus=$seeds/${target##*:}
   echo "== $name for ${seconds}s"
   if ! "$build/tests/fuzz/$name" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=1 "$corpus" \

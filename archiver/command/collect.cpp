@@ -1,0 +1,108 @@
+#include "archiver/command/collect.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <set>
+#include <sys/stat.h>
+
+namespace lzh {
+namespace {
+
+std::vector<std::string> components(const std::string& path) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t slash = path.find('/', start);
+        std::string part = path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        if (!part.empty() && part != ".") parts.push_back(part);
+        if (slash == std::string::npos) break;
+        start = slash + 1;
+    }
+    return parts;
+}
+
+std::string join(const std::vector<std::string>& parts) {
+    std::string out;
+    for (const std::string& p : parts) out += (out.empty() ? "" : "/") + p;
+    return out;
+}
+
+class Collector {
+public:
+    Collector(const Command& command, std::vector<Entry>& entries) : command_(command), entries_(entries) {}
+
+    std::string add(const std::string& name) {
+        if (name.front() == '/') return "absolute name refused: " + name;
+        std::vector<std::string> parts = components(name);
+        if (std::find(parts.begin(), parts.end(), "..") != parts.end()) return "name leads out of the base folder: " + name;
+        const std::string relative = join(parts);
+        const std::string source = command_.baseFolder + (relative.empty() ? "." : relative);
+        struct stat st {};
+        if (::stat(source.c_str(), &st) != 0) return "cannot find " + source + ": " + std::strerror(errno);
+        if (S_ISDIR(st.st_mode)) {
+            if (!relative.empty()) push(relative, source, true, st);
+            if (command_.recursion > 0 || relative.empty()) return walk(relative, source);
+            return {};
+        }
+        if (!S_ISREG(st.st_mode)) return "not a regular file: " + source;
+        push(relative, source, false, st);
+        return {};
+    }
+
+private:
+    void push(const std::string& relative, const std::string& source, bool folder, const struct stat& st) {
+        std::string stored = command_.keepPaths ? relative : relative.substr(relative.rfind('/') + 1);
+        if (folder && !command_.keepPaths) return;   // without paths there are no folders to record
+        if (!seen_.insert(stored).second) return;
+        entries_.push_back({stored, source, folder, static_cast<std::int64_t>(st.st_mtime)});
+    }
+
+    std::string walk(const std::string& relative, const std::string& folder) {
+        DIR* dir = ::opendir(folder.c_str());
+        if (!dir) return "cannot read the folder " + folder + ": " + std::strerror(errno);
+        std::vector<std::string> names;
+        while (dirent* e = ::readdir(dir)) {
+            std::string n = e->d_name;
+            if (n == "." || n == "..") continue;
+            if (n[0] == '.' && !command_.allAttributes) continue;
+            names.push_back(n);
+        }
+        ::closedir(dir);
+        std::sort(names.begin(), names.end());
+        for (const std::string& n : names) {
+            const std::string source = folder + "/" + n;
+            const std::string child = relative.empty() ? n : relative + "/" + n;
+            struct stat link {};
+            if (::lstat(source.c_str(), &link) != 0) return "cannot read " + source + ": " + std::strerror(errno);
+            struct stat st {};
+            if (::stat(source.c_str(), &st) != 0) continue;   // a dangling link: nothing to store
+            if (S_ISDIR(st.st_mode)) {
+                if (S_ISLNK(link.st_mode)) continue;   // links to folders are not followed
+                push(child, source, true, st);
+                if (std::string fault = walk(child, source); !fault.empty()) return fault;
+            } else if (S_ISREG(st.st_mode)) {
+                push(child, source, false, st);
+            }
+        }
+        return {};
+    }
+
+    const Command& command_;
+    std::vector<Entry>& entries_;
+    std::set<std::string> seen_;
+};
+
+}  // namespace
+
+std::string collectEntries(const Command& command, const std::vector<std::string>& names, std::vector<Entry>& entries) {
+    if (names.empty()) return "no file names given";
+    Collector collector(command, entries);
+    for (const std::string& name : names)
+        if (std::string fault = collector.add(name); !fault.empty()) return fault;
+    if (entries.empty()) return "nothing to archive";
+    return {};
+}
+
+}  // namespace lzh

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "archiver/command/command_line.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace lzh {
+
+// A file or folder to put in the archive.
+struct Entry {
+    std::string stored;       // name in the archive, "/"-separated, no closing "/"
+    std::string source;       // path on disk
+    bool folder = false;
+    std::int64_t mtime = 0;
+};
+
+// Turns the command's names (and the names of its list files, already read
+// into `names`) into entries: folders walked under -r, paths kept under -x,
+// dot-files taken from walks only under -a1. A name that does not exist or
+// leads out of the base folder is an error; so is a list that names nothing.
+std::string collectEntries(const Command& command, const std::vector<std::string>& names, std::vector<Entry>& entries);
+
+}  // namespace lzh

@@ -1,0 +1,111 @@
+#include "archiver/command/command_line.h"
+
+#include <cctype>
+
+namespace lzh {
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// A switch value: "", "+", "-", or one digit. Returns -1 when malformed.
+int switchValue(const std::string& value) {
+    if (value.empty() || value == "+") return 1;
+    if (value == "-") return 0;
+    if (value.size() == 1 && value[0] >= '0' && value[0] <= '9') return value[0] - '0';
+    return -1;
+}
+
+std::string parseSwitch(const std::string& field, Command& command) {
+    std::string body = field.substr(1);
+    std::string lower;
+    for (char c : body) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    auto value = [&](std::size_t nameLength) { return switchValue(lower.substr(nameLength)); };
+    auto bad = [&]() { return "bad switch value: " + field; };
+    if (lower.rfind("jm", 0) == 0) {
+        int v = value(2);
+        if (v == 5) command.method = Method::Lh5;
+        else if (v == 6) command.method = Method::Lh6;
+        else if (v == 7) command.method = Method::Lh7;
+        else return bad();
+        return {};
+    }
+    if (lower.rfind("jp", 0) == 0) return value(2) < 0 ? bad() : std::string();
+    if (lower.empty()) return "empty switch: " + field;
+    const int v = value(1);
+    if (v < 0) return "unknown switch: " + field;
+    switch (lower[0]) {
+    case 'a': command.allAttributes = v != 0; return {};
+    case 'r':
+        if (v > 2) return bad();
+        command.recursion = v;
+        return {};
+    case 'x': command.keepPaths = v != 0; return {};
+    case 'l':
+    case 'o': return {};   // accepted for compatibility; they change nothing here
+    default: return "unknown switch: " + field;
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> splitCommandText(const std::string& text) {
+    std::vector<std::string> fields;
+    std::string field;
+    bool inField = false, quoted = false;
+    for (char c : text) {
+        if (c == '"') {
+            quoted = !quoted;
+            inField = true;
+        } else if (isBlank(c) && !quoted) {
+            if (inField) fields.push_back(field);
+            field.clear();
+            inField = false;
+        } else {
+            field += c;
+            inField = true;
+        }
+    }
+    if (inField) fields.push_back(field);
+    return fields;
+}
+
+std::string parseCommand(const std::vector<std::string>& fields, Command& command) {
+    command = Command{};
+    if (fields.empty()) return "no command given";
+    const std::string& verb = fields[0];
+    if (verb.size() != 1) return "unknown command: " + verb;
+    command.letter = static_cast<char>(std::tolower(static_cast<unsigned char>(verb[0])));
+    if (command.letter != 'u' && command.letter != 'l' && command.letter != 't') return "unknown command: " + verb;
+
+    bool afterArchive = false, baseAllowed = false;
+    for (std::size_t i = 1; i < fields.size(); ++i) {
+        const std::string& f = fields[i];
+        if (f.size() > 1 && f[0] == '-') {
+            if (std::string fault = parseSwitch(f, command); !fault.empty()) return fault;
+            continue;
+        }
+        if (f.empty()) continue;
+        if (!afterArchive) {
+            command.archive = f;
+            afterArchive = baseAllowed = true;
+            continue;
+        }
+        // Right after the archive, a field that ends in a separator is the base folder.
+        if (baseAllowed && f.back() == '/') {
+            command.baseFolder = f;
+            baseAllowed = false;
+            continue;
+        }
+        baseAllowed = false;
+        if (f[0] == '@') {
+            if (f.size() == 1) return "list file name missing after @";
+            command.listFiles.push_back(f.substr(1));
+        } else {
+            command.names.push_back(f);
+        }
+    }
+    if (command.archive.empty()) return "no archive name given";
+    return {};
+}
+
+}  // namespace lzh

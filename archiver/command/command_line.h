@@ -1,0 +1,32 @@
+#pragma once
+
+#include "archiver/codec/method.h"
+
+#include <string>
+#include <vector>
+
+namespace lzh {
+
+// One archiver command, as parsed from its text:
+//   command [-switch...] archive [base_folder/] [@list | name]...
+// Switches may stand anywhere after the command letter.
+struct Command {
+    char letter = 0;                 // 'u', 'l' or 't', lower case
+    std::string archive;
+    std::string baseFolder;          // ends in "/"; empty when none was given
+    std::vector<std::string> listFiles;
+    std::vector<std::string> names;
+    bool allAttributes = false;      // -a1: dot-files are taken when walking folders
+    int recursion = 0;               // -r1/-r2: named folders are walked
+    bool keepPaths = false;          // -x1: paths relative to the base folder are stored
+    Method method = Method::Lh5;     // -jm5 / -jm6 / -jm7
+};
+
+// Splits the text at blanks; double quotes group blanks into a field and
+// are removed.
+std::vector<std::string> splitCommandText(const std::string& text);
+
+// Parses the fields; empty text on success, else a one-line reason.
+std::string parseCommand(const std::vector<std::string>& fields, Command& command);
+
+}  // namespace lzh

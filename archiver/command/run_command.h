@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+namespace lzh {
+
+// Runs one archiver command given as text (see Command). Returns 0 exactly
+// when the command did what it was asked; `report` gets what happened or
+// the reason it failed, one line each.
+int runCommand(const std::string& text, std::string& report);
+
+}  // namespace lzh

@@ -1,0 +1,48 @@
+// unlha32: the archiver from a terminal, with the command syntax of the library.
+#include "archiver/command/run_command.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+const char kHelp[] =
+    "usage: unlha32 COMMAND [SWITCH...] ARCHIVE [BASE_FOLDER/] [@LIST | NAME]...\n"
+    "\n"
+    "Commands (case-insensitive):\n"
+    "  u   update: create ARCHIVE, or add the files not in it and replace members\n"
+    "      older than their file; every other member is copied unchanged\n"
+    "  l   list the members\n"
+    "  t   test every member (decode it and check its CRC)\n"
+    "\n"
+    "Switches (anywhere after the command):\n"
+    "  -a1  take dot-files when walking folders\n"
+    "  -r2  walk the folders named (\".\" is the base folder itself)\n"
+    "  -x1  store paths relative to the base folder\n"
+    "  -jm5 | -jm6 | -jm7   method -lh5- (default), -lh6- or -lh7-\n"
+    "  -l1 -jp1 -o2         accepted for compatibility\n"
+    "\n"
+    "BASE_FOLDER ends in \"/\"; NAMEs and the names of a LIST file (UTF-8, one a line,\n"
+    "quoted when they hold blanks) are taken relative to it.\n"
+    "Exit status: 0 when the command succeeded, 1 otherwise.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        std::fputs(kHelp, argc < 2 ? stderr : stdout);
+        return argc < 2 ? 1 : 0;
+    }
+    // Each argument is one field: quote those holding blanks.
+    std::string text;
+    for (int i = 1; i < argc; ++i) {
+        std::string field = argv[i];
+        bool blank = field.find_first_of(" \t") != std::string::npos || field.empty();
+        text += (blank ? "\"" + field + "\"" : field) + " ";
+    }
+    std::string report;
+    int status = lzh::runCommand(text, report);
+    if (!report.empty()) std::fprintf(status == 0 ? stdout : stderr, "%s\n", report.c_str());
+    return status == 0 ? 0 : 1;
+}

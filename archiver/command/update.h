@@ -1,0 +1,15 @@
+#pragma once
+
+#include "archiver/command/collect.h"
+
+#include <string>
+
+namespace lzh {
+
+// The `u` command: creates the archive, or rebuilds it beside itself with
+// new files added, members older than their file replaced, and every other
+// member copied byte for byte, then renames it into place. On failure the
+// old archive is left as it was and no temporary file remains.
+std::string updateArchive(const Command& command, const std::vector<Entry>& entries, std::string& report);
+
+}  // namespace lzh

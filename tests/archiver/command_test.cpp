@@ -1,0 +1,284 @@
+#include "archiver/command/collect.h"
+#include "archiver/command/command_line.h"
+#include "archiver/command/response_file.h"
+#include "archiver/command/run_command.h"
+#include "archiver/command/update.h"
+#include "archiver/format/archive_reader.h"
+#include "tests/archiver/archive_fixture.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utime.h>
+
+namespace lzh {
+namespace {
+
+using test::ArchiveFixture;
+
+struct ParseCase {
+    const char* label;
+    const char* text;
+    const char* fault;   // empty: parses
+    const char* archive;
+    const char* base;
+    std::vector<std::string> lists;
+    std::vector<std::string> names;
+};
+
+class ParseTest : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParseTest, Fields) {
+    const ParseCase& c = GetParam();
+    Command command;
+    std::string fault = parseCommand(splitCommandText(c.text), command);
+    if (*c.fault) {
+        EXPECT_NE(fault.find(c.fault), std::string::npos) << fault;
+        return;
+    }
+    ASSERT_EQ(fault, "");
+    EXPECT_EQ(command.archive, c.archive);
+    EXPECT_EQ(command.baseFolder, c.base);
+    EXPECT_EQ(command.listFiles, c.lists);
+    EXPECT_EQ(command.names, c.names);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ParseTest,
+    ::testing::Values(
+        ParseCase{"program_text", "u -a1 -r2 -x1 -l1 -jp1 -o2 /home/u/out/photo.lzh \"/home/u/My Data/\" @/home/u/tools/responce.txt ",
+                  "", "/home/u/out/photo.lzh", "/home/u/My Data/", {"/home/u/tools/responce.txt"}, {}},
+        ParseCase{"quoted_list_and_archive", "U -a1 \"/d/my out.lzh\" /base/ \"@/Program Files/t/responce.txt\" ", "",
+                  "/d/my out.lzh", "/base/", {"/Program Files/t/responce.txt"}, {}},
+        ParseCase{"switches_anywhere", "u out.lzh -jm7 dir/ a.txt -x1 \"b c.txt\"", "", "out.lzh", "dir/", {},
+                  {"a.txt", "b c.txt"}},
+        ParseCase{"no_base_folder", "u out.lzh a.txt sub/", "", "out.lzh", "", {}, {"a.txt", "sub/"}},
+        ParseCase{"empty_base_is_root", "u out.lzh / x", "", "out.lzh", "/", {}, {"x"}},
+        ParseCase{"unknown_command", "x out.lzh", "unknown command", "", "", {}, {}},
+        ParseCase{"unknown_switch", "u -q out.lzh", "unknown switch", "", "", {}, {}},
+        ParseCase{"bad_method", "u -jm3 out.lzh", "bad switch value", "", "", {}, {}},
+        ParseCase{"no_archive", "u -a1 -r2 ", "no archive", "", "", {}, {}},
+        ParseCase{"bare_at", "u out.lzh dir/ @", "list file name missing", "", "", {}, {}},
+        ParseCase{"nothing", "   ", "no command", "", "", {}, {}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(ResponseFile, LinesQuotesAndBlanks) {
+    EXPECT_EQ(parseResponseText("\"photo 1.jpg\"\r\nnotes.txt\r\n\r\n"), (std::vector<std::string>{"photo 1.jpg", "notes.txt"}));
+    EXPECT_EQ(parseResponseText("a\nb\n\n\nc"), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(parseResponseText("\r\n\r\n"), std::vector<std::string>{});
+    EXPECT_EQ(parseResponseText("\"x,y.txt\"\r\n日本語ソ表.txt\r\n  .  \r\n"),
+              (std::vector<std::string>{"x,y.txt", "日本語ソ表.txt", "."}));
+}
+
+class CommandTest : public ArchiveFixture {
+protected:
+    int run(const std::string& text, std::string* report = nullptr) {
+        std::string r;
+        int status = runCommand(text, r);
+        if (report) *report = r;
+        return status;
+    }
+    std::string bytesOf(const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    std::vector<ArchiveMember> members(const std::string& archive) {
+        std::vector<ArchiveMember> found;
+        int fd = ::open(archive.c_str(), O_RDONLY);
+        EXPECT_EQ(readArchive(fd, fileSize(archive), found), "");
+        ::close(fd);
+        return found;
+    }
+    std::vector<std::string> names(const std::string& archive) {
+        std::vector<std::string> out;
+        for (const auto& m : members(archive)) out.push_back(m.name);
+        return out;
+    }
+    void stamp(const std::string& file, std::int64_t when) {
+        struct utimbuf times {static_cast<time_t>(when), static_cast<time_t>(when)};
+        ::utime(file.c_str(), &times);
+    }
+    int tempFilesBeside() {
+        int n = 0;
+        for (const QString& f : QDir(QString::fromStdString(dir())).entryList(QDir::Files | QDir::Hidden))
+            if (f.startsWith('.')) ++n;
+        return n;
+    }
+};
+
+TEST_F(CommandTest, FoldersDotFilesAndEmptyFolders) {
+    writeFile("base/a.txt", "a");
+    writeFile("base/.hidden", "h");
+    writeFile("base/sub/b.txt", "b");
+    writeFile("base/sub/.dot/c.txt", "c");
+    QDir().mkpath(QString::fromStdString(path("base/sub/empty")));
+    ASSERT_EQ(::symlink(path("base").c_str(), path("base/sub/loop").c_str()), 0);
+    const std::string base = path("base") + "/";
+    ASSERT_EQ(run("u -r2 -x1 " + path("plain.lzh") + " " + base + " ."), 0);
+    EXPECT_EQ(names(path("plain.lzh")), (std::vector<std::string>{"a.txt", "sub/", "sub/b.txt", "sub/empty/"}));
+    ASSERT_EQ(run("u -a1 -r2 -x1 " + path("all.lzh") + " " + base + " sub"), 0);
+    EXPECT_EQ(names(path("all.lzh")),
+              (std::vector<std::string>{"sub/", "sub/.dot/", "sub/.dot/c.txt", "sub/b.txt", "sub/empty/"}));
+    // A named dot-file is taken without -a1; without -x1 only base names are stored.
+    ASSERT_EQ(run("u -r2 " + path("flat.lzh") + " " + base + " .hidden sub"), 0);
+    EXPECT_EQ(names(path("flat.lzh")), (std::vector<std::string>{".hidden", "b.txt"}));
+}
+
+TEST_F(CommandTest, BadListsWriteNothing) {
+    writeFile("base/a.txt", "a");
+    writeFile("empty-list.txt", "\r\n\r\n");
+    const std::string base = path("base") + "/";
+    struct { std::string args; std::string reason; } table[] = {
+        {base + " a.txt missing.txt", "cannot find"},
+        {base + " @" + path("empty-list.txt"), "no file names"},
+        {base + " @" + path("no-list.txt"), "cannot read the list file"},
+        {base + " ../a.txt", "out of the base folder"},
+        {base + " /etc/passwd", "absolute name"},
+        {base, "no file names"},
+    };
+    for (auto& row : table) {
+        std::string report;
+        EXPECT_NE(run("u -r2 -x1 " + path("out.lzh") + " " + row.args, &report), 0) << row.args;
+        EXPECT_NE(report.find(row.reason), std::string::npos) << report;
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(path("out.lzh"))));
+    }
+    EXPECT_EQ(tempFilesBeside(), 0);
+}
+
+TEST_F(CommandTest, UpdateAddsReplacesOlderKeepsNewer) {
+    writeFile("base/old.txt", "old contents");
+    writeFile("base/new.txt", "new contents");
+    stamp(path("base/old.txt"), 1000000000);
+    stamp(path("base/new.txt"), 1600000000);
+    const std::string archive = path("u.lzh"), base = path("base") + "/";
+    ASSERT_EQ(run("u -x1 " + archive + " " + base + " old.txt new.txt"), 0);
+    const auto before = members(archive);
+
+    writeFile("base/old.txt", "changed and newer");
+    stamp(path("base/old.txt"), 1700000000);   // newer than its member: replaced
+    writeFile("base/new.txt", "changed but older");
+    stamp(path("base/new.txt"), 1500000000);   // older than its member: kept
+    writeFile("base/added.txt", "added");
+    std::string report;
+    ASSERT_EQ(run("u -x1 " + archive + " " + base + " old.txt new.txt added.txt", &report), 0);
+    EXPECT_EQ(report, "1 added, 1 replaced, 1 kept");
+    const auto after = members(archive);
+    ASSERT_EQ(after.size(), 3u);
+    EXPECT_EQ(after[0].name, "old.txt");
+    EXPECT_EQ(after[0].originalSize, 17u);
+    EXPECT_EQ(after[1].originalSize, 12u);
+    EXPECT_EQ(after[2].name, "added.txt");
+    // The kept member is the same bytes as before.
+    const std::string oldBytes = bytesOf(archive);
+    EXPECT_EQ(run("u -x1 " + archive + " " + base + " new.txt", &report), 0);
+    EXPECT_EQ(report, "nothing to update: 3 kept");
+    EXPECT_EQ(bytesOf(archive), oldBytes);
+    EXPECT_EQ(tempFilesBeside(), 0);
+}
+
+TEST_F(CommandTest, FailuresLeaveTheOldArchiveByteIdentical) {
+    writeFile("base/a.txt", "a");
+    const std::string archive = path("keep.lzh"), base = path("base") + "/";
+    ASSERT_EQ(run("u -x1 " + archive + " " + base + " a.txt"), 0);
+    const std::string original = bytesOf(archive);
+
+    // A file that vanishes between listing and reading.
+    Command command;
+    ASSERT_EQ(parseCommand(splitCommandText("u -x1 " + archive + " " + base), command), "");
+    std::vector<Entry> entries = {{"gone.txt", path("base/gone.txt"), false, 0}};
+    std::string report;
+    EXPECT_NE(updateArchive(command, entries, report), "");
+    EXPECT_EQ(bytesOf(archive), original);
+    EXPECT_EQ(tempFilesBeside(), 0);
+
+    // A damaged archive is refused, never repaired by dropping members.
+    std::string damaged = original;
+    damaged[30] ^= 0x55;
+    { std::ofstream(archive, std::ios::binary) << damaged; }
+    writeFile("base/b.txt", "b");
+    EXPECT_NE(run("u -x1 " + archive + " " + base + " b.txt", &report), 0);
+    EXPECT_NE(report.find("damaged"), std::string::npos) << report;
+    EXPECT_EQ(bytesOf(archive), damaged);
+
+    // A folder that cannot take the new archive.
+    EXPECT_NE(run("u -x1 " + path("no/such/dir/x.lzh") + " " + base + " b.txt", &report), 0);
+    EXPECT_EQ(tempFilesBeside(), 0);
+}
+
+TEST_F(CommandTest, UpdateOfEverySampleArchiveKeepsForeignMembersByteForByte) {
+    const char* shared = std::getenv("SQS_SHARED_DIR");
+    const std::string samples = std::string(shared ? shared : "../shared") + "/lzh-samples";
+    std::ifstream manifest(samples + "/manifest.tsv");
+    if (!manifest) GTEST_SKIP() << "no shared samples here";
+    std::string line;
+    std::getline(manifest, line);
+    std::set<std::string> archives;
+    while (std::getline(manifest, line)) archives.insert(line.substr(0, line.find('\t')));
+    archives.erase("regression/truncated.lzh");
+    writeFile("base/brand new.txt", "a new member");
+    int checked = 0;
+    for (const std::string& name : archives) {
+        const std::string copy = path("copy.lzh");
+        QFile::remove(QString::fromStdString(copy));
+        ASSERT_TRUE(QFile::copy(QString::fromStdString(samples + "/" + name), QString::fromStdString(copy)));
+        const auto before = members(copy);
+        const std::string oldBytes = bytesOf(copy);
+        std::string report;
+        ASSERT_EQ(run("u -x1 " + copy + " " + path("base") + "/ \"brand new.txt\"", &report), 0) << name << report;
+        const auto after = members(copy);
+        ASSERT_EQ(after.size(), before.size() + 1) << name;
+        const std::string newBytes = bytesOf(copy);
+        for (std::size_t i = 0; i < before.size(); ++i) {
+            const auto& b = before[i];
+            const auto& a = after[i];
+            EXPECT_EQ(newBytes.substr(a.headerOffset, a.headerSize + a.packedSize),
+                      oldBytes.substr(b.headerOffset, b.headerSize + b.packedSize))
+                << name << " member " << i;
+        }
+        EXPECT_EQ(after.front().headerOffset, 0u) << name;   // a self-extractor comes back as a plain archive
+        EXPECT_EQ(after.back().name, "brand new.txt");
+        ++checked;
+    }
+    EXPECT_GT(checked, 100);
+}
+
+TEST_F(CommandTest, UnlhaLibraryByNameWritesBoundedReports) {
+    void* library = ::dlopen(UNLHA_LIBRARY_PATH, RTLD_NOW);
+    ASSERT_NE(library, nullptr) << ::dlerror();
+    using Entry = int (*)(std::int32_t, const char*, char*, std::uint32_t);
+    auto unlha = reinterpret_cast<Entry>(::dlsym(library, "Unlha"));
+    ASSERT_NE(unlha, nullptr);
+    writeFile("base/photo 1.jpg", std::string(5000, 'p'));
+    writeFile("base/notes.txt", "notes");
+    writeFile("tools/responce.txt", "\"photo 1.jpg\"\r\nnotes.txt\r\n\r\n");
+    const std::string text = "u -a1 -r2 -x1 -l1 -jp1 -o2 " + path("out.lzh") + " \"" + path("base") + "/\" @" +
+                             path("tools/responce.txt") + " ";
+    char buffer[1024];
+    std::memset(buffer, 'Z', sizeof buffer);
+    EXPECT_EQ(unlha(0, text.c_str(), buffer, sizeof buffer), 0);
+    EXPECT_STREQ(buffer, "2 added, 0 replaced, 0 kept");
+    EXPECT_EQ(names(path("out.lzh")), (std::vector<std::string>{"photo 1.jpg", "notes.txt"}));
+    // Reports are cut to the buffer and always end in a zero byte.
+    for (std::uint32_t size : {1u, 5u}) {
+        std::memset(buffer, 'Z', sizeof buffer);
+        EXPECT_NE(unlha(0, "u -q x.lzh", buffer, size), 0);
+        EXPECT_EQ(std::strlen(buffer), size - 1);
+        EXPECT_EQ(buffer[size], 'Z');
+    }
+    EXPECT_NE(unlha(0, "bogus", nullptr, 0), 0);
+    ::dlclose(library);
+}
+
+}  // namespace
+}  // namespace lzh
