@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/jobs.h"
+#include "pack/pack_files.h"
 #include "split/splitter.h"
 
 namespace sqs {
@@ -10,13 +11,13 @@ class Platform;
 // The jobs behind the main window's buttons.
 class ProgramJobs final : public Jobs {
 public:
-    explicit ProgramJobs(Platform& platform) : platform_(platform), splitter_(platform) {}
+    explicit ProgramJobs(Platform& platform) : splitter_(platform), packer_(platform) {}
     void splitFile(const QString& path, const AppState& state) override;
     QString packFiles(const QStringList& entries) override;
 
 private:
-    Platform& platform_;
     Splitter splitter_;
+    Packer packer_;
 };
 
 }  // namespace sqs

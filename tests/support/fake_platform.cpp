@@ -13,6 +13,7 @@ int FakePlatform::settingsSaves() const {
 
 int FakePlatform::messageBox(const QString& text, int style, const QString& title) {
     messages.push_back({text, style, title});
+    if (onMessage) onMessage(messages.back());
     if (!answers.empty()) {
         int answer = answers.front();
         answers.pop_front();

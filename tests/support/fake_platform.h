@@ -32,6 +32,7 @@ public:
     std::deque<int> answers;            // next message-box answers; empty: OK, or Yes for Yes/No
     std::function<void(QDialog&)> onModal;
     std::function<void(int)> onYield;   // called with the count of yields so far
+    std::function<void(const RecordedMessage&)> onMessage;
     QString saveAnswer;
     bool anotherInstance = false;
     QStringList arguments;

@@ -1,0 +1,93 @@
+#include "pack/pack_files.h"
+
+#include "app/path_names.h"
+#include "platform/platform.h"
+
+namespace sqs {
+namespace {
+
+const QString kLineEnd = QStringLiteral("\r\n");
+const QString kFilter = QStringLiteral("書庫ファイル(*.lzh)|*.lzh|;すべてのファイル(*.*)|*.*|");
+
+// Up to and including the last "/"; empty when there is none.
+QString folderOf(const QString& path) { return path.left(path.lastIndexOf(QLatin1Char('/')) + 1); }
+
+QString commonFolder(const QStringList& folders) {
+    QString common = folders.value(0);
+    for (const QString& folder : folders)
+        while (!folder.startsWith(common)) common = folderOf(common.left(common.size() - 1));
+    return common;
+}
+
+}  // namespace
+
+QString packQuestion(const QStringList& entries) {
+    QStringList lines;
+    for (const QString& entry : entries) lines << QLatin1Char('"') + entry + QLatin1Char('"');
+    lines << QString() << QStringLiteral("以上%1個のファイルを圧縮します。").arg(entries.size()) << QString()
+          << QStringLiteral("よろしいですか？");
+    return lines.join(kLineEnd);
+}
+
+PackList packList(Platform& platform, const QStringList& entries) {
+    PackList list;
+    list.baseFolder = folderOf(entries.value(0));
+    QStringList folders;
+    for (const QString& entry : entries) folders << folderOf(entry);
+    // Entries from other folders than the first are named by their path from
+    // the folder all of them share; otherwise each name would be looked for
+    // in the first entry's folder, packing a wrong file or failing.
+    const bool oneFolder = folders.count(folders.value(0)) == folders.size();
+    const QString base = oneFolder ? list.baseFolder : commonFolder(folders);
+    if (!oneFolder) list.baseFolder = base;
+    for (int i = 0; i < entries.size(); ++i) {
+        QString name = platform.nameLookup(entries[i], LookupAttribute::WithDirectories);
+        if (!name.isEmpty() && !oneFolder) {
+            const QString below = folders[i].mid(base.size());
+            name = name == QLatin1String(".") ? (below.isEmpty() ? name : below.chopped(1)) : below + name;
+        }
+        list.responseText += QuoteIfNeeded(name) + kLineEnd;
+    }
+    return list;
+}
+
+QString AskSaveName(Platform& platform, const QString& proposedName, const QString& filter, const QString& initialFolder) {
+    // "description|pattern|" pairs; a leading ";" of a description is a separator, not text.
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    std::vector<FileFilter> filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts[i];
+        if (description.startsWith(QLatin1Char(';'))) description.remove(0, 1);
+        filters.push_back({description, parts[i + 1]});
+    }
+    return platform.saveFileName(proposedName, filters, initialFolder);
+}
+
+QString Packer::PackFiles(const QStringList& entries) {
+    const QString title = QStringLiteral("作業確認");
+    if (platform_.messageBox(packQuestion(entries), StyleInformationYesNo, title) != AnswerYes) platform_.terminate();
+
+    const QString proposed = FileNamePart(ChangeExtension(entries.value(0), QStringLiteral("lzh")));
+    const QString folder = platform_.programFolder();
+    const QString archive = AskSaveName(platform_, proposed, kFilter, folder);
+    if (archive.isEmpty()) platform_.terminate();
+
+    const QString responsePath =
+        folder.endsWith(QLatin1Char('/')) ? folder + QStringLiteral("responce.txt") : folder + QStringLiteral("/responce.txt");
+    const PackList list = packList(platform_, entries);
+    if (FileResult written = platform_.writeTextFile(responsePath, list.responseText.toLocal8Bit()); !written)
+        platform_.fail(QStringLiteral("ファイルの書き込み"), responsePath, written.error);
+    if (FileResult hidden = platform_.setAttributes(responsePath, FileAttribute::Hidden); !hidden)
+        platform_.fail(QStringLiteral("属性の設定"), responsePath, hidden.error);
+
+    if (archiver_.RunArchiver(0, archive, list.baseFolder, QLatin1Char('@') + responsePath) == 0)
+        platform_.messageBox(QStringLiteral("圧縮失敗"), StyleInformation, QStringLiteral("SQS"));
+
+    if (FileResult normal = platform_.setAttributes(responsePath, FileAttribute::Normal); !normal)
+        platform_.fail(QStringLiteral("属性の設定"), responsePath, normal.error);
+    if (FileResult removed = platform_.deleteFile(responsePath); !removed)
+        platform_.fail(QStringLiteral("ファイルの削除"), responsePath, removed.error);
+    return archive;
+}
+
+}  // namespace sqs

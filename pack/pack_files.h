@@ -1,0 +1,42 @@
+#pragma once
+
+#include "pack/archiver_call.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace sqs {
+
+class Platform;
+
+// The pack job: confirm the list, ask for the archive's name, write the
+// list file, have the archiver build the archive, clean up.
+class Packer {
+public:
+    explicit Packer(Platform& platform) : platform_(platform), archiver_(platform) {}
+
+    // Returns the archive path, also when the archiver failed. Ends the
+    // program when the user declines the list or gives no name.
+    QString PackFiles(const QStringList& entries);
+
+private:
+    Platform& platform_;
+    ArchiverLibrary archiver_;
+};
+
+// The save dialog: the proposed name, the filter text ("description|pattern|"
+// pairs) and the folder it opens in; the chosen path or empty text.
+QString AskSaveName(Platform& platform, const QString& proposedName, const QString& filter, const QString& initialFolder);
+
+// The confirmation text for the listed entries.
+QString packQuestion(const QStringList& entries);
+
+// Base folder and list-file text for the entries: the first entry's folder
+// and each entry's stored name, quoted as needed, one a line with CR LF.
+struct PackList {
+    QString baseFolder;
+    QString responseText;
+};
+PackList packList(Platform& platform, const QStringList& entries);
+
+}  // namespace sqs

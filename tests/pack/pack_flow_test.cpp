@@ -1,0 +1,142 @@
+// The pack commands through the real main window, with a stand-in archiver.
+#include "app/main_form.h"
+#include "app/program_jobs.h"
+#include "tests/support/fake_platform.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace sqs {
+namespace {
+
+using test::FakePlatform;
+using test::Terminated;
+
+// The stand-in archiver: records each call and the list file at that moment.
+struct ArchiverCalls {
+    std::vector<std::string> commands;
+    std::vector<QByteArray> lists;
+    QString listPath;
+    int status = 0;
+} calls;
+
+int fakeUnlha(std::int32_t window, const char* command, char* output, std::uint32_t size) {
+    EXPECT_EQ(window, 0);
+    EXPECT_EQ(size, 1024u);
+    calls.commands.push_back(command);
+    QFile list(calls.listPath);
+    calls.lists.push_back(list.open(QIODevice::ReadOnly) ? list.readAll() : QByteArray("(missing)"));
+    std::strncpy(output, "report", size);
+    return calls.status;
+}
+
+class PackFlowTest : public ::testing::Test {
+protected:
+    FakePlatform platform;
+    ProgramJobs jobs{platform};
+    std::unique_ptr<MainForm> form;
+    QString a, b;
+
+    void SetUp() override {
+        calls = ArchiverCalls{};
+        calls.listPath = platform.folder() + "/responce.txt";
+        platform.symbols["libunlha32.so:Unlha"] = reinterpret_cast<void*>(&fakeUnlha);
+        a = make("photo 1.jpg");
+        b = make("notes.txt");
+        platform.arguments = {a, b};
+        platform.saveAnswer = platform.folder() + "/out.lzh";
+        form = std::make_unique<MainForm>(platform, jobs);
+        form->formLoad();
+    }
+    QString make(const QString& name) {
+        QFile f(platform.folder() + "/" + name);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("data");
+        return f.fileName();
+    }
+    bool listExists() { return QFile::exists(calls.listPath); }
+};
+
+TEST_F(PackFlowTest, PackRunsTheArchiverOnceWithTheListAndCleansUp) {
+    form->cmdPackClick();
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].style, 68);
+    EXPECT_EQ(platform.messages[0].title, "作業確認");
+    EXPECT_EQ(platform.lastProposedName, "photo 1.lzh");
+    EXPECT_EQ(platform.lastInitialFolder, platform.folder());
+    ASSERT_EQ(platform.lastFilters.size(), 2u);
+    EXPECT_EQ(platform.lastFilters[0].description, "書庫ファイル(*.lzh)");
+    EXPECT_EQ(platform.lastFilters[0].pattern, "*.lzh");
+    EXPECT_EQ(platform.lastFilters[1].description, "すべてのファイル(*.*)");
+    EXPECT_EQ(platform.lastFilters[1].pattern, "*.*");
+    ASSERT_EQ(calls.commands.size(), 1u);
+    const std::string folder = platform.folder().toStdString();
+    EXPECT_EQ(calls.commands[0], "u -a1 -r2 -x1 -l1 -jp1 -o2 " + folder + "/out.lzh " + folder + "/ @" + folder +
+                                     "/responce.txt ");
+    EXPECT_EQ(calls.lists[0], "\"photo 1.jpg\"\r\nnotes.txt\r\n\r\n");
+    EXPECT_FALSE(listExists());
+    EXPECT_FALSE(platform.terminated);
+    form->cmdPackClick();
+    EXPECT_EQ(platform.libraryLoads, 1);   // loaded at the first pack, kept
+}
+
+TEST_F(PackFlowTest, NoToTheQuestionEndsWithNothingWritten) {
+    platform.answers = {AnswerNo};
+    EXPECT_THROW(form->cmdPackClick(), Terminated);
+    EXPECT_TRUE(calls.commands.empty());
+    EXPECT_FALSE(platform.events.contains("save-dialog"));
+    EXPECT_EQ(platform.settingsSaves(), 0);
+}
+
+TEST_F(PackFlowTest, EmptySaveAnswerEndsWithNothingWritten) {
+    platform.saveAnswer.clear();
+    EXPECT_THROW(form->cmdPackClick(), Terminated);
+    EXPECT_TRUE(calls.commands.empty());
+    EXPECT_FALSE(listExists());
+    EXPECT_EQ(platform.settingsSaves(), 0);
+}
+
+TEST_F(PackFlowTest, FailureIsShownWhileTheListStillExistsThenItIsRemoved) {
+    calls.status = 3;
+    bool listDuringMessage = false;
+    platform.onMessage = [&](const test::RecordedMessage& m) {
+        if (m.text == "圧縮失敗") listDuringMessage = listExists();
+    };
+    form->cmdPackClick();
+    ASSERT_EQ(platform.messages.size(), 2u);
+    EXPECT_EQ(platform.messages[1].text, "圧縮失敗");
+    EXPECT_EQ(platform.messages[1].style, 64);
+    EXPECT_EQ(platform.messages[1].title, "SQS");
+    EXPECT_TRUE(listDuringMessage);
+    EXPECT_FALSE(listExists());
+}
+
+TEST_F(PackFlowTest, MissingLibraryEndsWithItsNameAndReason) {
+    platform.symbols.clear();
+    EXPECT_THROW(form->cmdPackClick(), Terminated);
+    EXPECT_TRUE(platform.messages.back().text.contains("libunlha32.so"));
+    EXPECT_TRUE(platform.messages.back().text.contains("No such file"));
+    EXPECT_EQ(platform.settingsSaves(), 0);
+}
+
+TEST_F(PackFlowTest, AfterJobRulesOfBothPackCommands) {
+    form->state().optionFlags = {"OFF", "ON", "OFF", "OFF", "OFF"};
+    EXPECT_THROW(form->cmdPackClick(), Terminated);
+    EXPECT_EQ(platform.settingsSaves(), 1);
+}
+
+TEST_F(PackFlowTest, PackThenSplitHandsTheArchiveToTheSplitWithChainQuestion) {
+    // The stand-in writes nothing, so the split meets a missing archive: a message, no crash.
+    form->state().optionFlags = {"OFF", "OFF", "ON", "OFF", "OFF"};
+    EXPECT_THROW(form->cmdSquashsliceClick(), Terminated);
+    ASSERT_GE(platform.messages.size(), 2u);
+    EXPECT_TRUE(platform.messages[1].text.startsWith("次のファイルは分割できません。\r\n\"" + platform.folder() + "/out.lzh\""));
+    EXPECT_EQ(form->state().chainMode, 0);
+    EXPECT_EQ(platform.settingsSaves(), 1);
+}
+
+}  // namespace
+}  // namespace sqs
