@@ -22,7 +22,7 @@ public:
     BitReader(const std::uint8_t* data, std::size_t size)
         : BitReader([data, size, pos = std::size_t{0}](std::uint8_t* buffer, std::size_t capacity) mutable {
               std::size_t n = std::min(capacity, size - pos);
-              std::memcpy(buffer, data + pos, n);
+              if (n) std::memcpy(buffer, data + pos, n);
               pos += n;
               return n;
           }) {}

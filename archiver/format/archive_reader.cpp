@@ -317,7 +317,7 @@ std::string readArchive(int fd, std::uint64_t fileSize, std::vector<ArchiveMembe
 std::string readArchive(const std::vector<std::uint8_t>& bytes, std::vector<ArchiveMember>& members) {
     ReadAt read = [&bytes](std::uint64_t offset, std::uint8_t* buffer, std::size_t size) {
         if (offset > bytes.size() || size > bytes.size() - offset) return false;
-        std::memcpy(buffer, bytes.data() + offset, size);
+        if (size) std::memcpy(buffer, bytes.data() + offset, size);
         return true;
     };
     return Walker(read, bytes.size()).run(members);
