@@ -15,7 +15,7 @@ cp -a "$corpus/tree" "$work/tree"
 bytes=$(du -sb "$work/tree" | cut -f1)
 
 now() { date +%s.%N; }
-elapsed() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.3f", b - a}'; }
+elapsed() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.3f\n", b - a}'; }
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 : > "$work/lzh"; : > "$work/tar"

@@ -45,10 +45,7 @@ std::size_t usedCount(const std::vector<std::uint8_t>& lengths) {
 }  // namespace
 
 BlockEncoder::BlockEncoder(const MethodParameters& params)
-    : params_(params), codeFrequency_(kCodeSymbols, 0), offsetFrequency_(params.offsetCodes, 0) {
-    symbols_.reserve(kMaxBlockSymbols);
-    distances_.reserve(kMaxBlockSymbols);
-}
+    : params_(params), codeFrequency_(kCodeSymbols, 0), offsetFrequency_(params.offsetCodes, 0) {}
 
 void BlockEncoder::writeTableLengths(BitWriter& out, const std::vector<std::uint8_t>& lengths, unsigned countBits,
                                      int skipAfter) {

@@ -8,14 +8,21 @@ namespace {
 
 constexpr std::int64_t kSlide = 1 << 17;             // history kept when the window slides
 constexpr std::int64_t kWindowSize = 2 * kSlide + 2 * kMaxMatch;
-constexpr int kHashBits = 16;
+constexpr int kMaxHashBits = 16;
 constexpr std::int32_t kNone = -1;
 // A three-byte match this far back costs more than three literals.
 constexpr unsigned kTooFar = 4096;
 
-inline std::uint32_t hash3(const std::uint8_t* p) {
+inline std::uint32_t hash3(const std::uint8_t* p, int bits) {
     std::uint32_t v = p[0] | (p[1] << 8) | (p[2] << 16);
-    return (v * 2654435761u) >> (32 - kHashBits);
+    return (v * 2654435761u) >> (32 - bits);
+}
+
+// Small inputs get small tables: clearing them costs less than the data.
+int hashBitsFor(std::uint64_t sizeHint) {
+    int bits = 10;
+    while (bits < kMaxHashBits && (std::uint64_t{1} << bits) < sizeHint) ++bits;
+    return bits;
 }
 
 inline unsigned commonLength(const std::uint8_t* a, const std::uint8_t* b, unsigned limit) {
@@ -41,22 +48,34 @@ Effort defaultEffort(Method method) {
     }
 }
 
-Encoder::Encoder(Method method, const Effort& effort)
+Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)
     : params_(parameters(method)),
       effort_(effort),
-      window_(new std::uint8_t[kWindowSize + 8]()),
-      head_(new std::int32_t[std::size_t{1} << kHashBits]),
+      capacity_(static_cast<std::int64_t>(std::min<std::uint64_t>(sizeHint + 2 * kMaxMatch, kWindowSize))),
+      hashBits_(hashBitsFor(sizeHint)),
+      window_(new std::uint8_t[static_cast<std::size_t>(capacity_) + 8]),
+      head_(new std::int32_t[std::size_t{1} << hashBits_]),
       prev_(new std::int32_t[kSlide]),
       block_(params_) {
-    std::fill_n(head_.get(), std::size_t{1} << kHashBits, kNone);
+    std::fill_n(head_.get(), std::size_t{1} << hashBits_, kNone);
 }
 
 Encoder::~Encoder() = default;
 
 void Encoder::write(const std::uint8_t* data, std::size_t size) {
     while (size > 0) {
-        if (end_ == kWindowSize) slide();
-        std::size_t room = static_cast<std::size_t>(kWindowSize - end_);
+        if (end_ == capacity_) {
+            if (capacity_ < kWindowSize) {
+                // More data than the size hint promised: take the full window.
+                std::unique_ptr<std::uint8_t[]> larger(new std::uint8_t[kWindowSize + 8]);
+                std::memcpy(larger.get(), window_.get(), static_cast<std::size_t>(end_));
+                window_.swap(larger);
+                capacity_ = kWindowSize;
+            } else {
+                slide();
+            }
+        }
+        std::size_t room = static_cast<std::size_t>(capacity_ - end_);
         std::size_t take = std::min(room, size);
         std::memcpy(window_.get() + end_, data, take);
         end_ += static_cast<std::int64_t>(take);
@@ -86,12 +105,12 @@ void Encoder::slide() {
     pos_ -= shift;
     inserted_ -= shift;
     auto rebase = [](std::int32_t& p) { p = p >= shift ? static_cast<std::int32_t>(p - shift) : kNone; };
-    std::for_each(head_.get(), head_.get() + (std::size_t{1} << kHashBits), rebase);
+    std::for_each(head_.get(), head_.get() + (std::size_t{1} << hashBits_), rebase);
     std::for_each(prev_.get(), prev_.get() + kSlide, rebase);
 }
 
 inline void Encoder::insert(std::int64_t pos) {
-    const std::uint32_t h = hash3(window_.get() + pos);
+    const std::uint32_t h = hash3(window_.get() + pos, hashBits_);
     prev_[pos & (kSlide - 1)] = head_[h];
     head_[h] = static_cast<std::int32_t>(pos);
 }

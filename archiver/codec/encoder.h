@@ -5,6 +5,7 @@
 #include "archiver/codec/method.h"
 
 #include <cstdint>
+#include <climits>
 #include <memory>
 #include <vector>
 
@@ -26,8 +27,10 @@ Effort defaultEffort(Method method);
 // take away as they come.
 class Encoder {
 public:
-    Encoder(Method method, const Effort& effort);
-    explicit Encoder(Method method) : Encoder(method, defaultEffort(method)) {}
+    // sizeHint: the input's length when known (smaller inputs need smaller tables).
+    Encoder(Method method, const Effort& effort, std::uint64_t sizeHint = UINT64_MAX);
+    explicit Encoder(Method method, std::uint64_t sizeHint = UINT64_MAX)
+        : Encoder(method, defaultEffort(method), sizeHint) {}
     ~Encoder();
 
     void write(const std::uint8_t* data, std::size_t size);
@@ -45,6 +48,8 @@ private:
 
     MethodParameters params_;
     Effort effort_;
+    std::int64_t capacity_;       // bytes the window holds before it slides
+    int hashBits_;
     std::unique_ptr<std::uint8_t[]> window_;
     std::unique_ptr<std::int32_t[]> head_;
     std::unique_ptr<std::int32_t[]> prev_;

@@ -90,23 +90,25 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
     if (std::string fault = append(header.data(), header.size()); !fault.empty()) return fault;
     const std::uint64_t dataOffset = offset_;
 
-    std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kChunk]);
+    if (!buffer_) buffer_.reset(new std::uint8_t[kChunk]);
+    std::uint8_t* const buffer = buffer_.get();
     std::uint64_t read = 0;
     std::uint16_t crc = 0;
     auto changed = [&]() { return "file changed while it was read: " + sourcePath; };
 
     bool stored = info.method == Method::Lh0;
+    bool truncate = false;
     if (!stored) {
-        Encoder encoder(info.method);
+        Encoder encoder(info.method, info.originalSize);
         bool tooBig = false;
         for (;;) {
-            ssize_t n = readSome(source.get(), buffer.get(), kChunk);
+            ssize_t n = readSome(source.get(), buffer, kChunk);
             if (n < 0) return systemError("cannot read", sourcePath);
             if (n == 0) break;
             read += static_cast<std::uint64_t>(n);
             if (read > info.originalSize) return changed();
-            crc = crc16(buffer.get(), static_cast<std::size_t>(n), crc);
-            encoder.write(buffer.get(), static_cast<std::size_t>(n));
+            crc = crc16(buffer, static_cast<std::size_t>(n), crc);
+            encoder.write(buffer, static_cast<std::size_t>(n));
             auto& out = encoder.output();
             if (offset_ - dataOffset + out.size() >= info.originalSize) {
                 tooBig = true;   // no gain: store it instead
@@ -127,6 +129,7 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
         }
         if (tooBig) {
             stored = true;
+            truncate = true;   // compressed bytes past the stored copy's end go
             offset_ = dataOffset;
             if (::lseek(source.get(), 0, SEEK_SET) != 0) return systemError("cannot read", sourcePath);
             read = 0;
@@ -136,17 +139,18 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
     if (stored) {
         info.method = Method::Lh0;
         for (;;) {
-            ssize_t n = readSome(source.get(), buffer.get(), kChunk);
+            ssize_t n = readSome(source.get(), buffer, kChunk);
             if (n < 0) return systemError("cannot read", sourcePath);
             if (n == 0) break;
             read += static_cast<std::uint64_t>(n);
             if (read > info.originalSize) return changed();
-            crc = crc16(buffer.get(), static_cast<std::size_t>(n), crc);
-            if (std::string fault = append(buffer.get(), static_cast<std::size_t>(n)); !fault.empty()) return fault;
+            crc = crc16(buffer, static_cast<std::size_t>(n), crc);
+            if (std::string fault = append(buffer, static_cast<std::size_t>(n)); !fault.empty()) return fault;
         }
         if (read != info.originalSize) return changed();
     }
-    if (::ftruncate(fd_, static_cast<off_t>(offset_)) != 0) return std::string("cannot write the archive: ") + std::strerror(errno);
+    if (truncate && ::ftruncate(fd_, static_cast<off_t>(offset_)) != 0)
+        return std::string("cannot write the archive: ") + std::strerror(errno);
 
     info.packedSize = offset_ - dataOffset;
     info.crc = crc;
@@ -169,15 +173,16 @@ std::string ArchiveWriter::addFolder(const std::string& storedName, const std::s
 }
 
 std::string ArchiveWriter::copyMember(int sourceFd, const ArchiveMember& member) {
-    std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kChunk]);
+    if (!buffer_) buffer_.reset(new std::uint8_t[kChunk]);
+    std::uint8_t* const buffer = buffer_.get();
     std::uint64_t at = member.headerOffset;
     std::uint64_t left = member.headerSize + member.packedSize;
     while (left > 0) {
         std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, kChunk));
-        ssize_t n = ::pread(sourceFd, buffer.get(), want, static_cast<off_t>(at));
+        ssize_t n = ::pread(sourceFd, buffer, want, static_cast<off_t>(at));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return std::string("cannot read the old archive: ") + (n < 0 ? std::strerror(errno) : "it ended early");
-        if (std::string fault = append(buffer.get(), static_cast<std::size_t>(n)); !fault.empty()) return fault;
+        if (std::string fault = append(buffer, static_cast<std::size_t>(n)); !fault.empty()) return fault;
         at += static_cast<std::uint64_t>(n);
         left -= static_cast<std::uint64_t>(n);
     }

@@ -4,6 +4,7 @@
 #include "archiver/format/archive_reader.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace lzh {
@@ -33,6 +34,7 @@ private:
 
     int fd_;
     Method method_;
+    std::unique_ptr<std::uint8_t[]> buffer_;   // one read buffer for every member
     std::uint64_t offset_ = 0;
 };
 
