@@ -109,6 +109,20 @@ void BlockEncoder::write(BitWriter& out) {
         }
     }
 
+    std::uint64_t literalCount = 0, literalBits = 0;
+    for (int b = 0; b < kLiterals; ++b) {
+        literalCount += codeFrequency_[b];
+        literalBits += std::uint64_t{codeFrequency_[b]} * cLengths[b];
+    }
+    lastLiteralBits_ = literalCount ? static_cast<double>(literalBits) / literalCount : 8.0;
+    lastCodeLengths_ = cLengths;
+    lastOffsetLengths_ = pLengths;
+    // Symbols padded in only to complete a code were not used: unknown price.
+    for (int s = 0; s < kCodeSymbols; ++s)
+        if (!codeFrequency_[s]) lastCodeLengths_[s] = 0;
+    for (std::size_t c = 0; c < offsetFrequency_.size(); ++c)
+        if (!offsetFrequency_[c]) lastOffsetLengths_[c] = 0;
+
     symbols_.clear();
     distances_.clear();
     std::fill(codeFrequency_.begin(), codeFrequency_.end(), 0);

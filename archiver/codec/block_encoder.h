@@ -32,6 +32,12 @@ public:
     // Writes the block and starts a new, empty one.
     void write(BitWriter& out);
 
+    // Code lengths of the last block written (0 for symbols it did not
+    // use), and the mean length of its literals: the price list of the next block.
+    const std::vector<std::uint8_t>& lastCodeLengths() const { return lastCodeLengths_; }
+    const std::vector<std::uint8_t>& lastOffsetLengths() const { return lastOffsetLengths_; }
+    double lastLiteralBits() const { return lastLiteralBits_; }
+
     // Bit length of p (0 for p = 0).
     static unsigned offsetClass(std::uint32_t p) { return p == 0 ? 0 : 32 - __builtin_clz(p); }
 
@@ -46,6 +52,9 @@ private:
     std::vector<std::uint32_t> distances_;   // distance - 1, one per match
     std::vector<std::uint32_t> codeFrequency_;
     std::vector<std::uint32_t> offsetFrequency_;
+    std::vector<std::uint8_t> lastCodeLengths_;
+    std::vector<std::uint8_t> lastOffsetLengths_;
+    double lastLiteralBits_ = 8.0;
 };
 
 }  // namespace lzh

@@ -10,8 +10,6 @@ constexpr std::int64_t kSlide = 1 << 17;             // history kept when the wi
 constexpr std::int64_t kWindowSize = 2 * kSlide + 2 * kMaxMatch;
 constexpr int kMaxHashBits = 16;
 constexpr std::int32_t kNone = -1;
-// A three-byte match this far back costs more than three literals.
-constexpr unsigned kTooFar = 4096;
 
 inline std::uint32_t hash3(const std::uint8_t* p, int bits) {
     std::uint32_t v = p[0] | (p[1] << 8) | (p[2] << 16);
@@ -56,8 +54,27 @@ Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)
       window_(new std::uint8_t[static_cast<std::size_t>(capacity_) + 8]),
       head_(new std::int32_t[std::size_t{1} << hashBits_]),
       prev_(new std::int32_t[kSlide]),
-      block_(params_) {
+      block_(params_),
+      codePrice_(kCodeSymbols, 8.0),
+      offsetPrice_(static_cast<std::size_t>(params_.offsetCodes), 0.0) {
     std::fill_n(head_.get(), std::size_t{1} << hashBits_, kNone);
+    // Before any block: plain guesses, longer matches and farther offsets dearer.
+    for (int len = kMinMatch; len <= kMaxMatch; ++len) codePrice_[kLiterals + len - kMinMatch] = len < 16 ? 7.0 : 10.0;
+    for (int c = 0; c < params_.offsetCodes; ++c) offsetPrice_[static_cast<std::size_t>(c)] = 4.0 + (c > 1 ? c - 1 : 0);
+}
+
+double Encoder::gain(unsigned length, unsigned distance) const {
+    const unsigned cls = BlockEncoder::offsetClass(distance - 1);
+    return length * literalPrice_ - codePrice_[kLiterals + length - kMinMatch] - offsetPrice_[cls];
+}
+
+void Encoder::writeBlock() {
+    block_.write(out_);
+    const auto& c = block_.lastCodeLengths();
+    const auto& p = block_.lastOffsetLengths();
+    for (int s = 0; s < kCodeSymbols; ++s) codePrice_[s] = c[s] ? c[s] : (s < kLiterals ? 12.0 : 13.0);
+    for (std::size_t k = 0; k < p.size(); ++k) offsetPrice_[k] = (p[k] ? p[k] : 7.0) + (k > 1 ? k - 1.0 : 0.0);
+    literalPrice_ = block_.lastLiteralBits();
 }
 
 Encoder::~Encoder() = default;
@@ -91,7 +108,7 @@ void Encoder::finish() {
         emitLiteral(window_[pos_ - 1]);
         literalPending_ = false;
     }
-    if (!block_.empty()) block_.write(out_);
+    if (!block_.empty()) writeBlock();
     out_.flush();
 }
 
@@ -121,6 +138,7 @@ unsigned Encoder::longestMatch(std::int64_t pos, unsigned available, unsigned& d
     const std::int64_t maxDistance = std::int64_t{1} << params_.dictionaryBits;
     const std::uint8_t* here = window_.get() + pos;
     unsigned best = kMinMatch - 1;
+    double bestGain = 0.0;
     const unsigned nice = std::min<unsigned>(static_cast<unsigned>(effort_.niceLength), limit);
     std::int32_t candidate = prev_[pos & (kSlide - 1)];   // head before this position was inserted
     while (candidate != kNone && chain-- > 0) {
@@ -130,30 +148,37 @@ unsigned Encoder::longestMatch(std::int64_t pos, unsigned available, unsigned& d
         if (there[best] == here[best] && there[0] == here[0] && there[1] == here[1]) {
             unsigned length = commonLength(there, here, limit);
             if (length > best) {
-                best = length;
-                distance = static_cast<unsigned>(d);
-                if (length >= nice) break;
+                // A longer match farther back must also save more bits.
+                const double g = length >= kMinMatch ? gain(length, static_cast<unsigned>(d)) : 0.0;
+                if (best < kMinMatch || g > bestGain) {
+                    best = length;
+                    bestGain = g;
+                    distance = static_cast<unsigned>(d);
+                    if (length >= nice) break;
+                }
             }
         }
         candidate = prev_[candidate & (kSlide - 1)];
     }
-    if (best < kMinMatch || (best == kMinMatch && distance > kTooFar)) return 0;
+    if (best < kMinMatch || bestGain <= 0.0) return 0;
     return best;
 }
 
 void Encoder::emitLiteral(std::uint8_t byte) {
     block_.literal(byte);
-    if (block_.symbolCount() >= static_cast<std::size_t>(effort_.blockSymbols)) block_.write(out_);
+    if (block_.symbolCount() >= static_cast<std::size_t>(effort_.blockSymbols)) writeBlock();
 }
 
 void Encoder::emitMatch(unsigned length, unsigned distance) {
     block_.match(length, distance);
-    if (block_.symbolCount() >= static_cast<std::size_t>(effort_.blockSymbols)) block_.write(out_);
+    if (block_.symbolCount() >= static_cast<std::size_t>(effort_.blockSymbols)) writeBlock();
 }
 
 void Encoder::process(bool final) {
     // Parse while a whole maximal match fits in the bytes held (or to the end).
     const std::int64_t stop = final ? end_ : end_ - kMaxMatch;
+    // The later match must save this much more to be worth a literal first.
+    const double lazyBias = 1.0;
     while (pos_ < stop) {
         const unsigned available = static_cast<unsigned>(std::min<std::int64_t>(end_ - pos_, kMaxMatch));
         while (inserted_ <= pos_ && inserted_ + kMinMatch <= end_) insert(inserted_++);
@@ -165,7 +190,8 @@ void Encoder::process(bool final) {
             length = longestMatch(pos_, available, distance, chain);
         }
 
-        if (prevLength_ >= kMinMatch && length <= prevLength_) {
+        if (prevLength_ >= kMinMatch &&
+            (length < kMinMatch || gain(length, distance) <= gain(prevLength_, prevDistance_) + lazyBias)) {
             // The match from the previous position wins.
             emitMatch(prevLength_, prevDistance_);
             const std::int64_t next = pos_ - 1 + prevLength_;

@@ -45,6 +45,10 @@ private:
     void slide();
     void emitLiteral(std::uint8_t byte);
     void emitMatch(unsigned length, unsigned distance);
+    void writeBlock();
+    // Bits a match saves over coding its bytes as literals, by the prices
+    // of the last block written.
+    double gain(unsigned length, unsigned distance) const;
 
     MethodParameters params_;
     Effort effort_;
@@ -60,6 +64,9 @@ private:
     unsigned prevDistance_ = 0;
     bool literalPending_ = false;
     BlockEncoder block_;
+    std::vector<double> codePrice_;     // bits per C symbol
+    std::vector<double> offsetPrice_;   // bits per offset class, extra bits included
+    double literalPrice_ = 8.0;
     BitWriter out_;
 };
 
