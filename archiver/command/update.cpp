@@ -2,6 +2,7 @@
 
 #include "archiver/format/archive_reader.h"
 #include "archiver/format/archive_writer.h"
+#include "archiver/format/file_handle.h"
 
 #include <cerrno>
 #include <cstring>
@@ -12,22 +13,6 @@
 
 namespace lzh {
 namespace {
-
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() { reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    void reset(int fd = -1) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-    int release() { int fd = fd_; fd_ = -1; return fd; }
-private:
-    int fd_;
-};
 
 // The temporary archive beside the target, removed unless committed.
 class TemporaryArchive {
@@ -59,7 +44,7 @@ public:
 
 private:
     std::string path_;
-    Fd fd_;
+    FileHandle fd_;
     std::string error_;
     bool committed_ = false;
 };
@@ -71,7 +56,7 @@ std::string storedKey(const std::string& name, bool folder) { return folder ? na
 std::string updateArchive(const Command& command, const std::vector<Entry>& entries, std::string& report) {
     const std::string& target = command.archive;
     std::vector<ArchiveMember> members;
-    Fd old;
+    FileHandle old;
     struct stat oldStat {};
     const bool exists = ::stat(target.c_str(), &oldStat) == 0;
     if (exists) {

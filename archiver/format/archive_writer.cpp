@@ -2,6 +2,7 @@
 
 #include "archiver/codec/crc16.h"
 #include "archiver/codec/encoder.h"
+#include "archiver/format/file_handle.h"
 #include "archiver/format/member_header.h"
 
 #include <cerrno>
@@ -19,17 +20,6 @@ constexpr std::size_t kChunk = 1 << 18;
 std::string systemError(const std::string& what, const std::string& path) {
     return what + " " + path + ": " + std::strerror(errno);
 }
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() { if (fd_ >= 0) ::close(fd_); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-private:
-    int fd_;
-};
 
 // Reads up to size bytes; -1 on error.
 ssize_t readSome(int fd, std::uint8_t* buffer, std::size_t size) {
@@ -70,7 +60,7 @@ std::string ArchiveWriter::append(const std::uint8_t* data, std::size_t size) {
 
 std::string ArchiveWriter::addFile(const std::string& storedName, const std::string& sourcePath) {
     if (!isStorableName(storedName)) return "name not fit to store: " + storedName;
-    Fd source(::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC));
+    FileHandle source(::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC));
     if (source.get() < 0) return systemError("cannot open", sourcePath);
     struct stat st {};
     if (::fstat(source.get(), &st) != 0) return systemError("cannot read", sourcePath);
@@ -94,42 +84,53 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
     std::uint8_t* const buffer = buffer_.get();
     std::uint64_t read = 0;
     std::uint16_t crc = 0;
-    auto changed = [&]() { return "file changed while it was read: " + sourcePath; };
+    std::string readFault;
+    // The next chunk of the source, its CRC taken; 0 at the end or on a fault.
+    auto nextChunk = [&]() -> std::size_t {
+        ssize_t n = readSome(source.get(), buffer, kChunk);
+        if (n < 0) {
+            readFault = systemError("cannot read", sourcePath);
+            return 0;
+        }
+        read += static_cast<std::uint64_t>(n);
+        if (read > info.originalSize) {
+            readFault = "file changed while it was read: " + sourcePath;
+            return 0;
+        }
+        crc = crc16(buffer, static_cast<std::size_t>(n), crc);
+        return static_cast<std::size_t>(n);
+    };
+    auto wholeFileRead = [&]() {
+        if (readFault.empty() && read != info.originalSize) readFault = "file changed while it was read: " + sourcePath;
+        return readFault.empty();
+    };
 
     bool stored = info.method == Method::Lh0;
-    bool truncate = false;
     if (!stored) {
         Encoder encoder(info.method, info.originalSize);
+        auto& out = encoder.output();
+        // Compressed data that reaches the original size gains nothing: store instead.
+        auto fits = [&]() { return offset_ - dataOffset + out.size() < info.originalSize; };
         bool tooBig = false;
-        for (;;) {
-            ssize_t n = readSome(source.get(), buffer, kChunk);
-            if (n < 0) return systemError("cannot read", sourcePath);
-            if (n == 0) break;
-            read += static_cast<std::uint64_t>(n);
-            if (read > info.originalSize) return changed();
-            crc = crc16(buffer, static_cast<std::size_t>(n), crc);
-            encoder.write(buffer, static_cast<std::size_t>(n));
-            auto& out = encoder.output();
-            if (offset_ - dataOffset + out.size() >= info.originalSize) {
-                tooBig = true;   // no gain: store it instead
+        while (std::size_t n = nextChunk()) {
+            encoder.write(buffer, n);
+            if (!fits()) {
+                tooBig = true;
                 break;
             }
             if (std::string fault = append(out.data(), out.size()); !fault.empty()) return fault;
             out.clear();
         }
         if (!tooBig) {
-            if (read != info.originalSize) return changed();
+            if (!wholeFileRead()) return readFault;
             encoder.finish();
-            auto& out = encoder.output();
-            if (offset_ - dataOffset + out.size() >= info.originalSize) {
-                tooBig = true;
-            } else if (std::string fault = append(out.data(), out.size()); !fault.empty()) {
-                return fault;
-            }
+            tooBig = !fits();
+            if (!tooBig)
+                if (std::string fault = append(out.data(), out.size()); !fault.empty()) return fault;
         }
         if (tooBig) {
+            // Nothing written so far reaches past the stored copy's end.
             stored = true;
-            truncate = true;   // compressed bytes past the stored copy's end go
             offset_ = dataOffset;
             if (::lseek(source.get(), 0, SEEK_SET) != 0) return systemError("cannot read", sourcePath);
             read = 0;
@@ -138,19 +139,10 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
     }
     if (stored) {
         info.method = Method::Lh0;
-        for (;;) {
-            ssize_t n = readSome(source.get(), buffer, kChunk);
-            if (n < 0) return systemError("cannot read", sourcePath);
-            if (n == 0) break;
-            read += static_cast<std::uint64_t>(n);
-            if (read > info.originalSize) return changed();
-            crc = crc16(buffer, static_cast<std::size_t>(n), crc);
-            if (std::string fault = append(buffer, static_cast<std::size_t>(n)); !fault.empty()) return fault;
-        }
-        if (read != info.originalSize) return changed();
+        while (std::size_t n = nextChunk())
+            if (std::string fault = append(buffer, n); !fault.empty()) return fault;
+        if (!wholeFileRead()) return readFault;
     }
-    if (truncate && ::ftruncate(fd_, static_cast<off_t>(offset_)) != 0)
-        return std::string("cannot write the archive: ") + std::strerror(errno);
 
     info.packedSize = offset_ - dataOffset;
     info.crc = crc;
