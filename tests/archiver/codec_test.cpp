@@ -191,3 +191,44 @@ TEST(Decoder, CorruptStreamsGiveErrorsNotCrashes) {
 
 }  // namespace
 }  // namespace lzh
+
+namespace lzh {
+namespace {
+
+// Zero runs of every coded size between two used literals, and table
+// lengths from 1 to 16 bits: each block must decode back exactly.
+TEST(Block, ZeroRunsAndLongCodeLengthsDecode) {
+    for (unsigned gap : {1u, 2u, 3u, 17u, 18u, 19u, 20u, 200u, 253u}) {
+        BlockEncoder block(parameters(Method::Lh7));
+        std::vector<std::uint8_t> expected;
+        // Skewed counts give code lengths up to 16 for the rare symbols.
+        std::uint32_t count = 1;
+        for (unsigned k = 0; k < 18; ++k) {
+            const std::uint8_t symbol = static_cast<std::uint8_t>(k == 0 ? 0 : std::min(255u, gap + k));
+            for (std::uint32_t i = 0; i < count && expected.size() < 60000; ++i) {
+                block.literal(symbol);
+                expected.push_back(symbol);
+            }
+            count = count * 2;
+        }
+        block.match(256, 65536 > expected.size() ? static_cast<unsigned>(expected.size()) : 65536u);
+        const std::size_t start = expected.size() - std::min<std::size_t>(expected.size(), 65536);
+        for (unsigned i = 0; i < 256; ++i) expected.push_back(expected[start + i]);
+        BitWriter out;
+        block.write(out);
+        out.flush();
+        std::vector<std::uint8_t> decoded;
+        BitReader in(out.bytes().data(), out.bytes().size());
+        ASSERT_EQ(Decoder(Method::Lh7).decode(in, expected.size(), out.bytes().size(),
+                                              [&](const std::uint8_t* d, std::size_t n) {
+                                                  decoded.insert(decoded.end(), d, d + n);
+                                                  return true;
+                                              }),
+                  "")
+            << "gap " << gap;
+        EXPECT_TRUE(decoded == expected) << "gap " << gap;
+    }
+}
+
+}  // namespace
+}  // namespace lzh

@@ -1,5 +1,6 @@
 // Archives written here, read back by LZH tools nobody here wrote. A tool
 // that is not installed makes its tests skip.
+#include "archiver/command/run_command.h"
 #include "tests/archiver/archive_fixture.h"
 
 #include <QDir>
@@ -8,6 +9,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -164,6 +166,46 @@ INSTANTIATE_TEST_SUITE_P(Readers, InteropTest,
                                                               Reader::Jlha),
                                             ::testing::Values(Method::Lh5, Method::Lh6, Method::Lh7)),
                          interopName);
+
+}  // namespace
+}  // namespace lzh
+
+namespace lzh {
+namespace {
+
+// Archives of other tools, updated with one new file, still read everywhere.
+TEST(InteropUpdate, UpdatedForeignArchivesReadInEveryReader) {
+    for (const char* tool : {"lhasa", "bsdtar", "7zz"})
+        if (QStandardPaths::findExecutable(tool).isEmpty()) GTEST_SKIP() << tool << " is not installed";
+    const char* shared = std::getenv("SQS_SHARED_DIR");
+    const QString samples = QString::fromUtf8(shared ? shared : "../shared") + "/lzh-samples";
+    if (!QFile::exists(samples + "/manifest.tsv")) GTEST_SKIP() << "no shared samples here";
+    QTemporaryDir dir;
+    QFile added(dir.path() + "/added file.txt");
+    ASSERT_TRUE(added.open(QIODevice::WriteOnly));
+    added.write(QByteArray("a line of text to add\n").repeated(300));
+    added.close();
+    for (const char* sample : {"explzh_723/h2_lh5.lzh", "lha_unix114i/h0_lh6.lzh", "lha_unix114i/h1_subdir.lzh",
+                               "lhmelt_16536/sfx_winsfx32_213.exe", "lha213/subdir.lzh", "lha_x68k_213/h1_lh5.lzh"}) {
+        const QString copy = dir.path() + "/updated.lzh";
+        QFile::remove(copy);
+        ASSERT_TRUE(QFile::copy(samples + "/" + sample, copy)) << sample;
+        const int before = runTool("bsdtar", {"-tf", copy}).output.count('\n');
+        std::string report;
+        ASSERT_EQ(runCommand("u -x1 \"" + copy.toStdString() + "\" \"" + dir.path().toStdString() + "/\" \"added file.txt\"",
+                             report),
+                  0)
+            << sample << ": " << report;
+        ToolRun listing = runTool("bsdtar", {"-tf", copy});
+        EXPECT_EQ(listing.exitCode, 0) << sample;
+        EXPECT_EQ(listing.output.count('\n'), before + 1) << sample << listing.output.toStdString();
+        EXPECT_EQ(runTool("lhasa", {"t", copy}).exitCode, 0) << sample;
+        EXPECT_TRUE(runTool("lhasa", {"l", copy}).output.contains(QString(" Total %1 files").arg(before + 1, 9)))
+            << sample;
+        EXPECT_TRUE(runTool("7zz", {"t", copy}).output.contains("Everything is Ok")) << sample;
+        EXPECT_EQ(runCommand("t \"" + copy.toStdString() + "\"", report), 0) << sample << report;
+    }
+}
 
 }  // namespace
 }  // namespace lzh
