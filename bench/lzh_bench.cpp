@@ -26,8 +26,10 @@ int main(int argc, char** argv) {
         else if (a == "-m6") methods.push_back(lzh::Method::Lh6);
         else if (a == "-m7") methods.push_back(lzh::Method::Lh7);
         else if (a == "-e" && i + 1 < argc) {
-            custom = std::sscanf(argv[++i], "%d,%d,%d,%d,%d", &effort.maxChain, &effort.goodLength, &effort.niceLength,
-                                 &effort.lazyLength, &effort.blockSymbols) == 5;
+            int optimal = 0;
+            custom = std::sscanf(argv[++i], "%d,%d,%d,%d,%d,%d", &effort.maxChain, &effort.goodLength, &effort.niceLength,
+                                 &effort.lazyLength, &effort.blockSymbols, &optimal) >= 5;
+            effort.optimal = optimal != 0;
         } else files.push_back(a);
     }
     if (methods.empty()) methods = {lzh::Method::Lh5, lzh::Method::Lh6, lzh::Method::Lh7};

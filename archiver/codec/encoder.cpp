@@ -46,6 +46,8 @@ Effort defaultEffort(Method method) {
     }
 }
 
+Effort bestEffort(Method) { return {32, 16, 64, 32, 16384, true}; }
+
 Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)
     : params_(parameters(method)),
       effort_(effort),
@@ -126,7 +128,7 @@ void Encoder::slide() {
     std::for_each(prev_.get(), prev_.get() + kSlide, rebase);
 }
 
-inline void Encoder::insert(std::int64_t pos) {
+void Encoder::insert(std::int64_t pos) {
     const std::uint32_t h = hash3(window_.get() + pos, hashBits_);
     prev_[pos & (kSlide - 1)] = head_[h];
     head_[h] = static_cast<std::int32_t>(pos);
@@ -175,6 +177,10 @@ void Encoder::emitMatch(unsigned length, unsigned distance) {
 }
 
 void Encoder::process(bool final) {
+    if (effort_.optimal) {
+        processOptimal(final);
+        return;
+    }
     // Parse while a whole maximal match fits in the bytes held (or to the end).
     const std::int64_t stop = final ? end_ : end_ - kMaxMatch;
     // The later match must save this much more to be worth a literal first.

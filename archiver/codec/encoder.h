@@ -18,9 +18,13 @@ struct Effort {
     int niceLength;    // a match this long ends the search
     int lazyLength;    // no lazy search after a match this long
     int blockSymbols;  // symbols per block
+    bool optimal = false;   // choose the cheapest parse of each stretch instead of lazy matching
 };
 
 Effort defaultEffort(Method method);
+// The smallest output, at about a third of the default speed: the cheapest
+// parse of each stretch by the block prices.
+Effort bestEffort(Method method);
 
 // Streams bytes into a -lh4- .. -lh7- bit stream. Feed it with write(),
 // end with finish(); compressed bytes gather in output() for the caller to
@@ -40,6 +44,10 @@ public:
 
 private:
     void process(bool final);
+    void processOptimal(bool final);
+    // Every match length worth a price at pos: (length, distance) pairs with
+    // rising lengths, each the nearest of its length. Returns their count.
+    unsigned matchesAt(std::int64_t pos, unsigned limit, unsigned* lengths, unsigned* distances) const;
     unsigned longestMatch(std::int64_t pos, unsigned available, unsigned& distance, int chain) const;
     void insert(std::int64_t pos);
     void slide();
@@ -67,6 +75,15 @@ private:
     std::vector<double> codePrice_;     // bits per C symbol
     std::vector<double> offsetPrice_;   // bits per offset class, extra bits included
     double literalPrice_ = 8.0;
+    // Work space of the optimal parse, kept between stretches.
+    struct Node {
+        double cost;
+        std::uint32_t length;     // how this position is reached: 1 = literal
+        std::uint32_t distance;
+    };
+    std::vector<Node> nodes_;
+    std::vector<std::uint32_t> matchData_;   // per position: count, then pairs
+    std::vector<std::uint32_t> matchStart_;
     BitWriter out_;
 };
 

@@ -30,6 +30,12 @@ std::string parseSwitch(const std::string& field, Command& command) {
         return {};
     }
     if (lower.rfind("jp", 0) == 0) return value(2) < 0 ? bad() : std::string();
+    if (lower.rfind("jo", 0) == 0) {
+        const int v = value(2);
+        if (v < 0 || v > 1) return bad();
+        command.best = v == 1;
+        return {};
+    }
     if (lower.empty()) return "empty switch: " + field;
     const int v = value(1);
     if (v < 0) return "unknown switch: " + field;

@@ -20,6 +20,7 @@ struct Command {
     int recursion = 0;               // -r1/-r2: named folders are walked
     bool keepPaths = false;          // -x1: paths relative to the base folder are stored
     Method method = Method::Lh5;     // -jm5 / -jm6 / -jm7
+    bool best = false;               // -jo1: smallest output, slower
 };
 
 // Splits the text at blanks; double quotes group blanks into a field and

@@ -21,6 +21,7 @@ const char kHelp[] =
     "  -r2  walk the folders named (\".\" is the base folder itself)\n"
     "  -x1  store paths relative to the base folder\n"
     "  -jm5 | -jm6 | -jm7   method -lh5- (default), -lh6- or -lh7-\n"
+    "  -jo1 smallest output: the cheapest parse, about a third of the speed\n"
     "  -l1 -jp1 -o2         accepted for compatibility\n"
     "\n"
     "BASE_FOLDER ends in \"/\"; NAMEs and the names of a LIST file (UTF-8, one a line,\n"

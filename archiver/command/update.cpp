@@ -98,7 +98,7 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
 
     TemporaryArchive temp(target);
     if (!temp.error().empty()) return "cannot create a file beside the archive: " + temp.error();
-    ArchiveWriter writer(temp.fd(), command.method);
+    ArchiveWriter writer(temp.fd(), command.method, command.best);
     auto addEntry = [&](const Entry& e) {
         return e.folder ? writer.addFolder(e.stored, e.source) : writer.addFile(e.stored, e.source);
     };

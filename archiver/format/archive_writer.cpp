@@ -107,7 +107,7 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
 
     bool stored = info.method == Method::Lh0;
     if (!stored) {
-        Encoder encoder(info.method, info.originalSize);
+        Encoder encoder(info.method, best_ ? bestEffort(info.method) : defaultEffort(info.method), info.originalSize);
         auto& out = encoder.output();
         // Compressed data that reaches the original size gains nothing: store instead.
         auto fits = [&]() { return offset_ - dataOffset + out.size() < info.originalSize; };

@@ -14,7 +14,8 @@ namespace lzh {
 // file size). Every call returns empty text on success, else the fault.
 class ArchiveWriter {
 public:
-    ArchiveWriter(int fd, Method method) : fd_(fd), method_(method) {}
+    // best: the slower parse that gives the smallest output.
+    ArchiveWriter(int fd, Method method, bool best = false) : fd_(fd), method_(method), best_(best) {}
 
     // Adds the file at sourcePath under storedName ("/"-separated, relative).
     // It is stored as -lh0- when compression does not make it smaller.
@@ -34,6 +35,7 @@ private:
 
     int fd_;
     Method method_;
+    bool best_;
     std::unique_ptr<std::uint8_t[]> buffer_;   // one read buffer for every member
     std::uint64_t offset_ = 0;
 };

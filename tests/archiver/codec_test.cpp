@@ -97,8 +97,9 @@ TEST(Block, WorkedExampleByteForByte) {
     EXPECT_EQ(decoded, bytes("abcabcabcabc"));
 }
 
-std::vector<std::uint8_t> compress(Method method, const std::vector<std::uint8_t>& data, std::size_t step) {
-    Encoder encoder(method);
+std::vector<std::uint8_t> compress(Method method, const std::vector<std::uint8_t>& data, std::size_t step,
+                                   bool best = false) {
+    Encoder encoder(method, best ? bestEffort(method) : defaultEffort(method));
     std::vector<std::uint8_t> packed;
     for (std::size_t i = 0; i < data.size(); i += step) {
         encoder.write(data.data() + i, std::min(step, data.size() - i));
@@ -136,11 +137,13 @@ class RoundTripTest : public ::testing::TestWithParam<std::tuple<Method, RoundTr
 TEST_P(RoundTripTest, StrictDecoderGivesBackTheInput) {
     auto [method, c] = GetParam();
     const std::vector<std::uint8_t> data = c.make();
-    for (std::size_t step : {std::size_t{1} << 20, std::size_t{4093}}) {
-        const auto packed = compress(method, data, step);
-        std::vector<std::uint8_t> out;
-        ASSERT_EQ(decompress(method, packed, data.size(), out), "") << c.label;
-        ASSERT_TRUE(out == data) << c.label;
+    for (bool best : {false, true}) {
+        for (std::size_t step : {std::size_t{1} << 20, std::size_t{4093}}) {
+            const auto packed = compress(method, data, step, best);
+            std::vector<std::uint8_t> out;
+            ASSERT_EQ(decompress(method, packed, data.size(), out), "") << c.label << " best " << best;
+            ASSERT_TRUE(out == data) << c.label << " best " << best;
+        }
     }
 }
 

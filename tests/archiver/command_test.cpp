@@ -61,6 +61,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "/d/my out.lzh", "/base/", {"/Program Files/t/responce.txt"}, {}},
         ParseCase{"switches_anywhere", "u out.lzh -jm7 dir/ a.txt -x1 \"b c.txt\"", "", "out.lzh", "dir/", {},
                   {"a.txt", "b c.txt"}},
+        ParseCase{"best_parse", "u -jo1 -jm6 out.lzh dir/ a", "", "out.lzh", "dir/", {}, {"a"}},
+        ParseCase{"bad_best_value", "u -jo7 out.lzh", "bad switch value", "", "", {}, {}},
         ParseCase{"no_base_folder", "u out.lzh a.txt sub/", "", "out.lzh", "", {}, {"a.txt", "sub/"}},
         ParseCase{"empty_base_is_root", "u out.lzh / x", "", "out.lzh", "/", {}, {"x"}},
         ParseCase{"unknown_command", "x out.lzh", "unknown command", "", "", {}, {}},
