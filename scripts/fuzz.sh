@@ -29,7 +29,8 @@ status=0
 for target in decoder_fuzz:streams archive_reader_fuzz:archives command_fuzz:commands; do
   name=${target%%:*}; corpus=$seeds/${target##*:}
   echo "== $name for ${seconds}s"
-  if ! "$build/tests/fuzz/$name" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=1 "$corpus" \
+  if ! "$build/tests/fuzz/$name" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=1 \
+      -artifact_prefix="$build/$name-" "$corpus" \
       > "$build/$name.log" 2>&1; then
     tail -40 "$build/$name.log"; status=1
   else

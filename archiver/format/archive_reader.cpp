@@ -196,6 +196,7 @@ private:
 
         if (m.level == 0 || m.level == 1) {
             const std::size_t length = base[0] + 2u;
+            if (length < 24) return "bad header size";   // the fixed fields, an empty name and the CRC
             if (!readBytes(offset, h, length)) return "truncated header";
             unsigned sum = 0;
             for (std::size_t i = 2; i < length; ++i) sum += h[i];

@@ -132,6 +132,19 @@ TEST_F(ArchiveFixture, VanishedOrUnreadableSourceIsAnError) {
     ::close(fd);
 }
 
+TEST(ArchiveReader, ShortLevel1HeaderFoundByTheFuzzer) {
+    // A level-1 header whose size byte leaves no room for the name length.
+    const std::string hex =
+        "222f2d6c11012d2d6c68302d0c000000000025000008213c20010968656c6c6f2e74787478974d130002ff822d6c68642d1a0000000000"
+        "00000008212820010000004d130002ff737562646972ff73756264697232ff05000000000025000008213c20010968656c6c6f2e747874";
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    std::vector<ArchiveMember> members;
+    EXPECT_NE(readArchive(bytes, members), "");
+    bytes[0] = 0x05;   // smaller still
+    EXPECT_NE(readArchive(bytes, members), "");
+}
+
 TEST(ArchiveReader, CorruptHeadersGiveErrorsNotCrashes) {
     MemberInfo info;
     info.name = "file.txt";
