@@ -6,15 +6,10 @@
 namespace lzh {
 namespace {
 
-constexpr std::int64_t kSlide = 1 << 17;             // history kept when the window slides
+constexpr std::int64_t kSlide = Encoder::kChainSlots;   // history kept when the window slides
 constexpr std::int64_t kWindowSize = 2 * kSlide + 2 * kMaxMatch;
 constexpr int kMaxHashBits = 16;
 constexpr std::int32_t kNone = -1;
-
-inline std::uint32_t hash3(const std::uint8_t* p, int bits) {
-    std::uint32_t v = p[0] | (p[1] << 8) | (p[2] << 16);
-    return (v * 2654435761u) >> (32 - bits);
-}
 
 // Small inputs get small tables: clearing them costs less than the data.
 int hashBitsFor(std::uint64_t sizeHint) {
@@ -42,7 +37,7 @@ Effort defaultEffort(Method method) {
     switch (method) {
     case Method::Lh7:
     case Method::Lh6: return {64, 16, 128, 32, 16384};
-    default: return {48, 16, 128, 32, 16384};
+    default: return {32, 8, 64, 32, 16384};
     }
 }
 
@@ -63,11 +58,6 @@ Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)
     // Before any block: plain guesses, longer matches and farther offsets dearer.
     for (int len = kMinMatch; len <= kMaxMatch; ++len) codePrice_[kLiterals + len - kMinMatch] = len < 16 ? 7.0 : 10.0;
     for (int c = 0; c < params_.offsetCodes; ++c) offsetPrice_[static_cast<std::size_t>(c)] = 4.0 + (c > 1 ? c - 1 : 0);
-}
-
-double Encoder::gain(unsigned length, unsigned distance) const {
-    const unsigned cls = BlockEncoder::offsetClass(distance - 1);
-    return length * literalPrice_ - codePrice_[kLiterals + length - kMinMatch] - offsetPrice_[cls];
 }
 
 void Encoder::writeBlock() {
@@ -128,11 +118,6 @@ void Encoder::slide() {
     std::for_each(prev_.get(), prev_.get() + kSlide, rebase);
 }
 
-void Encoder::insert(std::int64_t pos) {
-    const std::uint32_t h = hash3(window_.get() + pos, hashBits_);
-    prev_[pos & (kSlide - 1)] = head_[h];
-    head_[h] = static_cast<std::int32_t>(pos);
-}
 
 unsigned Encoder::longestMatch(std::int64_t pos, unsigned available, unsigned& distance, int chain) const {
     const unsigned limit = std::min<unsigned>(available, kMaxMatch);

@@ -31,6 +31,8 @@ Effort bestEffort(Method method);
 // take away as they come.
 class Encoder {
 public:
+    static constexpr std::int64_t kChainSlots = 1 << 17;   // positions the hash chains remember
+
     // sizeHint: the input's length when known (smaller inputs need smaller tables).
     Encoder(Method method, const Effort& effort, std::uint64_t sizeHint = UINT64_MAX);
     explicit Encoder(Method method, std::uint64_t sizeHint = UINT64_MAX)
@@ -49,14 +51,24 @@ private:
     // rising lengths, each the nearest of its length. Returns their count.
     unsigned matchesAt(std::int64_t pos, unsigned limit, unsigned* lengths, unsigned* distances) const;
     unsigned longestMatch(std::int64_t pos, unsigned available, unsigned& distance, int chain) const;
-    void insert(std::int64_t pos);
+    // Puts position pos in the hash chains (three bytes from it must be held).
+    void insert(std::int64_t pos) {
+        const std::uint8_t* p = window_.get() + pos;
+        const std::uint32_t h = ((p[0] | (p[1] << 8) | (p[2] << 16)) * 2654435761u) >> (32 - hashBits_);
+        prev_[pos & (kChainSlots - 1)] = head_[h];
+        head_[h] = static_cast<std::int32_t>(pos);
+    }
+
     void slide();
     void emitLiteral(std::uint8_t byte);
     void emitMatch(unsigned length, unsigned distance);
     void writeBlock();
     // Bits a match saves over coding its bytes as literals, by the prices
     // of the last block written.
-    double gain(unsigned length, unsigned distance) const;
+    double gain(unsigned length, unsigned distance) const {
+        const unsigned cls = BlockEncoder::offsetClass(distance - 1);
+        return length * literalPrice_ - codePrice_[kLiterals + length - kMinMatch] - offsetPrice_[cls];
+    }
 
     MethodParameters params_;
     Effort effort_;

@@ -11,7 +11,7 @@ namespace lzh {
 namespace {
 
 constexpr std::int64_t kStretch = 4096;
-constexpr std::int64_t kSlideMask = (1 << 17) - 1;
+constexpr std::int64_t kSlideMask = Encoder::kChainSlots - 1;
 constexpr std::int32_t kNone = -1;
 constexpr unsigned kMaxCandidates = 16;
 constexpr unsigned kDenseLengths = 8;

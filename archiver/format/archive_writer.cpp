@@ -71,7 +71,9 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
     info.originalSize = static_cast<std::uint64_t>(st.st_size);
     info.mtime = static_cast<std::uint32_t>(st.st_mtime < 0 ? 0 : st.st_mtime);
     info.unixMode = static_cast<std::uint16_t>(S_IFREG | (st.st_mode & 07777));
-    info.method = info.originalSize == 0 ? Method::Lh0 : method_;
+    // A file this small cannot outweigh the tables of a block: stored at once.
+    constexpr std::uint64_t kTooSmallToCompress = 64;
+    info.method = info.originalSize < kTooSmallToCompress ? Method::Lh0 : method_;
 
     // The header's length does not depend on the packed size, so a
     // placeholder is written first and rewritten once the data is in.
