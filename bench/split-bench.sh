@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Splits a 1 GiB file side by side with GNU split (warm cache, median of 5,
+# Splits a 1 GiB file side by side with GNU split (warm cache, median of 7,
 # alternating) and compares peak memory with an idle run of the same program.
 # Usage: bench/split-bench.sh [BUILD_DIR] [WORK_DIR]   (needs the "time" package)
 set -euo pipefail
@@ -23,7 +23,7 @@ gnu_split() {
 
 : > "$work/gnu"; : > "$work/plain"; : > "$work/dialog"
 # sync before each run, so that no run pays for another's write-back.
-for _ in 1 2 3 4 5; do
+for _ in 1 2 3 4 5 6 7; do
   sync; gnu_split >> "$work/gnu"
   sync; "$bench" plain "$file" >> "$work/plain"
   sync; "$bench" dialog "$file" >> "$work/dialog"
