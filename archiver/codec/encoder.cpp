@@ -9,6 +9,7 @@ namespace {
 constexpr std::int64_t kSlide = Encoder::kChainSlots;   // history kept when the window slides
 constexpr std::int64_t kWindowSize = 2 * kSlide + 2 * kMaxMatch;
 constexpr int kMaxHashBits = 16;
+constexpr int kHash3Bits = 14;
 constexpr std::int32_t kNone = -1;
 
 // Small inputs get small tables: clearing them costs less than the data.
@@ -48,13 +49,16 @@ Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)
       effort_(effort),
       capacity_(static_cast<std::int64_t>(std::min<std::uint64_t>(sizeHint + 2 * kMaxMatch, kWindowSize))),
       hashBits_(hashBitsFor(sizeHint)),
+      hash3Bits_(std::min(hashBits_, kHash3Bits)),
       window_(new std::uint8_t[static_cast<std::size_t>(capacity_) + 8]),
       head_(new std::int32_t[std::size_t{1} << hashBits_]),
+      head3_(new std::int32_t[std::size_t{1} << hash3Bits_]),
       prev_(new std::int32_t[kSlide]),
       block_(params_),
       codePrice_(kCodeSymbols, 8.0),
       offsetPrice_(static_cast<std::size_t>(params_.offsetCodes), 0.0) {
     std::fill_n(head_.get(), std::size_t{1} << hashBits_, kNone);
+    std::fill_n(head3_.get(), std::size_t{1} << hash3Bits_, kNone);
     // Before any block: plain guesses, longer matches and farther offsets dearer.
     for (int len = kMinMatch; len <= kMaxMatch; ++len) codePrice_[kLiterals + len - kMinMatch] = len < 16 ? 7.0 : 10.0;
     for (int c = 0; c < params_.offsetCodes; ++c) offsetPrice_[static_cast<std::size_t>(c)] = 4.0 + (c > 1 ? c - 1 : 0);
@@ -115,6 +119,8 @@ void Encoder::slide() {
     inserted_ -= shift;
     auto rebase = [](std::int32_t& p) { p = p >= shift ? static_cast<std::int32_t>(p - shift) : kNone; };
     std::for_each(head_.get(), head_.get() + (std::size_t{1} << hashBits_), rebase);
+    std::for_each(head3_.get(), head3_.get() + (std::size_t{1} << hash3Bits_), rebase);
+    rebase(nearest3_);
     std::for_each(prev_.get(), prev_.get() + kSlide, rebase);
 }
 
@@ -127,6 +133,19 @@ unsigned Encoder::longestMatch(std::int64_t pos, unsigned available, unsigned& d
     unsigned best = kMinMatch - 1;
     double bestGain = 0.0;
     const unsigned nice = std::min<unsigned>(static_cast<unsigned>(effort_.niceLength), limit);
+    // The nearest position with the same three-byte hash, then the chain.
+    if (nearest3_ != kNone && pos - nearest3_ > 0 && pos - nearest3_ <= maxDistance) {
+        const unsigned length = commonLength(window_.get() + nearest3_, here, limit);
+        if (length >= kMinMatch) {
+            const double g = gain(length, static_cast<unsigned>(pos - nearest3_));
+            if (g > 0.0) {
+                best = length;
+                bestGain = g;
+                distance = static_cast<unsigned>(pos - nearest3_);
+                if (length >= nice) return best;
+            }
+        }
+    }
     std::int32_t candidate = prev_[pos & (kSlide - 1)];   // head before this position was inserted
     while (candidate != kNone && chain-- > 0) {
         const std::int64_t d = pos - candidate;

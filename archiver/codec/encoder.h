@@ -51,12 +51,20 @@ private:
     // rising lengths, each the nearest of its length. Returns their count.
     unsigned matchesAt(std::int64_t pos, unsigned limit, unsigned* lengths, unsigned* distances) const;
     unsigned longestMatch(std::int64_t pos, unsigned available, unsigned& distance, int chain) const;
-    // Puts position pos in the hash chains (three bytes from it must be held).
+    // Puts position pos in the tables (three bytes from it must be held):
+    // the chains link positions whose next four bytes hash alike; a
+    // second table keeps the latest position of each three-byte hash, for
+    // the short matches the chains would miss.
     void insert(std::int64_t pos) {
         const std::uint8_t* p = window_.get() + pos;
-        const std::uint32_t h = ((p[0] | (p[1] << 8) | (p[2] << 16)) * 2654435761u) >> (32 - hashBits_);
-        prev_[pos & (kChainSlots - 1)] = head_[h];
-        head_[h] = static_cast<std::int32_t>(pos);
+        const std::uint32_t three = p[0] | (p[1] << 8) | (p[2] << 16);
+        const std::uint32_t h3 = (three * 2654435761u) >> (32 - hash3Bits_);
+        nearest3_ = head3_[h3];
+        head3_[h3] = static_cast<std::int32_t>(pos);
+        if (pos + 4 > end_) return;
+        const std::uint32_t h4 = ((three | (std::uint32_t{p[3]} << 24)) * 2654435761u) >> (32 - hashBits_);
+        prev_[pos & (kChainSlots - 1)] = head_[h4];
+        head_[h4] = static_cast<std::int32_t>(pos);
     }
 
     void slide();
@@ -74,8 +82,11 @@ private:
     Effort effort_;
     std::int64_t capacity_;       // bytes the window holds before it slides
     int hashBits_;
+    int hash3Bits_;   // the three-byte table stays small enough for the cache
     std::unique_ptr<std::uint8_t[]> window_;
-    std::unique_ptr<std::int32_t[]> head_;
+    std::unique_ptr<std::int32_t[]> head_;    // chains by four bytes
+    std::unique_ptr<std::int32_t[]> head3_;   // latest position by three bytes
+    std::int32_t nearest3_ = -1;              // head3_ entry that the last insert replaced
     std::unique_ptr<std::int32_t[]> prev_;
     std::int64_t pos_ = 0;        // next position to parse
     std::int64_t end_ = 0;        // bytes held in the window

@@ -38,6 +38,17 @@ unsigned Encoder::matchesAt(std::int64_t pos, unsigned limit, unsigned* lengths,
     const unsigned nice = std::min<unsigned>(static_cast<unsigned>(effort_.niceLength), limit);
     unsigned best = kMinMatch - 1, count = 0;
     int chain = effort_.maxChain;
+    // The nearest position with the same three-byte hash, then the chain.
+    if (nearest3_ != kNone && pos - nearest3_ > 0 && pos - nearest3_ <= maxDistance) {
+        const unsigned length = commonLength(window_.get() + nearest3_, here, limit);
+        if (length >= kMinMatch) {
+            best = length;
+            lengths[0] = length;
+            distances[0] = static_cast<unsigned>(pos - nearest3_);
+            count = 1;
+            if (length >= nice) return count;
+        }
+    }
     std::int32_t candidate = prev_[pos & kSlideMask];
     while (candidate != kNone && chain-- > 0) {
         const std::int64_t d = pos - candidate;
@@ -82,7 +93,7 @@ void Encoder::processOptimal(bool final) {
                 matchData_.push_back(lengths[k]);
                 matchData_.push_back(distances[k]);
             }
-            if (n && lengths[n - 1] >= static_cast<unsigned>(effort_.niceLength)) skipUntil = i + lengths[n - 1];
+            if (n && lengths[n - 1] >= static_cast<unsigned>(effort_.goodLength)) skipUntil = i + lengths[n - 1];
         }
         matchStart_[size] = static_cast<std::uint32_t>(matchData_.size());
 
