@@ -1,5 +1,7 @@
 #include "archiver/codec/encoder.h"
 
+#include "archiver/codec/match_length.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -19,19 +21,6 @@ int hashBitsFor(std::uint64_t sizeHint) {
     return bits;
 }
 
-inline unsigned commonLength(const std::uint8_t* a, const std::uint8_t* b, unsigned limit) {
-    unsigned n = 0;
-    while (n + 8 <= limit) {
-        std::uint64_t x, y;
-        std::memcpy(&x, a + n, 8);
-        std::memcpy(&y, b + n, 8);
-        if (std::uint64_t diff = x ^ y) return n + static_cast<unsigned>(__builtin_ctzll(diff) >> 3);
-        n += 8;
-    }
-    while (n < limit && a[n] == b[n]) ++n;
-    return n;
-}
-
 }  // namespace
 
 Effort defaultEffort(Method method) {
@@ -47,7 +36,9 @@ Effort bestEffort(Method) { return {32, 16, 64, 32, 16384, true}; }
 Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)
     : params_(parameters(method)),
       effort_(effort),
-      capacity_(static_cast<std::int64_t>(std::min<std::uint64_t>(sizeHint + 2 * kMaxMatch, kWindowSize))),
+      capacity_(sizeHint >= static_cast<std::uint64_t>(kWindowSize - 2 * kMaxMatch)
+                    ? kWindowSize
+                    : static_cast<std::int64_t>(sizeHint) + 2 * kMaxMatch),
       hashBits_(hashBitsFor(sizeHint)),
       hash3Bits_(std::min(hashBits_, kHash3Bits)),
       window_(new std::uint8_t[static_cast<std::size_t>(capacity_) + 8]),
@@ -123,7 +114,6 @@ void Encoder::slide() {
     rebase(nearest3_);
     std::for_each(prev_.get(), prev_.get() + kSlide, rebase);
 }
-
 
 unsigned Encoder::longestMatch(std::int64_t pos, unsigned available, unsigned& distance, int chain) const {
     const unsigned limit = std::min<unsigned>(available, kMaxMatch);

@@ -3,6 +3,8 @@
 // prices of the last block is found (shortest path), and emitted.
 #include "archiver/codec/encoder.h"
 
+#include "archiver/codec/match_length.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -15,19 +17,6 @@ constexpr std::int64_t kSlideMask = Encoder::kChainSlots - 1;
 constexpr std::int32_t kNone = -1;
 constexpr unsigned kMaxCandidates = 16;
 constexpr unsigned kDenseLengths = 8;
-
-inline unsigned commonLength(const std::uint8_t* a, const std::uint8_t* b, unsigned limit) {
-    unsigned n = 0;
-    while (n + 8 <= limit) {
-        std::uint64_t x, y;
-        std::memcpy(&x, a + n, 8);
-        std::memcpy(&y, b + n, 8);
-        if (std::uint64_t diff = x ^ y) return n + static_cast<unsigned>(__builtin_ctzll(diff) >> 3);
-        n += 8;
-    }
-    while (n < limit && a[n] == b[n]) ++n;
-    return n;
-}
 
 }  // namespace
 
