@@ -6,7 +6,6 @@
 #include "settings/settings_store.h"
 
 #include <QCheckBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -91,14 +90,5 @@ void SetDialog::okButtonClick() {
 }
 
 void SetDialog::cancelButtonClick() { platform_.unload(*this); }
-
-void SetDialog::keyPressEvent(QKeyEvent* event) {
-    // No button is the cancel button, so Esc does not close the dialog.
-    if (event->key() == Qt::Key_Escape) {
-        event->ignore();
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
 
 }  // namespace sqs

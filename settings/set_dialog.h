@@ -2,7 +2,7 @@
 
 #include "platform/platform.h"
 
-#include <QDialog>
+#include "app/fixed_dialog.h"
 
 #include <array>
 
@@ -18,7 +18,7 @@ class PositionedWindow;
 // "SQS設定": five check boxes over the five options. OK copies them into the
 // options and saves the settings at once; cancel and the close box change
 // nothing.
-class SetDialog final : public QDialog, public Window {
+class SetDialog final : public FixedDialog, public Window {
     Q_OBJECT
 public:
     SetDialog(Platform& platform, AppState& state, const PositionedWindow& mainWindow);
@@ -33,9 +33,6 @@ public:
 
     void okButtonClick();
     void cancelButtonClick();
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void formLoad();

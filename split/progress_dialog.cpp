@@ -4,7 +4,6 @@
 #include "app/twips.h"
 
 #include <QCloseEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -70,15 +69,6 @@ void ProgressDialog::closeEvent(QCloseEvent* event) {
         QDialog::closeEvent(event);
     else
         event->ignore();
-}
-
-void ProgressDialog::keyPressEvent(QKeyEvent* event) {
-    // Esc is not bound to the cancel button.
-    if (event->key() == Qt::Key_Escape) {
-        event->ignore();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 }  // namespace sqs

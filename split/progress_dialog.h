@@ -2,7 +2,7 @@
 
 #include "platform/platform.h"
 
-#include <QDialog>
+#include "app/fixed_dialog.h"
 
 class QLabel;
 class QPushButton;
@@ -11,7 +11,7 @@ namespace sqs {
 
 // "分割状況": the modeless dialog that shows which piece is being written,
 // with the button that stops the run.
-class ProgressDialog final : public QDialog, public Window {
+class ProgressDialog final : public FixedDialog, public Window {
     Q_OBJECT
 public:
     explicit ProgressDialog(Platform& platform);
@@ -30,7 +30,6 @@ public:
     void onUnload() override { unloading_ = true; }
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
     // Only unloading closes the dialog: its close box does not stop a run.
     void closeEvent(QCloseEvent* event) override;
 

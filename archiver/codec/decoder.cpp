@@ -10,15 +10,18 @@ namespace {
 
 constexpr std::size_t kRing = std::size_t{1} << 16;
 
+// The table form with a zero count: one symbol of no bits follows.
+std::string readSingleSymbol(BitReader& in, unsigned bits, unsigned size, HuffmanDecoder& table) {
+    const unsigned symbol = in.get(bits);
+    if (symbol >= size) return "bad single-symbol table";
+    table.single(static_cast<std::uint16_t>(symbol));
+    return {};
+}
+
 // Reads a T or P length table; empty text or the fault.
 std::string readTableLengths(BitReader& in, unsigned countBits, unsigned size, int skipAfter, HuffmanDecoder& table) {
     const unsigned n = in.get(countBits);
-    if (n == 0) {
-        const unsigned symbol = in.get(countBits);
-        if (symbol >= size) return "bad single-symbol table";
-        table.single(static_cast<std::uint16_t>(symbol));
-        return {};
-    }
+    if (n == 0) return readSingleSymbol(in, countBits, size, table);
     if (n > size) return "table too long";
     std::vector<std::uint8_t> lengths(size, 0);
     unsigned i = 0;
@@ -42,12 +45,7 @@ std::string readTableLengths(BitReader& in, unsigned countBits, unsigned size, i
 
 std::string readCodeLengths(BitReader& in, const HuffmanDecoder& t, HuffmanDecoder& table) {
     const unsigned n = in.get(kCodeBits);
-    if (n == 0) {
-        const unsigned symbol = in.get(kCodeBits);
-        if (symbol >= kCodeSymbols) return "bad single-symbol table";
-        table.single(static_cast<std::uint16_t>(symbol));
-        return {};
-    }
+    if (n == 0) return readSingleSymbol(in, kCodeBits, kCodeSymbols, table);
     if (n > kCodeSymbols) return "table too long";
     std::vector<std::uint8_t> lengths(kCodeSymbols, 0);
     unsigned i = 0;
