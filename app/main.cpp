@@ -1,4 +1,4 @@
-#include "app/app_icon.h"
+#include "widgets/app_icon.h"
 #include "app/main_form.h"
 #include "app/program_jobs.h"
 #include "platform/qt_platform.h"

@@ -1,10 +1,10 @@
 #include "app/main_form.h"
 
-#include "app/app_icon.h"
+#include "widgets/app_icon.h"
 #include "app/file_list_combo.h"
 #include "app/jobs.h"
-#include "app/path_names.h"
-#include "app/twips.h"
+#include "core/path_names.h"
+#include "widgets/twips.h"
 #include "settings/set_dialog.h"
 
 #include <QCloseEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "platform/platform.h"
 #include "settings/settings_store.h"
 

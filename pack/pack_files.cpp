@@ -1,6 +1,6 @@
 #include "pack/pack_files.h"
 
-#include "app/path_names.h"
+#include "core/path_names.h"
 #include "platform/platform.h"
 
 namespace sqs {

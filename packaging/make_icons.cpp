@@ -1,5 +1,5 @@
 // Renders the program's icon at the sizes of the hicolor theme.
-#include "app/app_icon.h"
+#include "widgets/app_icon.h"
 
 #include <QDir>
 #include <QGuiApplication>

@@ -1,8 +1,8 @@
 #include "settings/set_dialog.h"
 
-#include "app/app_icon.h"
-#include "app/app_state.h"
-#include "app/twips.h"
+#include "widgets/app_icon.h"
+#include "core/app_state.h"
+#include "widgets/twips.h"
 #include "settings/settings_store.h"
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #include "settings/settings_store.h"
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "platform/platform.h"
 #include "settings/position_text.h"
 #include "settings/profile_file.h"

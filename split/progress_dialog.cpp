@@ -1,7 +1,7 @@
 #include "split/progress_dialog.h"
 
-#include "app/app_icon.h"
-#include "app/twips.h"
+#include "widgets/app_icon.h"
+#include "widgets/twips.h"
 
 #include <QCloseEvent>
 #include <QLabel>

@@ -2,7 +2,7 @@
 
 #include "platform/platform.h"
 
-#include "app/fixed_dialog.h"
+#include "widgets/fixed_dialog.h"
 
 class QLabel;
 class QPushButton;

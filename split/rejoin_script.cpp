@@ -1,6 +1,6 @@
 #include "split/rejoin_script.h"
 
-#include "app/path_names.h"
+#include "core/path_names.h"
 #include "split/code_page.h"
 #include "split/split_plan.h"
 

@@ -1,6 +1,6 @@
 #include "split/splitter.h"
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "platform/platform.h"
 #include "split/progress_dialog.h"
 #include "split/rejoin_script.h"

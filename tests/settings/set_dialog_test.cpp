@@ -1,6 +1,6 @@
 #include "settings/set_dialog.h"
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "settings/settings_store.h"
 #include "tests/support/fake_platform.h"
 

@@ -1,4 +1,4 @@
-#include "app/app_icon.h"
+#include "widgets/app_icon.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,4 +1,4 @@
-#include "app/path_names.h"
+#include "core/path_names.h"
 
 #include "platform/platform.h"
 
