@@ -1,13 +1,25 @@
 #include "widgets/app_icon.h"
 #include "app/main_form.h"
 #include "app/program_jobs.h"
+#include "app/terminal_reply.h"
+#include "platform/file_ops.h"
 #include "platform/qt_platform.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include <cstdio>
+
 int main(int argc, char* argv[]) {
+    // --help and --version answer on the terminal, before Qt looks for a display.
+    const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const auto exists = [](const std::string& path) { return !sqs::files::lookupName(path, true).empty(); };
+    if (auto reply = sqs::terminalReply(arguments, exists, SQS_VERSION)) {
+        const bool written = std::fputs(reply->c_str(), stdout) >= 0 && std::fflush(stdout) == 0;
+        return written ? 0 : 1;
+    }
+
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Squashslice"));
     QApplication::setWindowIcon(sqs::appIcon());

@@ -75,7 +75,8 @@ public:
     // --- process and environment ---
     virtual bool previousInstance() = 0;
     // Where the settings file and the response file live: the executable's
-    // folder, or the per-user folder when that one is not writable.
+    // folder, or the per-user folder for an installed copy and when the
+    // executable's folder is not writable.
     virtual QString programFolder() = 0;
     virtual QString currentFolder() = 0;
     virtual QStringList commandLine() = 0;

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
+#include <utility>
 
 namespace sqs {
 namespace {
@@ -31,11 +32,10 @@ QMessageBox::Icon iconFor(int style) {
 
 bool isYesNo(int style) { return (style & 0x0F) == 4; }
 
-QString executableFolder() { return QCoreApplication::applicationDirPath(); }
-
 }  // namespace
 
-QtPlatform::QtPlatform() = default;
+QtPlatform::QtPlatform() : QtPlatform(QCoreApplication::applicationDirPath()) {}
+QtPlatform::QtPlatform(QString executableFolder) : executableFolder_(std::move(executableFolder)) {}
 QtPlatform::~QtPlatform() = default;
 
 int QtPlatform::messageBox(const QString& text, int style, const QString& title) {
@@ -67,6 +67,7 @@ void QtPlatform::unload(Window& window) {
 }
 
 void QtPlatform::terminate() {
+    instanceLock_.reset();   // removes the lock file
     std::fflush(nullptr);
     std::_Exit(0);
 }
@@ -113,8 +114,10 @@ bool QtPlatform::previousInstance() {
 }
 
 QString QtPlatform::programFolder() {
-    QString folder = executableFolder();
-    if (::access(QFile::encodeName(folder).constData(), W_OK) == 0) return folder;
+    // An installed copy never writes into its program folder, even as root.
+    const QString& folder = executableFolder_;
+    const bool installed = QFileInfo::exists(folder + QLatin1Char('/') + QLatin1String(kInstalledMarker));
+    if (!installed && ::access(QFile::encodeName(folder).constData(), W_OK) == 0) return folder;
     QString perUser = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                       QStringLiteral("/squashslice");
     QDir().mkpath(perUser);
@@ -141,7 +144,7 @@ std::vector<QRect> QtPlatform::screens() {
 }
 
 void* QtPlatform::loadLibrarySymbol(const QString& libraryName, const char* symbol, QString& error) {
-    QString path = executableFolder() + QLatin1Char('/') + libraryName;
+    QString path = executableFolder_ + QLatin1Char('/') + libraryName;
     auto& library = libraries_[path];
     if (!library) {
         library = std::make_unique<QLibrary>(path);

@@ -16,6 +16,8 @@ namespace sqs {
 class QtPlatform final : public Platform {
 public:
     QtPlatform();
+    // A platform whose program lives in the given folder (tests).
+    explicit QtPlatform(QString executableFolder);
     ~QtPlatform() override;
 
     int messageBox(const QString& text, int style, const QString& title) override;
@@ -35,7 +37,11 @@ public:
     std::vector<QRect> screens() override;
     void* loadLibrarySymbol(const QString& libraryName, const char* symbol, QString& error) override;
 
+    // The file the install step leaves beside an installed program.
+    static constexpr const char* kInstalledMarker = "installed";
+
 private:
+    QString executableFolder_;
     std::unique_ptr<QLockFile> instanceLock_;
     std::map<QString, std::unique_ptr<QLibrary>> libraries_;
 };

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs into a temporary prefix and checks the layout; starts the
 # installed program under Xvfb with a file on its command line, splits it
-# through the window and leaves through the exit button.
+# through the window and leaves through the exit button. The installed copy
+# keeps its settings per user, never in its program folder (also as root),
+# and removes its single-instance lock when it ends.
 # Usage: install_test.sh BUILD_DIR      (exit 77: a needed tool is missing)
 set -euo pipefail
 build=$1
@@ -15,7 +17,8 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 
 fail() { echo "FAIL: $*"; exit 1; }
 for f in lib/squashslice/squashslice lib/squashslice/libunlha32.so lib/squashslice/unlha32 \
-         share/applications/squashslice.desktop share/man/man1/unlha32.1; do
+         lib/squashslice/installed share/applications/squashslice.desktop \
+         share/man/man1/squashslice.1.gz share/man/man1/unlha32.1.gz share/man/ja/man1/squashslice.1.gz; do
   [ -e "$prefix/$f" ] || fail "$f is not installed"
 done
 for size in 16 24 32 48 64 128 256; do
@@ -30,12 +33,13 @@ desktop-file-validate "$prefix/share/applications/squashslice.desktop" || fail "
 
 # The installed program, for real: list a file, split it, exit.
 head -c 1500000 /dev/urandom > "$work/data.bin"
-export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config
-mkdir -p "$HOME"
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/runtime
+mkdir -p "$HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 cat > "$work/drive.sh" <<DRIVE
 "$prefix/bin/squashslice" "$work/data.bin" & pid=\$!
 for _ in \$(seq 50); do xdotool search --name '^Squashslice\$' >/dev/null 2>&1 && break; sleep 0.2; done
 sleep 1
+ls "$XDG_RUNTIME_DIR" > "$work/locks-while-running"
 xdotool mousemove 38 30 click 1     # 分割
 sleep 1.5
 xdotool key Return                  # yes to the question
@@ -48,9 +52,9 @@ DRIVE
 QT_QPA_PLATFORM=xcb timeout 60 xvfb-run -a -s "-screen 0 800x600x24" bash "$work/drive.sh" >/dev/null 2>&1 || true
 grep -q "exit 0" "$work/result" 2>/dev/null || fail "the program did not end through its exit button"
 [ -f "$work/data.bin.002" ] && [ -f "$work/data.bin.bat" ] || fail "the listed file was not split"
-saved=no
-for ini in "$prefix/lib/squashslice/SQS.ini" "$XDG_CONFIG_HOME/squashslice/SQS.ini"; do
-  [ -f "$ini" ] && grep -q "^OPTION5=OFF" "$ini" && saved=yes
-done
-[ $saved = yes ] || fail "the exit button saved no settings"
+grep -q "^OPTION5=OFF" "$XDG_CONFIG_HOME/squashslice/SQS.ini" || fail "the exit button saved no settings per user"
+leftovers=$(ls -A "$prefix/lib/squashslice" | grep -vxE 'squashslice|unlha32|libunlha32.so|installed' || true)
+[ -z "$leftovers" ] || fail "the installed copy wrote into its program folder: $leftovers"
+grep -q "^squashslice-$(id -u)-.*\.lock$" "$work/locks-while-running" || fail "no lock in \$XDG_RUNTIME_DIR while running"
+[ -z "$(ls -A "$XDG_RUNTIME_DIR")" ] || fail "left in \$XDG_RUNTIME_DIR: $(ls -A "$XDG_RUNTIME_DIR")"
 echo "install layout and installed program: ok"

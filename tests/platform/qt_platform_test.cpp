@@ -1,0 +1,115 @@
+#include "platform/qt_platform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace sqs {
+namespace {
+
+// Each test gets its own program folder, runtime folder, temp folder and
+// configuration folder, set through the environment the platform reads.
+class QtPlatformTest : public ::testing::Test {
+protected:
+    QTemporaryDir root;
+    QString program = root.path() + QStringLiteral("/program");
+    QString runtime = root.path() + QStringLiteral("/runtime");
+    QString temp = root.path() + QStringLiteral("/tmp");
+    QString config = root.path() + QStringLiteral("/config");
+
+    void SetUp() override {
+        for (const QString& folder : {program, runtime, temp, config}) ASSERT_TRUE(QDir().mkpath(folder));
+        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        saved_ = {qgetenv("XDG_RUNTIME_DIR"), qgetenv("TMPDIR"), qgetenv("XDG_CONFIG_HOME")};
+        qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
+        qputenv("TMPDIR", temp.toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
+    }
+    void TearDown() override {
+        const char* names[] = {"XDG_RUNTIME_DIR", "TMPDIR", "XDG_CONFIG_HOME"};
+        for (int i = 0; i < 3; ++i)
+            saved_[i].isNull() ? qunsetenv(names[i]) : qputenv(names[i], saved_[i]);
+    }
+    static QStringList locks(const QString& folder) {
+        return QDir(folder).entryList({QStringLiteral("squashslice-*.lock")}, QDir::Files);
+    }
+
+private:
+    std::array<QByteArray, 3> saved_;
+};
+
+TEST_F(QtPlatformTest, LockLivesInTheRuntimeFolderElseInTmp) {
+    {
+        QtPlatform platform(program);
+        EXPECT_FALSE(platform.previousInstance());
+        EXPECT_EQ(locks(runtime).size(), 1) << runtime.toStdString();
+        EXPECT_TRUE(locks(temp).isEmpty());
+    }
+    qunsetenv("XDG_RUNTIME_DIR");
+    QtPlatform platform(program);
+    EXPECT_FALSE(platform.previousInstance());
+    EXPECT_EQ(locks(temp).size(), 1) << temp.toStdString();
+}
+
+TEST_F(QtPlatformTest, ASecondCopyFindsTheFirst) {
+    QtPlatform first(program);
+    QtPlatform second(program);
+    EXPECT_FALSE(first.previousInstance());
+    EXPECT_TRUE(second.previousInstance());
+}
+
+TEST_F(QtPlatformTest, LockLeftByACrashIsTakenOver) {
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        QtPlatform crashed(program);
+        ::_exit(crashed.previousInstance() ? 3 : 0);   // ends without releasing the lock
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_EQ(locks(runtime).size(), 1);
+    QtPlatform platform(program);
+    EXPECT_FALSE(platform.previousInstance());
+}
+
+TEST_F(QtPlatformTest, TerminateRemovesTheLock) {
+    GTEST_FLAG_SET(death_test_style, "fast");
+    EXPECT_EXIT(
+        {
+            QtPlatform platform(program);
+            if (platform.previousInstance()) ::_exit(5);
+            if (locks(runtime).size() != 1) ::_exit(6);
+            platform.terminate();
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_TRUE(locks(runtime).isEmpty()) << locks(runtime).join(QLatin1Char(' ')).toStdString();
+}
+
+TEST_F(QtPlatformTest, InstalledCopyKeepsItsFilesPerUserEvenInAWritableFolder) {
+    const QString perUser = config + QStringLiteral("/squashslice");
+    EXPECT_EQ(QtPlatform(program).programFolder(), program);
+    QFile marker(program + QLatin1Char('/') + QLatin1String(QtPlatform::kInstalledMarker));
+    ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
+    marker.close();
+    EXPECT_EQ(QtPlatform(program).programFolder(), perUser);
+    EXPECT_TRUE(QFileInfo(perUser).isDir());
+}
+
+TEST_F(QtPlatformTest, CopyInAReadOnlyFolderKeepsItsFilesPerUser) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root may write into any folder";
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
+    EXPECT_EQ(QtPlatform(program).programFolder(), config + QStringLiteral("/squashslice"));
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+}  // namespace
+}  // namespace sqs
