@@ -3,6 +3,7 @@
 #include "archiver/format/archive_reader.h"
 #include "archiver/format/archive_writer.h"
 #include "archiver/format/file_handle.h"
+#include "archiver/format/worker_pool.h"
 
 #include <cerrno>
 #include <cstring>
@@ -98,7 +99,7 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
 
     TemporaryArchive temp(target);
     if (!temp.error().empty()) return "cannot create a file beside the archive: " + temp.error();
-    ArchiveWriter writer(temp.fd(), command.method, command.best);
+    ArchiveWriter writer(temp.fd(), command.method, command.best, command.threads ? command.threads : onlineCpus());
     auto addEntry = [&](const Entry& e) {
         return e.folder ? writer.addFolder(e.stored, e.source) : writer.addFile(e.stored, e.source);
     };
