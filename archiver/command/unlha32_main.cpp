@@ -1,8 +1,11 @@
 // unlha32: the archiver from a terminal, with the command syntax of the library.
+#include "archiver/command/printable.h"
 #include "archiver/command/run_command.h"
+#include "archiver/format/new_file.h"
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <string>
 
 namespace {
@@ -28,6 +31,15 @@ const char kHelp[] =
     "quoted when they hold blanks) are taken relative to it.\n"
     "Exit status: 0 when the command succeeded, 1 otherwise.\n";
 
+// The command text cannot carry a line break (it separates fields) or a
+// double quote (it groups them); such a name would become other names.
+bool fitsCommandText(const std::string& field) { return field.find_first_of("\r\n\"") == std::string::npos; }
+
+int fail(const std::string& reason) {
+    std::fprintf(stderr, "error: %s\n", lzh::printable(reason).c_str());
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -39,11 +51,20 @@ int main(int argc, char** argv) {
     std::string text;
     for (int i = 1; i < argc; ++i) {
         std::string field = argv[i];
+        if (!fitsCommandText(field)) return fail("a name with a line break or a double quote cannot be given: " + field);
         bool blank = field.find_first_of(" \t") != std::string::npos || field.empty();
         text += (blank ? "\"" + field + "\"" : field) + " ";
     }
-    std::string report;
-    int status = lzh::runCommand(text, report);
-    if (!report.empty()) std::fprintf(status == 0 ? stdout : stderr, "%s\n", report.c_str());
-    return status == 0 ? 0 : 1;
+    lzh::removeTemporariesOnSignals();
+    try {
+        std::string report;
+        auto notice = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
+        int status = lzh::runCommand(text, report, notice);
+        if (!report.empty()) std::fprintf(status == 0 ? stdout : stderr, "%s\n", report.c_str());
+        return status == 0 ? 0 : 1;
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    } catch (...) {
+        return fail("unexpected failure");
+    }
 }
