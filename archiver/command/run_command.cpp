@@ -71,7 +71,7 @@ std::string testArchive(const Command& command, std::string& report) {
 
 }  // namespace
 
-int runCommand(const std::string& text, std::string& report) {
+int runCommand(const std::string& text, std::string& report, Progress* progress) {
     report.clear();
     Command command;
     std::string fault = parseCommand(splitCommandText(text), command);
@@ -86,7 +86,7 @@ int runCommand(const std::string& text, std::string& report) {
                 if (fault.empty()) fault = readResponseFile(list, names);
             std::vector<Entry> entries;
             if (fault.empty()) fault = collectEntries(command, names, entries);
-            if (fault.empty()) fault = updateArchive(command, entries, report);
+            if (fault.empty()) fault = updateArchive(command, entries, report, progress);
         }
     }
     if (!fault.empty()) {

@@ -1,9 +1,14 @@
 // unlha32: the archiver from a terminal, with the command syntax of the library.
+#include "archiver/command/command_line.h"
 #include "archiver/command/run_command.h"
+#include "archiver/command/terminal_progress.h"
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -22,11 +27,22 @@ const char kHelp[] =
     "  -x1  store paths relative to the base folder\n"
     "  -jm5 | -jm6 | -jm7   method -lh5- (default), -lh6- or -lh7-\n"
     "  -jo1 smallest output: the cheapest parse, about a third of the speed\n"
+    "  -q   no progress line (it is shown only when stderr is a terminal)\n"
     "  -l1 -jp1 -o2         accepted for compatibility\n"
     "\n"
     "BASE_FOLDER ends in \"/\"; NAMEs and the names of a LIST file (UTF-8, one a line,\n"
     "quoted when they hold blanks) are taken relative to it.\n"
     "Exit status: 0 when the command succeeded, 1 otherwise.\n";
+
+// The progress line on stderr, unless it is not a terminal or -q was given.
+std::unique_ptr<lzh::Progress> terminalProgress(const std::string& text) {
+    lzh::Command command;
+    if (!::isatty(STDERR_FILENO) || !lzh::parseCommand(lzh::splitCommandText(text), command).empty() || command.quiet)
+        return nullptr;
+    struct winsize size {};
+    const std::size_t width = ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+    return std::make_unique<lzh::TerminalProgress>(stderr, width - 1);
+}
 
 }  // namespace
 
@@ -43,7 +59,11 @@ int main(int argc, char** argv) {
         text += (blank ? "\"" + field + "\"" : field) + " ";
     }
     std::string report;
-    int status = lzh::runCommand(text, report);
+    int status = 0;
+    {
+        std::unique_ptr<lzh::Progress> progress = terminalProgress(text);
+        status = lzh::runCommand(text, report, progress.get());
+    }
     if (!report.empty()) std::fprintf(status == 0 ? stdout : stderr, "%s\n", report.c_str());
     return status == 0 ? 0 : 1;
 }
