@@ -21,6 +21,7 @@ struct Command {
     bool keepPaths = false;          // -x1: paths relative to the base folder are stored
     Method method = Method::Lh5;     // -jm5 / -jm6 / -jm7
     bool best = false;               // -jo1: smallest output, slower
+    bool quiet = false;              // -q: no progress shown on the terminal
 };
 
 // Splits the text at blanks; double quotes group blanks into a field and

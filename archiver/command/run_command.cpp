@@ -72,7 +72,8 @@ std::string testArchive(const Command& command, std::string& report) {
 
 }  // namespace
 
-int runCommand(const std::string& text, std::string& report, const std::function<void(const std::string&)>& notice) {
+int runCommand(const std::string& text, std::string& report, Progress* progress,
+               const std::function<void(const std::string&)>& notice) {
     report.clear();
     Command command;
     std::string fault = parseCommand(splitCommandText(text), command);
@@ -90,7 +91,7 @@ int runCommand(const std::string& text, std::string& report, const std::function
             auto onWait = [&](const std::string& folder) {
                 if (notice) notice(printable("waiting for another update in " + folder + " to end"));
             };
-            if (fault.empty()) fault = updateArchive(command, entries, report, onWait);
+            if (fault.empty()) fault = updateArchive(command, entries, report, progress, onWait);
         }
     }
     if (!fault.empty()) {

@@ -5,18 +5,35 @@
 #include "archiver/format/member_header.h"
 
 #include <map>
+#include <sys/stat.h>
 
 namespace lzh {
 namespace {
+
+// The bytes an update reads: the members it copies and the files it packs.
+std::uint64_t bytesToRead(const std::vector<ArchiveMember>& members, const std::vector<int>& replacement,
+                          const std::vector<Entry>& entries, const std::vector<bool>& placed) {
+    std::uint64_t total = 0;
+    auto fileSize = [&](const Entry& e) {
+        struct stat st {};
+        return !e.folder && ::stat(e.source.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    };
+    for (std::size_t m = 0; m < members.size(); ++m)
+        total += replacement[m] < 0 ? members[m].headerSize + members[m].packedSize
+                                    : fileSize(entries[static_cast<std::size_t>(replacement[m])]);
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (!placed[i]) total += fileSize(entries[i]);
+    return total;
+}
 
 std::string storedKey(const std::string& name, bool folder) { return folder ? name + "/" : name; }
 
 }  // namespace
 
 std::string updateArchive(const Command& command, const std::vector<Entry>& entries, std::string& report,
-                          const UpdateLock::WaitNotice& onWait) {
+                          Progress* progress, const UpdateLock::WaitNotice& onWait) {
     ArchiveTarget target;
-    if (std::string fault = target.open(command.archive, onWait); !fault.empty()) return fault;
+    if (std::string fault = target.open(command.archive, progress, onWait); !fault.empty()) return fault;
     const std::vector<ArchiveMember>& members = target.members();
 
     // What happens to each entry: a replacement of a member, or an addition.
@@ -48,8 +65,13 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
         return {};
     }
 
+    if (progress) {
+        progress->setTotal(target.stubSize() + bytesToRead(members, replacement, entries, placed));
+        if (progress->cancelled()) return kCancelledFault;
+    }
+
     if (std::string fault = target.create(); !fault.empty()) return fault;
-    ArchiveWriter writer(target.newFd(), command.method, command.best);
+    ArchiveWriter writer(target.newFd(), command.method, command.best, progress);
     if (std::string fault = target.copyStub(writer); !fault.empty()) return fault;
     auto addEntry = [&](const Entry& e) {
         return e.folder ? writer.addFolder(e.stored, e.source) : writer.addFile(e.stored, e.source);
@@ -62,6 +84,7 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
     for (std::size_t i = 0; i < entries.size(); ++i)
         if (!placed[i])
             if (std::string fault = addEntry(entries[i]); !fault.empty()) return fault;
+    if (progress && progress->cancelled()) return kCancelledFault;
     if (std::string fault = writer.finish(); !fault.empty()) return fault;
     if (std::string fault = target.commit(); !fault.empty()) return fault;
     report = std::to_string(added) + " added, " + std::to_string(replaced) + " replaced, " + std::to_string(kept) +

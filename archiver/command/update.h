@@ -2,6 +2,7 @@
 
 #include "archiver/command/collect.h"
 #include "archiver/format/update_lock.h"
+#include "archiver/progress.h"
 
 #include <string>
 
@@ -11,8 +12,10 @@ namespace lzh {
 // new files added, members older than their file replaced, and every other
 // member (and a self-extractor's program part) copied byte for byte, then
 // renames it into place (see ArchiveTarget). On failure the old archive is
-// left as it was and no temporary file remains.
+// left as it was and no temporary file remains; so also when the progress is
+// cancelled (while waiting for the update lock too). The progress's total is
+// every byte to be read: the files to add and the members to copy.
 std::string updateArchive(const Command& command, const std::vector<Entry>& entries, std::string& report,
-                          const UpdateLock::WaitNotice& onWait = {});
+                          Progress* progress = nullptr, const UpdateLock::WaitNotice& onWait = {});
 
 }  // namespace lzh

@@ -32,9 +32,9 @@ std::string followLinks(const std::string& path, std::string& resolved) {
     return "too many levels of symbolic links: " + path;
 }
 
-std::string ArchiveTarget::open(const std::string& path, const UpdateLock::WaitNotice& onWait) {
+std::string ArchiveTarget::open(const std::string& path, Progress* progress, const UpdateLock::WaitNotice& onWait) {
     if (std::string fault = followLinks(path, path_); !fault.empty()) return fault;
-    if (std::string fault = lock_.acquire(folderOf(path_), onWait); !fault.empty()) return fault;
+    if (std::string fault = lock_.acquire(folderOf(path_), progress, onWait); !fault.empty()) return fault;
     exists_ = ::stat(path_.c_str(), &stat_) == 0;
     if (!exists_) {
         if (errno != ENOENT) return "cannot read the archive " + path + ": " + std::strerror(errno);

@@ -25,7 +25,7 @@ class ArchiveWriter;
 class ArchiveTarget {
 public:
     // Empty text on success, else the reason (the archive is untouched).
-    std::string open(const std::string& path, const UpdateLock::WaitNotice& onWait = {});
+    std::string open(const std::string& path, Progress* progress = nullptr, const UpdateLock::WaitNotice& onWait = {});
 
     bool exists() const { return exists_; }
     const std::string& path() const { return path_; }   // links followed

@@ -13,7 +13,7 @@ UpdateLock::~UpdateLock() {
     if (fd_ >= 0) ::close(fd_);   // closing releases the lock
 }
 
-std::string UpdateLock::acquire(const std::string& folder, const WaitNotice& onWait) {
+std::string UpdateLock::acquire(const std::string& folder, Progress* progress, const WaitNotice& onWait) {
     const std::string name = folder.empty() ? "." : folder;
     fd_ = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd_ < 0) return "cannot open the folder " + name + ": " + std::strerror(errno);
@@ -25,6 +25,7 @@ std::string UpdateLock::acquire(const std::string& folder, const WaitNotice& onW
         // A file system without locks: nothing to serialise against.
         if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS) return {};
         if (errno != EWOULDBLOCK) return "cannot lock the folder " + name + ": " + std::strerror(errno);
+        if (progress && progress->cancelled()) return kCancelledFault;
         if (polls == kPollsBeforeNotice && onWait) onWait(name);
         const timespec pause{0, kPollNanoseconds};
         ::nanosleep(&pause, nullptr);

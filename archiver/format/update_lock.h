@@ -1,5 +1,7 @@
 #pragma once
 
+#include "archiver/progress.h"
+
 #include <functional>
 #include <string>
 
@@ -21,8 +23,9 @@ public:
     UpdateLock& operator=(const UpdateLock&) = delete;
 
     // Waits until the lock on `folder` is ours; `onWait` is told once when
-    // that takes longer than a second. Empty text on success, else the reason.
-    std::string acquire(const std::string& folder, const WaitNotice& onWait);
+    // that takes longer than a second, and a cancelled progress ends the
+    // wait. Empty text on success, else the reason.
+    std::string acquire(const std::string& folder, Progress* progress, const WaitNotice& onWait);
 
 private:
     int fd_ = -1;
