@@ -55,6 +55,7 @@ std::string parseSwitch(const std::string& field, Command& command) {
         command.recursion = v;
         return {};
     case 'x': command.keepPaths = v != 0; return {};
+    case 'q': command.quiet = v != 0; return {};
     case 'l':
     case 'o': return {};   // accepted for compatibility; they change nothing here
     default: return "unknown switch: " + field;

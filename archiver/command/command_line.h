@@ -22,6 +22,7 @@ struct Command {
     Method method = Method::Lh5;     // -jm5 / -jm6 / -jm7
     bool best = false;               // -jo1: smallest output, slower
     unsigned threads = 0;            // --threads=N: coding threads; 0 = one per online CPU
+    bool quiet = false;              // -q: no progress shown on the terminal
 };
 
 constexpr int kMaxThreads = 256;

@@ -73,13 +73,15 @@ struct ArchiveWriter::Pending {
     bool tooBig = false;                          // the coded data does not get smaller: stored
     std::uint64_t headerOffset = 0;
     std::uint64_t dataOffset = 0;
+    std::uint64_t coded = 0;                      // bytes of the file whose coded segments are in
     BitWriter joined;                             // the bits after the last whole byte written
 };
 
-ArchiveWriter::ArchiveWriter(int fd, Method method, bool best, unsigned threads)
+ArchiveWriter::ArchiveWriter(int fd, Method method, bool best, Progress* progress, unsigned threads)
     : fd_(fd),
       method_(method),
       best_(best),
+      progress_(progress),
       // One thread codes in the caller; more run beside it, the caller reading and writing.
       pool_(new WorkerPool(threads > 1 ? threads : 0)),
       maxInFlight_(threads > 1 ? 2 * std::size_t{threads} : 1) {}
@@ -90,21 +92,30 @@ ArchiveWriter::~ArchiveWriter() {
     pool_.reset();
 }
 
+bool ArchiveWriter::advance(std::uint64_t bytes) {
+    if (!progress_) return true;
+    progress_->add(bytes);
+    return !progress_->cancelled();
+}
+
 std::string ArchiveWriter::addFile(const std::string& storedName, const std::string& sourcePath) {
     if (!isStorableName(storedName)) return "name not fit to store: " + storedName;
     auto member = std::make_unique<Pending>();
     Pending& m = *member;
     m.sourcePath = sourcePath;
-    m.source.reset(::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC));
+    // Opened without blocking, so that a file swapped for a FIFO cannot hang
+    // the open; what was opened must still be a regular file.
+    m.source.reset(::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (m.source.get() < 0) return systemError("cannot open", sourcePath);
     struct stat st {};
     if (::fstat(m.source.get(), &st) != 0) return systemError("cannot read", sourcePath);
     if (!S_ISREG(st.st_mode)) return "not a regular file: " + sourcePath;
+    ::fcntl(m.source.get(), F_SETFL, ::fcntl(m.source.get(), F_GETFL) & ~O_NONBLOCK);
 
     MemberInfo& info = m.info;
     info.name = storedName;
     info.originalSize = static_cast<std::uint64_t>(st.st_size);
-    info.mtime = static_cast<std::uint32_t>(st.st_mtime < 0 ? 0 : st.st_mtime);
+    info.mtime = headerTime(st.st_mtime);
     info.unixMode = static_cast<std::uint16_t>(S_IFREG | (st.st_mode & 07777));
     // A file this small cannot outweigh the tables of a block: stored at once.
     constexpr std::uint64_t kTooSmallToCompress = 64;
@@ -142,6 +153,7 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
         const ssize_t n = readSome(m.source.get(), chunk->data() + history, want);
         if (n < 0) return systemError("cannot read", sourcePath);
         if (static_cast<std::size_t>(n) != want) return changed();
+        if (progress_ && progress_->cancelled()) return kCancelledFault;
         crc = crc16(chunk->data() + history, want, crc);
         read += want;
         const Method method = info.method;
@@ -172,6 +184,7 @@ std::string ArchiveWriter::writeNext() {
         if (std::string fault = append(header.data(), header.size()); !fault.empty()) return fault;
         m.dataOffset = offset_;
         m.started = true;
+        if (progress_) progress_->startMember(m.info.name);
     }
     if (m.segments.empty()) {
         if (!m.allSubmitted) return "an earlier file was not read to its end: " + m.sourcePath;
@@ -182,6 +195,9 @@ std::string ArchiveWriter::writeNext() {
     BitWriter coded = m.segments.front().get();
     m.segments.pop_front();
     --inFlight_;
+    const std::uint64_t segmentBytes = std::min<std::uint64_t>(m.info.originalSize - m.coded, kSegmentSize);
+    m.coded += segmentBytes;
+    if (!advance(segmentBytes)) return kCancelledFault;
     if (m.tooBig) return {};
     m.joined.append(coded);
     std::vector<std::uint8_t>& bytes = m.joined.bytes();
@@ -207,6 +223,7 @@ std::string ArchiveWriter::completeMember(Pending& m) {
         if (std::string fault = append(reinterpret_cast<const std::uint8_t*>(m.smallData.data()), m.smallData.size());
             !fault.empty())
             return fault;
+        if (!advance(m.smallData.size())) return kCancelledFault;
     } else if (!m.tooBig) {
         m.joined.flush();
         std::vector<std::uint8_t>& bytes = m.joined.bytes();
@@ -236,6 +253,7 @@ std::string ArchiveWriter::storeMember(Pending& m) {
         if (n == 0) break;
         crc = crc16(buffer, static_cast<std::size_t>(n), crc);
         if (std::string fault = append(buffer, static_cast<std::size_t>(n)); !fault.empty()) return fault;
+        if (progress_ && progress_->cancelled()) return kCancelledFault;
         at += static_cast<std::uint64_t>(n);
     }
     if (at != m.info.originalSize || crc != m.info.crc) return "file changed while it was read: " + m.sourcePath;
@@ -251,7 +269,7 @@ std::string ArchiveWriter::addFolder(const std::string& storedName, const std::s
     info.name = storedName;
     info.directory = true;
     info.method = Method::Lhd;
-    info.mtime = static_cast<std::uint32_t>(st.st_mtime < 0 ? 0 : st.st_mtime);
+    info.mtime = headerTime(st.st_mtime);
     info.unixMode = static_cast<std::uint16_t>(S_IFDIR | (st.st_mode & 07777));
     std::vector<std::uint8_t> header = level2Header(info);
     return append(header.data(), header.size());
@@ -259,16 +277,23 @@ std::string ArchiveWriter::addFolder(const std::string& storedName, const std::s
 
 std::string ArchiveWriter::copyMember(int sourceFd, const ArchiveMember& member) {
     if (std::string fault = writeAll(); !fault.empty()) return fault;
+    if (progress_) progress_->startMember(member.name);
+    return copyRange(sourceFd, member.headerOffset, member.headerSize + member.packedSize);
+}
+
+std::string ArchiveWriter::copyRange(int sourceFd, std::uint64_t offset, std::uint64_t size) {
+    if (std::string fault = writeAll(); !fault.empty()) return fault;
     if (!buffer_) buffer_.reset(new std::uint8_t[kChunk]);
     std::uint8_t* const buffer = buffer_.get();
-    std::uint64_t at = member.headerOffset;
-    std::uint64_t left = member.headerSize + member.packedSize;
+    std::uint64_t at = offset;
+    std::uint64_t left = size;
     while (left > 0) {
         std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, kChunk));
         ssize_t n = ::pread(sourceFd, buffer, want, static_cast<off_t>(at));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return std::string("cannot read the old archive: ") + (n < 0 ? std::strerror(errno) : "it ended early");
         if (std::string fault = append(buffer, static_cast<std::size_t>(n)); !fault.empty()) return fault;
+        if (!advance(static_cast<std::uint64_t>(n))) return kCancelledFault;
         at += static_cast<std::uint64_t>(n);
         left -= static_cast<std::uint64_t>(n);
     }

@@ -2,6 +2,7 @@
 
 #include "archiver/codec/method.h"
 #include "archiver/format/archive_reader.h"
+#include "archiver/progress.h"
 
 #include <cstdint>
 #include <deque>
@@ -19,10 +20,13 @@ class WorkerPool;
 // with file size. Every call returns empty text on success, else the
 // fault; a fault in coding or writing a member may be returned by a later
 // call, as members are written when their turn comes.
+// With a progress, the bytes coded or copied are reported to it as they are
+// written, and a cancel request is honoured between segments and chunks
+// (the fault is then kCancelledFault).
 class ArchiveWriter {
 public:
     // best: the slower parse that gives the smallest output.
-    ArchiveWriter(int fd, Method method, bool best = false, unsigned threads = 1);
+    ArchiveWriter(int fd, Method method, bool best = false, Progress* progress = nullptr, unsigned threads = 1);
     ~ArchiveWriter();
 
     // Adds the file at sourcePath under storedName ("/"-separated, relative).
@@ -32,6 +36,8 @@ public:
     std::string addFolder(const std::string& storedName, const std::string& sourcePath);
     // Copies a member of another archive byte for byte.
     std::string copyMember(int sourceFd, const ArchiveMember& member);
+    // Copies `size` bytes at `offset` of another file (a self-extractor's program part).
+    std::string copyRange(int sourceFd, std::uint64_t offset, std::uint64_t size);
     // Writes every member still in work, then the end marker.
     std::string finish();
 
@@ -47,10 +53,13 @@ private:
     std::string writeAll();
     std::string completeMember(Pending& member);
     std::string storeMember(Pending& member);
+    // Reports bytes done; false when the work is to stop.
+    bool advance(std::uint64_t bytes);
 
     int fd_;
     Method method_;
     bool best_;
+    Progress* progress_;
     std::unique_ptr<WorkerPool> pool_;
     std::deque<std::unique_ptr<Pending>> pending_;   // members in work, in archive order
     std::size_t inFlight_ = 0;                       // segments coded or in coding, not yet written

@@ -44,7 +44,7 @@ std::string ArchiveFixture::writeArchive(const std::string& archive, Method meth
     }
     int fd = ::open(archive.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) return "cannot create the archive";
-    ArchiveWriter writer(fd, method, best, threads);
+    ArchiveWriter writer(fd, method, best, nullptr, threads);
     std::string fault;
     for (const SampleFile& f : files) {
         fault = f.directory ? writer.addFolder(f.stored, path("src/" + f.stored))

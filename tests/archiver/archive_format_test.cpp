@@ -146,7 +146,7 @@ TEST_F(ArchiveFixture, ArchiveIsTheSameForEveryThreadCount) {
             const std::string archive = path("t" + std::to_string(threads) + ".lzh");
             if (threads > 1) {
                 int fd = ::open(archive.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
-                ArchiveWriter writer(fd, row.method, row.best, threads);
+                ArchiveWriter writer(fd, row.method, row.best, nullptr, threads);
                 for (const test::SampleFile& f : files)
                     ASSERT_EQ(f.directory ? writer.addFolder(f.stored, path("src/" + f.stored))
                                           : writer.addFile(f.stored, path("src/" + f.stored)),
