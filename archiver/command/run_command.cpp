@@ -2,6 +2,7 @@
 
 #include "archiver/command/collect.h"
 #include "archiver/command/command_line.h"
+#include "archiver/command/printable.h"
 #include "archiver/command/response_file.h"
 #include "archiver/command/update.h"
 #include "archiver/format/archive_reader.h"
@@ -40,7 +41,7 @@ std::string listArchive(const Command& command, std::string& report) {
         std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", std::localtime(&t));
         std::snprintf(line, sizeof line, "%12llu %12llu %s %s L%d ", static_cast<unsigned long long>(m.originalSize),
                       static_cast<unsigned long long>(m.packedSize), m.method.c_str(), stamp, m.level);
-        report += line + m.name + "\n";
+        report += line + printable(m.name) + "\n";
         original += m.originalSize;
         packed += m.packedSize;
     }
@@ -61,7 +62,7 @@ std::string testArchive(const Command& command, std::string& report) {
     int bad = 0;
     for (const ArchiveMember& m : members) {
         std::string result = decodeMember(fd, m, [](const std::uint8_t*, std::size_t) { return true; });
-        report += m.name + ": " + (result.empty() ? "ok" : result) + "\n";
+        report += printable(m.name) + ": " + (result.empty() ? "ok" : printable(result)) + "\n";
         if (!result.empty()) ++bad;
     }
     ::close(fd);
@@ -71,7 +72,8 @@ std::string testArchive(const Command& command, std::string& report) {
 
 }  // namespace
 
-int runCommand(const std::string& text, std::string& report, Progress* progress) {
+int runCommand(const std::string& text, std::string& report, Progress* progress,
+               const std::function<void(const std::string&)>& notice) {
     report.clear();
     Command command;
     std::string fault = parseCommand(splitCommandText(text), command);
@@ -86,12 +88,15 @@ int runCommand(const std::string& text, std::string& report, Progress* progress)
                 if (fault.empty()) fault = readResponseFile(list, names);
             std::vector<Entry> entries;
             if (fault.empty()) fault = collectEntries(command, names, entries);
-            if (fault.empty()) fault = updateArchive(command, entries, report, progress);
+            auto onWait = [&](const std::string& folder) {
+                if (notice) notice(printable("waiting for another update in " + folder + " to end"));
+            };
+            if (fault.empty()) fault = updateArchive(command, entries, report, progress, onWait);
         }
     }
     if (!fault.empty()) {
         if (!report.empty()) report += "\n";
-        report += "error: " + fault;
+        report += "error: " + printable(fault);   // names in it come from users and archives
         return 1;
     }
     return 0;

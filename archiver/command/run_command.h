@@ -2,6 +2,7 @@
 
 #include "archiver/progress.h"
 
+#include <functional>
 #include <string>
 
 namespace lzh {
@@ -9,7 +10,9 @@ namespace lzh {
 // Runs one archiver command given as text (see Command). Returns 0 exactly
 // when the command did what it was asked; `report` gets what happened or
 // the reason it failed, one line each. An update reports to the progress,
-// when given, and stops with the old archive untouched when it is cancelled.
-int runCommand(const std::string& text, std::string& report, Progress* progress = nullptr);
+// when given, and stops with the old archive untouched when it is cancelled;
+// `notice`, when given, hears at once about a wait for another update.
+int runCommand(const std::string& text, std::string& report, Progress* progress = nullptr,
+               const std::function<void(const std::string&)>& notice = {});
 
 }  // namespace lzh

@@ -1,10 +1,13 @@
 // unlha32: the archiver from a terminal, with the command syntax of the library.
 #include "archiver/command/command_line.h"
+#include "archiver/command/printable.h"
 #include "archiver/command/run_command.h"
 #include "archiver/command/terminal_progress.h"
+#include "archiver/format/new_file.h"
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <string>
 #include <sys/ioctl.h>
@@ -27,12 +30,23 @@ const char kHelp[] =
     "  -x1  store paths relative to the base folder\n"
     "  -jm5 | -jm6 | -jm7   method -lh5- (default), -lh6- or -lh7-\n"
     "  -jo1 smallest output: the cheapest parse, about a third of the speed\n"
+    "  --threads=N          code on N threads (default: one per CPU); the archive\n"
+    "                       is the same for every N\n"
     "  -q   no progress line (it is shown only when stderr is a terminal)\n"
     "  -l1 -jp1 -o2         accepted for compatibility\n"
     "\n"
     "BASE_FOLDER ends in \"/\"; NAMEs and the names of a LIST file (UTF-8, one a line,\n"
     "quoted when they hold blanks) are taken relative to it.\n"
     "Exit status: 0 when the command succeeded, 1 otherwise.\n";
+
+// The command text cannot carry a line break (it separates fields) or a
+// double quote (it groups them); such a name would become other names.
+bool fitsCommandText(const std::string& field) { return field.find_first_of("\r\n\"") == std::string::npos; }
+
+int fail(const std::string& reason) {
+    std::fprintf(stderr, "error: %s\n", lzh::printable(reason).c_str());
+    return 1;
+}
 
 // The progress line on stderr, unless it is not a terminal or -q was given.
 std::unique_ptr<lzh::Progress> terminalProgress(const std::string& text) {
@@ -55,15 +69,24 @@ int main(int argc, char** argv) {
     std::string text;
     for (int i = 1; i < argc; ++i) {
         std::string field = argv[i];
+        if (!fitsCommandText(field)) return fail("a name with a line break or a double quote cannot be given: " + field);
         bool blank = field.find_first_of(" \t") != std::string::npos || field.empty();
         text += (blank ? "\"" + field + "\"" : field) + " ";
     }
-    std::string report;
-    int status = 0;
-    {
-        std::unique_ptr<lzh::Progress> progress = terminalProgress(text);
-        status = lzh::runCommand(text, report, progress.get());
+    lzh::removeTemporariesOnSignals();
+    try {
+        std::string report;
+        int status = 0;
+        {
+            std::unique_ptr<lzh::Progress> progress = terminalProgress(text);
+            auto notice = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
+            status = lzh::runCommand(text, report, progress.get(), notice);
+        }
+        if (!report.empty()) std::fprintf(status == 0 ? stdout : stderr, "%s\n", report.c_str());
+        return status == 0 ? 0 : 1;
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    } catch (...) {
+        return fail("unexpected failure");
     }
-    if (!report.empty()) std::fprintf(status == 0 ? stdout : stderr, "%s\n", report.c_str());
-    return status == 0 ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archiver/command/collect.h"
+#include "archiver/format/update_lock.h"
 #include "archiver/progress.h"
 
 #include <string>
@@ -9,11 +10,12 @@ namespace lzh {
 
 // The `u` command: creates the archive, or rebuilds it beside itself with
 // new files added, members older than their file replaced, and every other
-// member copied byte for byte, then renames it into place. On failure the
-// old archive is left as it was and no temporary file remains; so also when
-// the progress is cancelled. The progress's total is every byte to be read:
-// the files to add and the members to copy.
+// member (and a self-extractor's program part) copied byte for byte, then
+// renames it into place (see ArchiveTarget). On failure the old archive is
+// left as it was and no temporary file remains; so also when the progress is
+// cancelled (while waiting for the update lock too). The progress's total is
+// every byte to be read: the files to add and the members to copy.
 std::string updateArchive(const Command& command, const std::vector<Entry>& entries, std::string& report,
-                          Progress* progress = nullptr);
+                          Progress* progress = nullptr, const UpdateLock::WaitNotice& onWait = {});
 
 }  // namespace lzh
