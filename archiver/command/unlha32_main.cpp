@@ -30,6 +30,8 @@ const char kHelp[] =
     "  -x1  store paths relative to the base folder\n"
     "  -jm5 | -jm6 | -jm7   method -lh5- (default), -lh6- or -lh7-\n"
     "  -jo1 smallest output: the cheapest parse, about a third of the speed\n"
+    "  --threads=N          code on N threads (default: one per CPU); the archive\n"
+    "                       is the same for every N\n"
     "  -q   no progress line (it is shown only when stderr is a terminal)\n"
     "  -l1 -jp1 -o2         accepted for compatibility\n"
     "\n"

@@ -86,7 +86,7 @@ public:
 
 struct RaceCase {
     const char* label;
-    int signal;   // sent to the first update once it has written a few MiB; 0: none
+    int signal;   // sent to the first update once it has written a MiB; 0: none
 };
 
 void PrintTo(const RaceCase& c, std::ostream* out) { *out << c.label; }
@@ -106,7 +106,7 @@ TEST_P(RaceTable, EveryFinishedUpdateKeepsItsFilesAndNoTemporaryRemains) {
     const std::string oldBytes((std::istreambuf_iterator<char>(before)), std::istreambuf_iterator<char>());
 
     const pid_t first = start({"u", "-jo1", archive, base, "big.bin"});
-    ASSERT_TRUE(waitForWrites(first, 2 << 20)) << "the first update ended too soon to overlap";
+    ASSERT_TRUE(waitForWrites(first, 1 << 20)) << "the first update ended too soon to overlap";
     if (c.signal) {
         ::kill(first, c.signal);
         EXPECT_EQ(finish(first), 128 + c.signal);
