@@ -9,9 +9,10 @@ namespace lzh {
 
 // One archiver command, as parsed from its text:
 //   command [-switch...] archive [base_folder/] [@list | name]...
-// Switches may stand anywhere after the command letter.
+// Switches may stand anywhere after the command letter; a field "--" ends
+// them, so that later fields beginning with "-" are names.
 struct Command {
-    char letter = 0;                 // 'u', 'l' or 't', lower case
+    char letter = 0;                 // 'u', 'a', 'd', 'l', 't', 'x', 'e' or 'p', lower case
     std::string archive;
     std::string baseFolder;          // ends in "/"; empty when none was given
     std::vector<std::string> listFiles;
@@ -21,6 +22,8 @@ struct Command {
     bool keepPaths = false;          // -x1: paths relative to the base folder are stored
     Method method = Method::Lh5;     // -jm5 / -jm6 / -jm7
     bool best = false;               // -jo1: smallest output, slower
+    bool overwrite = false;          // -c1: extract over files without comparing dates
+    bool quiet = false;              // -q: report only warnings and errors
 };
 
 // Splits the text at blanks; double quotes group blanks into a field and

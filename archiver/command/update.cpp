@@ -1,5 +1,6 @@
 #include "archiver/command/update.h"
 
+#include "archiver/command/member_path.h"
 #include "archiver/format/archive_reader.h"
 #include "archiver/format/archive_writer.h"
 #include "archiver/format/file_handle.h"
@@ -82,7 +83,7 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
         }
         placed[it->second] = true;
         const Entry& e = entries[it->second];
-        if (!e.folder && members[m].mtime < e.mtime) {
+        if (!e.folder && (command.letter == 'a' || members[m].mtime < e.mtime)) {
             replacement[m] = static_cast<int>(it->second);
             ++replaced;
         } else {
@@ -115,6 +116,33 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
     if (std::string fault = temp.commit(target, mode); !fault.empty()) return fault;
     report = std::to_string(added) + " added, " + std::to_string(replaced) + " replaced, " + std::to_string(kept) +
              " kept";
+    return {};
+}
+
+std::string deleteMembers(const Command& command, const std::vector<std::string>& patterns, std::string& report) {
+    const std::string& target = command.archive;
+    if (patterns.empty()) return "no member names given: nothing to delete";
+    struct stat oldStat {};
+    if (::stat(target.c_str(), &oldStat) != 0) return "cannot open the archive " + target + ": " + std::strerror(errno);
+    if (!S_ISREG(oldStat.st_mode)) return "the archive is not a regular file: " + target;
+    FileHandle old(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
+    if (old.get() < 0) return "cannot open the archive " + target + ": " + std::strerror(errno);
+    std::vector<ArchiveMember> members;
+    if (std::string fault = readArchive(old.get(), static_cast<std::uint64_t>(oldStat.st_size), members); !fault.empty())
+        return "the archive is damaged, left as it is: " + fault;
+    std::size_t deleted = 0;
+    for (const ArchiveMember& m : members) deleted += isSelected(patterns, m.name) ? 1 : 0;
+    if (deleted == 0) return "no member matches the names given; the archive is left as it is";
+
+    TemporaryArchive temp(target);
+    if (!temp.error().empty()) return "cannot create a file beside the archive: " + temp.error();
+    ArchiveWriter writer(temp.fd(), command.method, command.best);
+    for (const ArchiveMember& m : members)
+        if (!isSelected(patterns, m.name))
+            if (std::string fault = writer.copyMember(old.get(), m); !fault.empty()) return fault;
+    if (std::string fault = writer.finish(); !fault.empty()) return fault;
+    if (std::string fault = temp.commit(target, oldStat.st_mode & 07777); !fault.empty()) return fault;
+    report = std::to_string(deleted) + " deleted, " + std::to_string(members.size() - deleted) + " kept";
     return {};
 }
 

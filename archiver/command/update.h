@@ -6,10 +6,15 @@
 
 namespace lzh {
 
-// The `u` command: creates the archive, or rebuilds it beside itself with
+// The `u` command (and `a`, which replaces members whatever their dates): creates the archive, or rebuilds it beside itself with
 // new files added, members older than their file replaced, and every other
 // member copied byte for byte, then renames it into place. On failure the
 // old archive is left as it was and no temporary file remains.
 std::string updateArchive(const Command& command, const std::vector<Entry>& entries, std::string& report);
+
+// The `d` command: rebuilds the archive without the members that the
+// patterns select (see isSelected), every other member copied byte for
+// byte, by the same temporary-file and rename rules as `u`.
+std::string deleteMembers(const Command& command, const std::vector<std::string>& patterns, std::string& report);
 
 }  // namespace lzh

@@ -22,6 +22,7 @@ std::uint32_t u32(const std::uint8_t* p) { return u16(p) | (u16(p + 2) << 16); }
 std::uint64_t u64(const std::uint8_t* p) { return u32(p) | (std::uint64_t{u32(p + 4)} << 32); }
 
 std::int64_t dosTimeToUnix(std::uint32_t dos) {
+    if (dos == 0) return 0;   // no stamp recorded
     std::tm tm{};
     tm.tm_year = static_cast<int>((dos >> 25) & 0x7F) + 80;
     tm.tm_mon = static_cast<int>((dos >> 21) & 0x0F) - 1;
