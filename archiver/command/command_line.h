@@ -23,7 +23,7 @@ struct Command {
     Method method = Method::Lh5;     // -jm5 / -jm6 / -jm7
     bool best = false;               // -jo1: smallest output, slower
     bool overwrite = false;          // -c1: extract over files without comparing dates
-    bool quiet = false;              // -q: report only warnings and errors
+    bool quiet = false;              // -q: no progress line; only warnings and errors reported
 };
 
 // Splits the text at blanks; double quotes group blanks into a field and

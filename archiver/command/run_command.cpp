@@ -84,7 +84,7 @@ std::string testArchive(const Command& command, const std::vector<std::string>& 
 
 }  // namespace
 
-int runCommand(const std::string& text, std::string& report) {
+int runCommand(const std::string& text, std::string& report, Progress* progress) {
     report.clear();
     Command command;
     std::string fault = parseCommand(splitCommandText(text), command);
@@ -107,7 +107,7 @@ int runCommand(const std::string& text, std::string& report) {
     } else {
         std::vector<Entry> entries;
         fault = collectEntries(command, names, entries);
-        if (fault.empty()) fault = updateArchive(command, entries, report);
+        if (fault.empty()) fault = updateArchive(command, entries, report, progress);
     }
     if (!fault.empty()) {
         if (!report.empty()) report += "\n";

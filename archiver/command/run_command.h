@@ -1,5 +1,7 @@
 #pragma once
 
+#include "archiver/progress.h"
+
 #include <string>
 
 namespace lzh {
@@ -10,7 +12,8 @@ constexpr int kUsageError = 2;
 // Runs one archiver command given as text (see Command). Returns 0 exactly
 // when the command did what it was asked, kUsageError for a text that is no
 // valid command, 1 for any other failure; `report` gets what happened or
-// the reason it failed, one line each.
-int runCommand(const std::string& text, std::string& report);
+// the reason it failed, one line each. An update reports to the progress,
+// when given, and stops with the old archive untouched when it is cancelled.
+int runCommand(const std::string& text, std::string& report, Progress* progress = nullptr);
 
 }  // namespace lzh

@@ -1,9 +1,14 @@
 // unlha32: the archiver from a terminal, with the command syntax of the library.
+#include "archiver/command/command_line.h"
 #include "archiver/command/run_command.h"
+#include "archiver/command/terminal_progress.h"
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -30,7 +35,8 @@ const char kHelp[] =
     "  -jo1 smallest output: the cheapest parse, about a third of the speed\n"
     "  -c1  x, e: overwrite existing files without comparing dates (by default a\n"
     "       file is replaced only by a newer member)\n"
-    "  -q   quiet: report only warnings and errors\n"
+    "  -q   quiet: no progress line (shown only when stderr is a terminal), and\n"
+    "       only warnings and errors reported\n"
     "  -l1 -jp1 -o2         accepted for compatibility\n"
     "\n"
     "For u and a, FOLDER/ is the base folder: NAMEs and the names of a LIST file\n"
@@ -43,6 +49,16 @@ const char kHelp[] =
     "relative, links are made only when they and their target stay inside.\n"
     "Exit status: 0 on success, 1 for an error in an archive or a file, 2 for bad\n"
     "usage.\n";
+
+// The progress line on stderr, unless it is not a terminal or -q was given.
+std::unique_ptr<lzh::Progress> terminalProgress(const std::string& text) {
+    lzh::Command command;
+    if (!::isatty(STDERR_FILENO) || !lzh::parseCommand(lzh::splitCommandText(text), command).empty() || command.quiet)
+        return nullptr;
+    struct winsize size {};
+    const std::size_t width = ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+    return std::make_unique<lzh::TerminalProgress>(stderr, width - 1);
+}
 
 }  // namespace
 
@@ -63,7 +79,11 @@ int main(int argc, char** argv) {
         text += (blank ? "\"" + field + "\"" : field) + " ";
     }
     std::string report;
-    int status = lzh::runCommand(text, report);
+    int status = 0;
+    {
+        std::unique_ptr<lzh::Progress> progress = terminalProgress(text);
+        status = lzh::runCommand(text, report, progress.get());
+    }
     if (!report.empty()) std::fprintf(status == 0 ? stdout : stderr, "%s\n", report.c_str());
     return status;
 }

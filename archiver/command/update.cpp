@@ -50,11 +50,28 @@ private:
     bool committed_ = false;
 };
 
+// The bytes an update reads: the members it copies and the files it packs.
+std::uint64_t bytesToRead(const std::vector<ArchiveMember>& members, const std::vector<int>& replacement,
+                          const std::vector<Entry>& entries, const std::vector<bool>& placed) {
+    std::uint64_t total = 0;
+    auto fileSize = [&](const Entry& e) {
+        struct stat st {};
+        return !e.folder && ::stat(e.source.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    };
+    for (std::size_t m = 0; m < members.size(); ++m)
+        total += replacement[m] < 0 ? members[m].headerSize + members[m].packedSize
+                                    : fileSize(entries[static_cast<std::size_t>(replacement[m])]);
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (!placed[i]) total += fileSize(entries[i]);
+    return total;
+}
+
 std::string storedKey(const std::string& name, bool folder) { return folder ? name + "/" : name; }
 
 }  // namespace
 
-std::string updateArchive(const Command& command, const std::vector<Entry>& entries, std::string& report) {
+std::string updateArchive(const Command& command, const std::vector<Entry>& entries, std::string& report,
+                          Progress* progress) {
     const std::string& target = command.archive;
     std::vector<ArchiveMember> members;
     FileHandle old;
@@ -97,9 +114,14 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
         return {};
     }
 
+    if (progress) {
+        progress->setTotal(bytesToRead(members, replacement, entries, placed));
+        if (progress->cancelled()) return kCancelledFault;
+    }
+
     TemporaryArchive temp(target);
     if (!temp.error().empty()) return "cannot create a file beside the archive: " + temp.error();
-    ArchiveWriter writer(temp.fd(), command.method, command.best);
+    ArchiveWriter writer(temp.fd(), command.method, command.best, progress);
     auto addEntry = [&](const Entry& e) {
         return e.folder ? writer.addFolder(e.stored, e.source) : writer.addFile(e.stored, e.source);
     };
@@ -111,6 +133,7 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
     for (std::size_t i = 0; i < entries.size(); ++i)
         if (!placed[i])
             if (std::string fault = addEntry(entries[i]); !fault.empty()) return fault;
+    if (progress && progress->cancelled()) return kCancelledFault;
     if (std::string fault = writer.finish(); !fault.empty()) return fault;
     const mode_t mode = exists ? (oldStat.st_mode & 07777) : static_cast<mode_t>(0644);
     if (std::string fault = temp.commit(target, mode); !fault.empty()) return fault;

@@ -58,6 +58,12 @@ std::string ArchiveWriter::append(const std::uint8_t* data, std::size_t size) {
     return fault;
 }
 
+bool ArchiveWriter::advance(std::uint64_t bytes) {
+    if (!progress_) return true;
+    progress_->add(bytes);
+    return !progress_->cancelled();
+}
+
 std::string ArchiveWriter::addFile(const std::string& storedName, const std::string& sourcePath) {
     if (!isStorableName(storedName)) return "name not fit to store: " + storedName;
     FileHandle source(::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC));
@@ -74,6 +80,7 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
     // A file this small cannot outweigh the tables of a block: stored at once.
     constexpr std::uint64_t kTooSmallToCompress = 64;
     info.method = info.originalSize < kTooSmallToCompress ? Method::Lh0 : method_;
+    if (progress_) progress_->startMember(storedName);
 
     // The header's length does not depend on the packed size, so a
     // placeholder is written first and rewritten once the data is in.
@@ -85,6 +92,7 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
     if (!buffer_) buffer_.reset(new std::uint8_t[kChunk]);
     std::uint8_t* const buffer = buffer_.get();
     std::uint64_t read = 0;
+    std::uint64_t reported = 0;   // a second, stored pass is not counted again
     std::uint16_t crc = 0;
     std::string readFault;
     // The next chunk of the source, its CRC taken; 0 at the end or on a fault.
@@ -98,6 +106,14 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
         if (read > info.originalSize) {
             readFault = "file changed while it was read: " + sourcePath;
             return 0;
+        }
+        if (read > reported) {
+            const bool goOn = advance(read - reported);
+            reported = read;
+            if (!goOn) {
+                readFault = kCancelledFault;
+                return 0;
+            }
         }
         crc = crc16(buffer, static_cast<std::size_t>(n), crc);
         return static_cast<std::size_t>(n);
@@ -167,6 +183,7 @@ std::string ArchiveWriter::addFolder(const std::string& storedName, const std::s
 }
 
 std::string ArchiveWriter::copyMember(int sourceFd, const ArchiveMember& member) {
+    if (progress_) progress_->startMember(member.name);
     if (!buffer_) buffer_.reset(new std::uint8_t[kChunk]);
     std::uint8_t* const buffer = buffer_.get();
     std::uint64_t at = member.headerOffset;
@@ -177,6 +194,7 @@ std::string ArchiveWriter::copyMember(int sourceFd, const ArchiveMember& member)
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return std::string("cannot read the old archive: ") + (n < 0 ? std::strerror(errno) : "it ended early");
         if (std::string fault = append(buffer, static_cast<std::size_t>(n)); !fault.empty()) return fault;
+        if (!advance(static_cast<std::uint64_t>(n))) return kCancelledFault;
         at += static_cast<std::uint64_t>(n);
         left -= static_cast<std::uint64_t>(n);
     }

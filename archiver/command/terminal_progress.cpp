@@ -1,0 +1,57 @@
+#include "archiver/command/terminal_progress.h"
+
+#include <algorithm>
+
+namespace lzh {
+namespace {
+
+std::string mebibytes(std::uint64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / (1024.0 * 1024.0));
+    return text;
+}
+
+// Columns a UTF-8 character takes: a lead byte counts, a non-ASCII one as
+// two (most of them are wide in a Japanese terminal), continuations none.
+std::size_t columns(unsigned char byte) { return byte < 0x80 ? 1 : (byte & 0xC0) == 0xC0 ? 2 : 0; }
+
+}  // namespace
+
+std::string progressLine(std::uint64_t done, std::uint64_t total, const std::string& member, std::size_t width) {
+    const unsigned percent = total == 0 ? 0 : static_cast<unsigned>(std::min<std::uint64_t>(done, total) * 100 / total);
+    char head[96];
+    std::snprintf(head, sizeof head, "%3u%%  %s / %s  ", percent, mebibytes(done).c_str(), mebibytes(total).c_str());
+    std::string line = head;
+    if (line.size() >= width) return line.substr(0, width);
+
+    std::string name;
+    for (unsigned char c : member) name += c < 0x20 || c == 0x7F ? '?' : static_cast<char>(c);
+    std::size_t room = width - line.size(), used = 0;
+    for (unsigned char c : name) used += columns(c);
+    if (used <= room) return line + name;
+    // Keep the end of the name, behind "...".
+    std::size_t start = 0;
+    while (start < name.size() && used + 3 > room) used -= columns(static_cast<unsigned char>(name[start++]));
+    while (start < name.size() && (static_cast<unsigned char>(name[start]) & 0xC0) == 0x80) ++start;
+    return room < 3 ? line : line + "..." + name.substr(start);
+}
+
+void TerminalProgress::changed() {
+    std::unique_lock<std::mutex> lock(drawing_, std::try_to_lock);
+    if (!lock) return;   // another thread is drawing right now
+    const auto now = std::chrono::steady_clock::now();
+    if (drawn_ && now - last_ < std::chrono::milliseconds(100)) return;
+    last_ = now;
+    drawn_ = true;
+    const std::string line = progressLine(done(), total(), member(), width_);
+    std::fprintf(out_, "\r%s\033[K", line.c_str());
+    std::fflush(out_);
+}
+
+TerminalProgress::~TerminalProgress() {
+    if (!drawn_) return;
+    std::fputs("\r\033[K", out_);
+    std::fflush(out_);
+}
+
+}  // namespace lzh
