@@ -1,10 +1,13 @@
 #include "archiver/command/collect.h"
 
+#include "archiver/format/text_codec.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
-#include <set>
+#include <map>
+#include <utility>
 #include <sys/stat.h>
 
 namespace lzh {
@@ -31,10 +34,15 @@ std::string join(const std::vector<std::string>& parts) {
 
 class Collector {
 public:
-    Collector(const Command& command, std::vector<Entry>& entries) : command_(command), entries_(entries) {}
+    Collector(const Command& command, std::vector<Entry>& entries) : command_(command), entries_(entries) {
+        // The archive itself is never packed into itself (links followed).
+        struct stat st {};
+        if (::stat(command.archive.c_str(), &st) == 0) archive_ = {st.st_dev, st.st_ino};
+    }
 
     std::string add(const std::string& name) {
         if (name.front() == '/') return "absolute name refused: " + name;
+        if (name.find_first_of("\r\n") != std::string::npos) return "a name with a line break is refused: " + name;
         std::vector<std::string> parts = components(name);
         if (std::find(parts.begin(), parts.end(), "..") != parts.end()) return "name leads out of the base folder: " + name;
         const std::string relative = join(parts);
@@ -42,21 +50,33 @@ public:
         struct stat st {};
         if (::stat(source.c_str(), &st) != 0) return "cannot find " + source + ": " + std::strerror(errno);
         if (S_ISDIR(st.st_mode)) {
-            if (!relative.empty()) push(relative, source, true, st);
+            if (!relative.empty())
+                if (std::string fault = push(relative, source, true, st); !fault.empty()) return fault;
             if (command_.recursion > 0 || relative.empty()) return walk(relative, source);
             return {};
         }
         if (!S_ISREG(st.st_mode)) return "not a regular file: " + source;
-        push(relative, source, false, st);
-        return {};
+        if (isArchive(st)) return "the archive cannot be packed into itself: " + source;
+        return push(relative, source, false, st);
     }
 
 private:
-    void push(const std::string& relative, const std::string& source, bool folder, const struct stat& st) {
+    bool isArchive(const struct stat& st) const { return archive_ == std::make_pair(st.st_dev, st.st_ino); }
+
+    // Records an entry. The same file reached twice is taken once; two
+    // files that would get one stored name are refused, never one dropped.
+    std::string push(const std::string& relative, const std::string& source, bool folder, const struct stat& st) {
         std::string stored = command_.keepPaths ? relative : relative.substr(relative.rfind('/') + 1);
-        if (folder && !command_.keepPaths) return;   // without paths there are no folders to record
-        if (!seen_.insert(stored).second) return;
+        if (folder && !command_.keepPaths) return {};   // without paths there are no folders to record
+        if (!isValidUtf8(stored)) return "the name is not valid UTF-8, so it cannot be stored: " + source;
+        const FileId id{st.st_dev, st.st_ino};
+        auto [at, fresh] = seen_.emplace(stored, std::make_pair(id, source));
+        if (!fresh) {
+            if (at->second.first == id) return {};
+            return "two files would be stored as " + stored + ": " + at->second.second + " and " + source;
+        }
         entries_.push_back({stored, source, folder, static_cast<std::int64_t>(st.st_mtime)});
+        return {};
     }
 
     std::string walk(const std::string& relative, const std::string& folder) {
@@ -78,20 +98,24 @@ private:
             if (::lstat(source.c_str(), &link) != 0) return "cannot read " + source + ": " + std::strerror(errno);
             struct stat st {};
             if (::stat(source.c_str(), &st) != 0) continue;   // a dangling link: nothing to store
+            std::string fault;
             if (S_ISDIR(st.st_mode)) {
                 if (S_ISLNK(link.st_mode)) continue;   // links to folders are not followed
-                push(child, source, true, st);
-                if (std::string fault = walk(child, source); !fault.empty()) return fault;
-            } else if (S_ISREG(st.st_mode)) {
-                push(child, source, false, st);
+                fault = push(child, source, true, st);
+                if (fault.empty()) fault = walk(child, source);
+            } else if (S_ISREG(st.st_mode) && !isArchive(st)) {
+                fault = push(child, source, false, st);
             }
+            if (!fault.empty()) return fault;
         }
         return {};
     }
 
+    using FileId = std::pair<dev_t, ino_t>;
     const Command& command_;
     std::vector<Entry>& entries_;
-    std::set<std::string> seen_;
+    std::map<std::string, std::pair<FileId, std::string>> seen_;   // stored name: file and path
+    FileId archive_{0, 0};
 };
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include "archiver/command/extract.h"
 
 #include "archiver/command/member_path.h"
-#include "archiver/command/shown.h"
+#include "archiver/command/printable.h"
 #include "archiver/format/archive_source.h"
 #include "archiver/format/file_handle.h"
 #include "archiver/format/member_data.h"
@@ -113,9 +113,9 @@ public:
 
 private:
     void line(const std::string& text) { report_ += (report_.empty() ? "" : "\n") + text; }
-    void warn(const ArchiveMember& m, const std::string& what) { line("warning: " + shown(m.name) + ": " + what); }
+    void warn(const ArchiveMember& m, const std::string& what) { line("warning: " + printable(m.name) + ": " + what); }
     void fail(const ArchiveMember& m, const std::string& what) {
-        line("error: " + shown(m.name) + ": " + shown(what));
+        line("error: " + printable(m.name) + ": " + printable(what));
         ++failed_;
     }
 
@@ -160,14 +160,14 @@ private:
             if (S_ISDIR(st.st_mode)) return fail(m, "a folder of that name is in the way");
             if (!command_.overwrite && st.st_mtime >= m.mtime) {
                 ++kept_;
-                if (!command_.quiet) line(shown(joined(path.parts)) + ": kept, the file on disk is not older (-c1 overwrites)");
+                if (!command_.quiet) line(printable(joined(path.parts)) + ": kept, the file on disk is not older (-c1 overwrites)");
                 return;
             }
         }
         fault = writeFile(m, folder.get(), name);
         if (!fault.empty()) return fail(m, fault);
         ++restored_;
-        if (!command_.quiet) line(shown(joined(path.parts)));
+        if (!command_.quiet) line(printable(joined(path.parts)));
     }
 
     // Decodes into a new file beside the target and renames it into place
@@ -234,7 +234,7 @@ private:
         const struct timespec times[2] = {{m.mtime, 0}, {m.mtime, 0}};
         ::utimensat(folder.get(), name.c_str(), times, AT_SYMLINK_NOFOLLOW);
         ++restored_;
-        if (!command_.quiet) line(shown(joined(link.parts)) + " -> " + shown(m.linkTarget));
+        if (!command_.quiet) line(printable(joined(link.parts)) + " -> " + printable(m.linkTarget));
     }
 
     void finishFolder(const Pending& folder) {
@@ -246,7 +246,7 @@ private:
         const struct timespec times[2] = {{m.mtime, 0}, {m.mtime, 0}};
         ::futimens(fd.get(), times);
         ++restored_;
-        if (!command_.quiet) line(shown(joined(folder.parts)) + "/");
+        if (!command_.quiet) line(printable(joined(folder.parts)) + "/");
     }
 
     const Command& command_;

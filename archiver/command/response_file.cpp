@@ -1,9 +1,12 @@
 #include "archiver/command/response_file.h"
 
+#include "archiver/format/file_handle.h"
+
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace lzh {
 
@@ -29,12 +32,23 @@ std::vector<std::string> parseResponseText(const std::string& text) {
 }
 
 std::string readResponseFile(const std::string& path, std::vector<std::string>& names) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "cannot read the list file " + path + ": " + std::strerror(errno);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) return "cannot read the list file " + path;
-    std::string bytes = text.str();
+    // Only a regular file of sane size: a device or a FIFO could be endless.
+    FileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (fd.get() < 0) return "cannot read the list file " + path + ": " + std::strerror(errno);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) return "cannot read the list file " + path + ": " + std::strerror(errno);
+    if (!S_ISREG(st.st_mode)) return "the list file is not a regular file: " + path;
+    if (st.st_size > kMaxListFileSize) return "the list file is too large: " + path;
+    std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return "cannot read the list file " + path + ": " + std::strerror(errno);
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
     if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) bytes.erase(0, 3);   // a UTF-8 byte-order mark
     for (std::string& name : parseResponseText(bytes)) names.push_back(std::move(name));
     return {};

@@ -9,7 +9,11 @@ namespace lzh {
 // may be wrapped in double quotes, blank lines are skipped.
 std::vector<std::string> parseResponseText(const std::string& text);
 
-// Reads and parses the list file; empty text on success, else the reason.
+// List files larger than this are refused (a million long names fit).
+constexpr long long kMaxListFileSize = 256LL << 20;
+
+// Reads and parses the list file, which must be a regular file no larger
+// than kMaxListFileSize; empty text on success, else the reason.
 std::string readResponseFile(const std::string& path, std::vector<std::string>& names);
 
 }  // namespace lzh

@@ -3,8 +3,8 @@
 #include "archiver/command/collect.h"
 #include "archiver/command/extract.h"
 #include "archiver/command/member_path.h"
-#include "archiver/command/shown.h"
 #include "archiver/command/command_line.h"
+#include "archiver/command/printable.h"
 #include "archiver/command/response_file.h"
 #include "archiver/command/update.h"
 #include "archiver/format/archive_reader.h"
@@ -51,7 +51,7 @@ std::string listArchive(const Command& command, std::string& report) {
         std::snprintf(line, sizeof line, "%12llu %12llu %s %s %s L%d ", static_cast<unsigned long long>(m.originalSize),
                       static_cast<unsigned long long>(m.packedSize), ratio(m.packedSize, m.originalSize).c_str(),
                       m.method.c_str(), stamp, m.level);
-        report += line + shown(m.name) + (m.symlink ? " -> " + shown(m.linkTarget) : std::string()) + "\n";
+        report += line + printable(m.name) + (m.symlink ? " -> " + printable(m.linkTarget) : std::string()) + "\n";
         original += m.originalSize;
         packed += m.packedSize;
     }
@@ -75,7 +75,7 @@ std::string testArchive(const Command& command, const std::vector<std::string>& 
         std::string result = decodeMember(source, m, [](const std::uint8_t*, std::size_t) { return true; });
         if (!result.empty()) ++bad;
         if (!command.quiet || !result.empty())
-            report += shown(m.name) + ": " + (result.empty() ? "ok" : shown(result)) + "\n";
+            report += printable(m.name) + ": " + (result.empty() ? "ok" : printable(result)) + "\n";
     }
     report += std::to_string(tested) + " members tested, " + std::to_string(bad) + " bad";
     if (!damage.empty()) return "the archive is damaged: " + damage;
@@ -84,12 +84,13 @@ std::string testArchive(const Command& command, const std::vector<std::string>& 
 
 }  // namespace
 
-int runCommand(const std::string& text, std::string& report, Progress* progress) {
+int runCommand(const std::string& text, std::string& report, Progress* progress,
+               const std::function<void(const std::string&)>& notice) {
     report.clear();
     Command command;
     std::string fault = parseCommand(splitCommandText(text), command);
     if (!fault.empty()) {
-        report = "error: " + shown(fault);
+        report = "error: " + printable(fault);
         return kUsageError;
     }
     std::vector<std::string> names = command.names;
@@ -102,16 +103,21 @@ int runCommand(const std::string& text, std::string& report, Progress* progress)
         fault = testArchive(command, names, report);
     } else if (command.letter == 'x' || command.letter == 'e' || command.letter == 'p') {
         fault = extractArchive(command, names, report);
-    } else if (command.letter == 'd') {
-        fault = deleteMembers(command, names, report);
     } else {
-        std::vector<Entry> entries;
-        fault = collectEntries(command, names, entries);
-        if (fault.empty()) fault = updateArchive(command, entries, report, progress);
+        auto onWait = [&](const std::string& folder) {
+            if (notice) notice(printable("waiting for another update in " + folder + " to end"));
+        };
+        if (command.letter == 'd') {
+            fault = deleteMembers(command, names, report, progress, onWait);
+        } else {
+            std::vector<Entry> entries;
+            fault = collectEntries(command, names, entries);
+            if (fault.empty()) fault = updateArchive(command, entries, report, progress, onWait);
+        }
     }
     if (!fault.empty()) {
         if (!report.empty()) report += "\n";
-        report += "error: " + shown(fault);
+        report += "error: " + printable(fault);   // names in it come from users and archives
         return 1;
     }
     return 0;

@@ -2,6 +2,7 @@
 
 #include "archiver/progress.h"
 
+#include <functional>
 #include <string>
 
 namespace lzh {
@@ -13,7 +14,9 @@ constexpr int kUsageError = 2;
 // when the command did what it was asked, kUsageError for a text that is no
 // valid command, 1 for any other failure; `report` gets what happened or
 // the reason it failed, one line each. An update reports to the progress,
-// when given, and stops with the old archive untouched when it is cancelled.
-int runCommand(const std::string& text, std::string& report, Progress* progress = nullptr);
+// when given, and stops with the old archive untouched when it is cancelled;
+// `notice`, when given, hears at once about a wait for another update.
+int runCommand(const std::string& text, std::string& report, Progress* progress = nullptr,
+               const std::function<void(const std::string&)>& notice = {});
 
 }  // namespace lzh

@@ -15,6 +15,9 @@ extern "C" __attribute__((visibility("default"))) int Unlha(std::int32_t window,
     } catch (const std::exception& e) {
         report = std::string("error: ") + e.what();
         status = 1;
+    } catch (...) {
+        report = "error: unexpected failure";
+        status = 1;
     }
     if (output && outputSize > 0) {
         const std::size_t n = std::min<std::size_t>(report.size(), outputSize - 1);

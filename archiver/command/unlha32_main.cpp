@@ -1,10 +1,13 @@
 // unlha32: the archiver from a terminal, with the command syntax of the library.
 #include "archiver/command/command_line.h"
+#include "archiver/command/printable.h"
 #include "archiver/command/run_command.h"
 #include "archiver/command/terminal_progress.h"
+#include "archiver/format/new_file.h"
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <string>
 #include <sys/ioctl.h>
@@ -50,6 +53,15 @@ const char kHelp[] =
     "Exit status: 0 on success, 1 for an error in an archive or a file, 2 for bad\n"
     "usage.\n";
 
+// The command text cannot carry a line break (it separates fields) or a
+// double quote (it groups them); such a name would become other names.
+bool fitsCommandText(const std::string& field) { return field.find_first_of("\r\n\"") == std::string::npos; }
+
+int fail(const std::string& reason) {
+    std::fprintf(stderr, "error: %s\n", lzh::printable(reason).c_str());
+    return 1;
+}
+
 // The progress line on stderr, unless it is not a terminal or -q was given.
 std::unique_ptr<lzh::Progress> terminalProgress(const std::string& text) {
     lzh::Command command;
@@ -75,15 +87,24 @@ int main(int argc, char** argv) {
     std::string text;
     for (int i = 1; i < argc; ++i) {
         std::string field = argv[i];
+        if (!fitsCommandText(field)) return fail("a name with a line break or a double quote cannot be given: " + field);
         bool blank = field.find_first_of(" \t") != std::string::npos || field.empty();
         text += (blank ? "\"" + field + "\"" : field) + " ";
     }
-    std::string report;
-    int status = 0;
-    {
-        std::unique_ptr<lzh::Progress> progress = terminalProgress(text);
-        status = lzh::runCommand(text, report, progress.get());
+    lzh::removeTemporariesOnSignals();
+    try {
+        std::string report;
+        int status = 0;
+        {
+            std::unique_ptr<lzh::Progress> progress = terminalProgress(text);
+            auto notice = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
+            status = lzh::runCommand(text, report, progress.get(), notice);
+        }
+        if (!report.empty()) std::fprintf(status == 0 ? stdout : stderr, "%s\n", report.c_str());
+        return status;
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    } catch (...) {
+        return fail("unexpected failure");
     }
-    if (!report.empty()) std::fprintf(status == 0 ? stdout : stderr, "%s\n", report.c_str());
-    return status;
 }

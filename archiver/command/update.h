@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archiver/command/collect.h"
+#include "archiver/format/update_lock.h"
 #include "archiver/progress.h"
 
 #include <string>
@@ -9,16 +10,18 @@ namespace lzh {
 
 // The `u` command (and `a`, which replaces members whatever their dates): creates the archive, or rebuilds it beside itself with
 // new files added, members older than their file replaced, and every other
-// member copied byte for byte, then renames it into place. On failure the
-// old archive is left as it was and no temporary file remains; so also when
-// the progress is cancelled. The progress's total is every byte to be read:
-// the files to add and the members to copy.
+// member (and a self-extractor's program part) copied byte for byte, then
+// renames it into place (see ArchiveTarget). On failure the old archive is
+// left as it was and no temporary file remains; so also when the progress is
+// cancelled (while waiting for the update lock too). The progress's total is
+// every byte to be read: the files to add and the members to copy.
 std::string updateArchive(const Command& command, const std::vector<Entry>& entries, std::string& report,
-                          Progress* progress = nullptr);
+                          Progress* progress = nullptr, const UpdateLock::WaitNotice& onWait = {});
 
 // The `d` command: rebuilds the archive without the members that the
 // patterns select (see isSelected), every other member copied byte for
-// byte, by the same temporary-file and rename rules as `u`.
-std::string deleteMembers(const Command& command, const std::vector<std::string>& patterns, std::string& report);
+// byte, through the same ArchiveTarget rules as `u`.
+std::string deleteMembers(const Command& command, const std::vector<std::string>& patterns, std::string& report,
+                          Progress* progress = nullptr, const UpdateLock::WaitNotice& onWait = {});
 
 }  // namespace lzh

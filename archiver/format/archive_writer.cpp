@@ -66,16 +66,19 @@ bool ArchiveWriter::advance(std::uint64_t bytes) {
 
 std::string ArchiveWriter::addFile(const std::string& storedName, const std::string& sourcePath) {
     if (!isStorableName(storedName)) return "name not fit to store: " + storedName;
-    FileHandle source(::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC));
+    // Opened without blocking, so that a file swapped for a FIFO cannot hang
+    // the open; what was opened must still be a regular file.
+    FileHandle source(::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (source.get() < 0) return systemError("cannot open", sourcePath);
     struct stat st {};
     if (::fstat(source.get(), &st) != 0) return systemError("cannot read", sourcePath);
     if (!S_ISREG(st.st_mode)) return "not a regular file: " + sourcePath;
+    ::fcntl(source.get(), F_SETFL, ::fcntl(source.get(), F_GETFL) & ~O_NONBLOCK);
 
     MemberInfo info;
     info.name = storedName;
     info.originalSize = static_cast<std::uint64_t>(st.st_size);
-    info.mtime = static_cast<std::uint32_t>(st.st_mtime < 0 ? 0 : st.st_mtime);
+    info.mtime = headerTime(st.st_mtime);
     info.unixMode = static_cast<std::uint16_t>(S_IFREG | (st.st_mode & 07777));
     // A file this small cannot outweigh the tables of a block: stored at once.
     constexpr std::uint64_t kTooSmallToCompress = 64;
@@ -176,7 +179,7 @@ std::string ArchiveWriter::addFolder(const std::string& storedName, const std::s
     info.name = storedName;
     info.directory = true;
     info.method = Method::Lhd;
-    info.mtime = static_cast<std::uint32_t>(st.st_mtime < 0 ? 0 : st.st_mtime);
+    info.mtime = headerTime(st.st_mtime);
     info.unixMode = static_cast<std::uint16_t>(S_IFDIR | (st.st_mode & 07777));
     std::vector<std::uint8_t> header = level2Header(info);
     return append(header.data(), header.size());
@@ -184,10 +187,14 @@ std::string ArchiveWriter::addFolder(const std::string& storedName, const std::s
 
 std::string ArchiveWriter::copyMember(int sourceFd, const ArchiveMember& member) {
     if (progress_) progress_->startMember(member.name);
+    return copyRange(sourceFd, member.headerOffset, member.headerSize + member.packedSize);
+}
+
+std::string ArchiveWriter::copyRange(int sourceFd, std::uint64_t offset, std::uint64_t size) {
     if (!buffer_) buffer_.reset(new std::uint8_t[kChunk]);
     std::uint8_t* const buffer = buffer_.get();
-    std::uint64_t at = member.headerOffset;
-    std::uint64_t left = member.headerSize + member.packedSize;
+    std::uint64_t at = offset;
+    std::uint64_t left = size;
     while (left > 0) {
         std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, kChunk));
         ssize_t n = ::pread(sourceFd, buffer, want, static_cast<off_t>(at));

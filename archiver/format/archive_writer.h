@@ -28,6 +28,8 @@ public:
     std::string addFolder(const std::string& storedName, const std::string& sourcePath);
     // Copies a member of another archive byte for byte.
     std::string copyMember(int sourceFd, const ArchiveMember& member);
+    // Copies `size` bytes at `offset` of another file (a self-extractor's program part).
+    std::string copyRange(int sourceFd, std::uint64_t offset, std::uint64_t size);
     // Writes the end marker.
     std::string finish();
 

@@ -51,6 +51,12 @@ std::vector<std::string> splitPath(const std::string& path) {
 
 }  // namespace
 
+std::uint32_t headerTime(std::int64_t unixSeconds) {
+    if (unixSeconds < 0) return 0;
+    if (unixSeconds > std::int64_t{0xFFFFFFFF}) return 0xFFFFFFFFu;
+    return static_cast<std::uint32_t>(unixSeconds);
+}
+
 bool isStorableName(const std::string& name) {
     if (name.empty() || name.front() == '/') return false;
     for (const std::string& part : splitPath(name))

@@ -26,6 +26,9 @@ struct MemberInfo {
 // the name, the folder flag and whether the sizes need 64 bits.
 std::vector<std::uint8_t> level2Header(const MemberInfo& info);
 
+// A file's time as a level-2 header holds it: seconds clamped to 1970..2106.
+std::uint32_t headerTime(std::int64_t unixSeconds);
+
 // True when the name is fit to be stored: relative, no empty, "." or ".." parts.
 bool isStorableName(const std::string& name);
 

@@ -145,7 +145,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Hostile{"abspath.lzh", 0, "made relative", {{"tmp/", ""}, {"tmp/absolute_path.txt", "This is a file that has an absolute filename.\n"}}},
         Hostile{"dotdot.lzh", 0, "\"..\" removed", {{"evil1.txt", "this is bad.\n"}, {"evil2.txt", "this is also bad.\n"}}},
-        Hostile{"badterm.lzh", 0, "\\x1b]2;malicious\\x07", {{"tmp/", ""}, {"tmp/_]2;malicious__", ""}}},
+        Hostile{"badterm.lzh", 0, "\\x1B]2;malicious\\x07", {{"tmp/", ""}, {"tmp/_]2;malicious__", ""}}},
         Hostile{"symlink1.lzh", 1, "a file of that name is in the way", {{"foo.txt", "hello world\n"}}},
         Hostile{"symlink2.lzh", 1, "a file or link is in the way: etc", {}},
         Hostile{"symlink3.lzh", 1, "a file or link is in the way: etc", {}},

@@ -1,0 +1,71 @@
+#include "archiver/format/archive_target.h"
+
+#include "archiver/format/archive_writer.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace lzh {
+namespace {
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+std::string followLinks(const std::string& path, std::string& resolved) {
+    resolved = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(resolved.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return {};
+        std::string target(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(resolved.c_str(), target.data(), target.size());
+        if (n < 0) return "cannot read the link " + resolved + ": " + std::strerror(errno);
+        target.resize(static_cast<std::size_t>(n));
+        resolved = target.front() == '/' ? target : folderOf(resolved) + "/" + target;
+    }
+    return "too many levels of symbolic links: " + path;
+}
+
+std::string ArchiveTarget::open(const std::string& path, Progress* progress, const UpdateLock::WaitNotice& onWait) {
+    if (std::string fault = followLinks(path, path_); !fault.empty()) return fault;
+    if (std::string fault = lock_.acquire(folderOf(path_), progress, onWait); !fault.empty()) return fault;
+    exists_ = ::stat(path_.c_str(), &stat_) == 0;
+    if (!exists_) {
+        if (errno != ENOENT) return "cannot read the archive " + path + ": " + std::strerror(errno);
+        return {};
+    }
+    if (!S_ISREG(stat_.st_mode)) return "the archive is not a regular file: " + path;
+    // Write bits count even for a user whom the system would let write anyway.
+    if ((stat_.st_mode & 0222) == 0 || ::access(path_.c_str(), W_OK) != 0)
+        return "the archive is read-only, left as it is: " + path;
+    old_.reset(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+    if (old_.get() < 0) return "cannot open the archive " + path + ": " + std::strerror(errno);
+    if (std::string fault = readArchive(old_.get(), static_cast<std::uint64_t>(stat_.st_size), members_);
+        !fault.empty())
+        return "the archive is damaged, left as it is: " + fault;
+    return {};
+}
+
+std::string ArchiveTarget::create() {
+    if (std::string fault = new_.create(path_); !fault.empty())
+        return "cannot create a file beside the archive " + path_ + ": " + fault;
+    return {};
+}
+
+std::string ArchiveTarget::copyStub(ArchiveWriter& writer) const {
+    return stubSize() ? writer.copyRange(old_.get(), 0, stubSize()) : std::string();
+}
+
+std::string ArchiveTarget::commit() {
+    const mode_t mode = exists_ ? (stat_.st_mode & 07777) : static_cast<mode_t>(0644);
+    if (std::string fault = new_.commit(mode); !fault.empty()) return "cannot replace the archive " + path_ + ": " + fault;
+    return {};
+}
+
+}  // namespace lzh

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "archiver/format/archive_reader.h"
+#include "archiver/format/file_handle.h"
+#include "archiver/format/new_file.h"
+#include "archiver/format/update_lock.h"
+
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+namespace lzh {
+
+class ArchiveWriter;
+
+// The archive a command changes, from the lock to the replacement. Every
+// command that rewrites an archive goes through it:
+//  - a symbolic link is followed: the file it leads to is replaced, in its
+//    own folder, and the link stays a link;
+//  - an archive that is read-only or no regular file is refused;
+//  - the update lock is held from open() to the end, and the old archive is
+//    read under it;
+//  - the new archive is an unnamed file until commit(); a self-extractor's
+//    program part is copied into it first, so it stays self-extracting.
+class ArchiveTarget {
+public:
+    // Empty text on success, else the reason (the archive is untouched).
+    std::string open(const std::string& path, Progress* progress = nullptr, const UpdateLock::WaitNotice& onWait = {});
+
+    bool exists() const { return exists_; }
+    const std::string& path() const { return path_; }   // links followed
+    int oldFd() const { return old_.get(); }
+    const std::vector<ArchiveMember>& members() const { return members_; }
+    // Bytes before the first header (a self-extractor's program part).
+    std::uint64_t stubSize() const { return members_.empty() ? 0 : members_.front().headerOffset; }
+
+    // Creates the new archive beside the old one; its descriptor is newFd().
+    std::string create();
+    int newFd() const { return new_.fd(); }
+    // Copies the old archive's program part, if any, to the writer.
+    std::string copyStub(ArchiveWriter& writer) const;
+    // Puts the new archive in place of the old one, with the old one's mode.
+    std::string commit();
+
+private:
+    std::string path_;
+    bool exists_ = false;
+    struct stat stat_ {};
+    UpdateLock lock_;
+    FileHandle old_;
+    std::vector<ArchiveMember> members_;
+    NewFile new_;
+};
+
+// Follows symbolic links from `path` to the file they lead to (which need
+// not exist yet). Empty text on success.
+std::string followLinks(const std::string& path, std::string& resolved);
+
+}  // namespace lzh

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+
+namespace lzh {
+
+// A file that takes the place of `target` only when committed. It is
+// written as an unnamed file in the target's folder, so a crash or a kill
+// leaves nothing behind; commit() gives it a short-lived hidden name and
+// renames that over the target in one step. Where the file system has no
+// unnamed files, a hidden named one is used, and the tool removes it on
+// SIGINT, SIGTERM and SIGHUP (see removeTemporariesOnSignals).
+class NewFile {
+public:
+    NewFile() = default;
+    ~NewFile();
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
+
+    // `target` is the file's real path (links already followed).
+    std::string create(const std::string& target);
+    int fd() const { return fd_; }
+    // Flushes it to disk, gives it `mode` and renames it over the target.
+    std::string commit(mode_t mode);
+
+private:
+    std::string target_;
+    std::string named_;   // the name it has on disk now, if any
+    int fd_ = -1;
+    int slot_ = -1;       // its place among the names removed on a signal
+};
+
+// Installs handlers that remove every named temporary file of this process
+// and then end it as the signal would have (for the command-line tool; the
+// library leaves its host's signal handling alone).
+void removeTemporariesOnSignals();
+
+}  // namespace lzh
