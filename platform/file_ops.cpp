@@ -42,7 +42,74 @@ std::string writeAll(int fd, const char* data, std::int64_t size) {
     return {};
 }
 
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file `path` leads to once symbolic links are followed (it need not exist).
+std::string followLinks(const std::string& path) {
+    std::string resolved = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(resolved.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+        std::string target(4096, '\0');
+        const ssize_t n = ::readlink(resolved.c_str(), target.data(), target.size());
+        if (n <= 0) break;
+        target.resize(static_cast<std::size_t>(n));
+        resolved = target.front() == '/' ? target : folderOf(resolved) + "/" + target;
+    }
+    return resolved;
+}
+
+// A hidden name beside `path` that nothing uses yet, made by mkstemp.
+int hiddenTemporary(const std::string& path, std::string& name) {
+    const std::size_t slash = path.rfind('/');
+    name = (slash == std::string::npos ? "" : path.substr(0, slash + 1)) + "." +
+           (slash == std::string::npos ? path : path.substr(slash + 1)) + ".XXXXXX";
+    return ::mkstemp(name.data());
+}
+
 }  // namespace
+
+std::string writeInPlaceOf(const std::string& path, const char* data, std::int64_t size, bool sync) {
+    const std::string target = followLinks(path);
+    struct stat st {};
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) return reason(EISDIR);
+    // Write bits count even for a user whom the system would let write anyway.
+    if (exists && ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)) return "the file is read-only";
+
+    std::string named;   // the name the new file has while it is written, if any
+    int raw = ::open(folderOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (raw < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        raw = hiddenTemporary(target, named);   // no unnamed files on this file system
+        if (raw >= 0 && !exists) ::fchmod(raw, 0644);
+    }
+    if (raw < 0) return reason(errno);
+    Descriptor fd(raw);
+    std::string error = writeAll(fd.get(), data, size);
+    if (error.empty() && exists && ::fchmod(fd.get(), st.st_mode & 07777) != 0) error = reason(errno);
+    if (error.empty() && sync && ::fsync(fd.get()) != 0) error = reason(errno);
+    if (error.empty() && named.empty()) {
+        // Name the unnamed file beside the target, then rename it into place.
+        const std::string self = "/proc/self/fd/" + std::to_string(fd.get());
+        std::string link;
+        const int reserved = hiddenTemporary(target, link);
+        if (reserved < 0) {
+            error = reason(errno);
+        } else {
+            ::close(reserved);
+            ::unlink(link.c_str());
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, link.c_str(), AT_SYMLINK_FOLLOW) == 0) named = link;
+            else error = reason(errno);
+        }
+    }
+    if (error.empty() && fd.closeNow() != 0) error = reason(errno);
+    if (error.empty() && ::rename(named.c_str(), target.c_str()) != 0) error = reason(errno);
+    if (!error.empty() && !named.empty()) ::unlink(named.c_str());
+    return error;
+}
 
 std::string lookupName(const std::string& path, bool withDirectories) {
     auto slash = path.rfind('/');
@@ -108,13 +175,7 @@ std::string readAt(const std::string& path, std::int64_t offset, char* buffer, s
 }
 
 std::string writeWhole(const std::string& path, const char* data, std::int64_t size) {
-    int raw = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (raw < 0) return reason(errno);
-    Descriptor fd(raw);
-    std::string error = writeAll(fd.get(), data, size);
-    if (error.empty() && fd.closeNow() != 0) error = reason(errno);
-    if (!error.empty()) ::unlink(path.c_str());
-    return error;
+    return writeInPlaceOf(path, data, size, false);
 }
 
 std::optional<std::string> readAll(const std::string& path) {
@@ -137,21 +198,7 @@ std::optional<std::string> readAll(const std::string& path) {
 }
 
 std::string replaceAtomically(const std::string& path, const std::string& bytes) {
-    std::string temp = path + ".XXXXXX";
-    int raw = ::mkstemp(temp.data());
-    if (raw < 0) return reason(errno);
-    Descriptor fd(raw);
-    // Keep the permissions of the file being replaced, or the usual ones.
-    struct stat st {};
-    mode_t mode = 0644;
-    if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
-    ::fchmod(fd.get(), mode);
-    std::string error = writeAll(fd.get(), bytes.data(), static_cast<std::int64_t>(bytes.size()));
-    if (error.empty() && ::fsync(fd.get()) != 0) error = reason(errno);
-    if (error.empty() && fd.closeNow() != 0) error = reason(errno);
-    if (error.empty() && ::rename(temp.c_str(), path.c_str()) != 0) error = reason(errno);
-    if (!error.empty()) ::unlink(temp.c_str());
-    return error;
+    return writeInPlaceOf(path, bytes.data(), static_cast<std::int64_t>(bytes.size()), true);
 }
 
 }  // namespace sqs::files

@@ -14,11 +14,17 @@ std::optional<std::int64_t> length(const std::string& path, std::string& error);
 std::string removeFile(const std::string& path);
 std::string setHidden(const std::string& path, bool hidden);
 std::string readAt(const std::string& path, std::int64_t offset, char* buffer, std::int64_t size);
-// Creates or truncates the file and writes the bytes; a file left half-written
-// by a failure is removed.
+// Writes the bytes as a new file that takes the place of `path` only once
+// it is complete: an unnamed file in the folder of the file `path` leads to
+// (symbolic links followed, so a link stays a link), renamed over it at the
+// end. A crash, a kill or a failure leaves the old file as it was and no
+// half-written or temporary file. A read-only file is never replaced.
+// `sync`: flushed to disk before the rename.
+std::string writeInPlaceOf(const std::string& path, const char* data, std::int64_t size, bool sync);
+// A piece, script or list file: writeInPlaceOf without the flush.
 std::string writeWhole(const std::string& path, const char* data, std::int64_t size);
 std::optional<std::string> readAll(const std::string& path);
-// Writes a temporary file beside the target, then renames it over the target.
+// The settings file: writeInPlaceOf with the flush.
 std::string replaceAtomically(const std::string& path, const std::string& bytes);
 
 }  // namespace sqs::files

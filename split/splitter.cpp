@@ -55,6 +55,13 @@ void Splitter::WritePieces(const QString& path) {
     if (!length) platform_.fail(QStringLiteral("ファイルの長さの取得"), path, error);
     const std::int64_t n = pieceCount(*length);
 
+    // An old script would join whatever pieces an interrupted run leaves; without
+    // it the set is visibly incomplete until the new script is written last.
+    const QString script = rejoinScriptPath(path);
+    if (!platform_.nameLookup(script, LookupAttribute::FilesOnly).isEmpty())
+        if (FileResult removed = platform_.deleteFile(script); !removed)
+            platform_.fail(QStringLiteral("ファイルの削除"), script, removed.error);
+
     auto dialog = std::make_unique<ProgressDialog>(platform_);
     platform_.showModeless(*dialog);
     dialog->setInputPath(path);
@@ -77,7 +84,6 @@ void Splitter::WritePieces(const QString& path) {
     platform_.unload(*dialog);
     dialog.reset();
 
-    const QString script = rejoinScriptPath(path);
     if (FileResult written = platform_.writeTextFile(script, encodeRejoinScript(rejoinScriptText(path, n))); !written)
         platform_.fail(QStringLiteral("ファイルの書き込み"), script, written.error);
 }

@@ -21,6 +21,16 @@ public:
     void flush() {
         if (pending_ > 0) put(8 - pending_, 0);
     }
+    // Appends all that another writer holds, its bits after the last whole
+    // byte included.
+    void append(const BitWriter& other) {
+        if (pending_ == 0) {
+            bytes_.insert(bytes_.end(), other.bytes_.begin(), other.bytes_.end());
+        } else {
+            for (std::uint8_t b : other.bytes_) put(8, b);
+        }
+        put(other.pending_, static_cast<std::uint32_t>(other.bits_));
+    }
     std::vector<std::uint8_t>& bytes() { return bytes_; }
     // Whole bytes written so far (a partial byte not included).
     std::size_t size() const { return bytes_.size(); }

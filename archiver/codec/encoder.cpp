@@ -21,6 +21,14 @@ int hashBitsFor(std::uint64_t sizeHint) {
     return bits;
 }
 
+// Tree slots: one per position within reach (more than the largest
+// distance), fewer for a smaller input; small tables stay in the cache.
+std::int64_t treeSlotsFor(int dictionaryBits, std::uint64_t sizeHint) {
+    std::int64_t slots = 1 << 10;
+    while (slots <= (std::int64_t{1} << dictionaryBits) && static_cast<std::uint64_t>(slots) < sizeHint) slots <<= 1;
+    return slots;
+}
+
 }  // namespace
 
 Effort defaultEffort(Method method) {
@@ -31,7 +39,7 @@ Effort defaultEffort(Method method) {
     }
 }
 
-Effort bestEffort(Method) { return {32, 16, 64, 32, 16384, true}; }
+Effort bestEffort(Method) { return {64, 256, 256, 256, 16384, true}; }
 
 Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)
     : params_(parameters(method)),
@@ -39,17 +47,25 @@ Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)
       capacity_(sizeHint >= static_cast<std::uint64_t>(kWindowSize - 2 * kMaxMatch)
                     ? kWindowSize
                     : static_cast<std::int64_t>(sizeHint) + 2 * kMaxMatch),
+      // A tree slot serves one position at a time: no distance reaches past the slots.
+      maxDistance_(effort.optimal ? std::min<std::int64_t>(std::int64_t{1} << params_.dictionaryBits,
+                                                           treeSlotsFor(params_.dictionaryBits, sizeHint) - 1)
+                                  : std::int64_t{1} << params_.dictionaryBits),
+      window_(new std::uint8_t[static_cast<std::size_t>(capacity_) + 8]),
       hashBits_(hashBitsFor(sizeHint)),
       hash3Bits_(std::min(hashBits_, kHash3Bits)),
-      window_(new std::uint8_t[static_cast<std::size_t>(capacity_) + 8]),
-      head_(new std::int32_t[std::size_t{1} << hashBits_]),
-      head3_(new std::int32_t[std::size_t{1} << hash3Bits_]),
-      prev_(new std::int32_t[kSlide]),
       block_(params_),
       codePrice_(kCodeSymbols, 8.0),
       offsetPrice_(static_cast<std::size_t>(params_.offsetCodes), 0.0) {
-    std::fill_n(head_.get(), std::size_t{1} << hashBits_, kNone);
-    std::fill_n(head3_.get(), std::size_t{1} << hash3Bits_, kNone);
+    if (effort.optimal) {
+        finder_ = std::make_unique<MatchFinder>(hashBits_, treeSlotsFor(params_.dictionaryBits, sizeHint));
+    } else {
+        head_.reset(new std::int32_t[std::size_t{1} << hashBits_]);
+        head3_.reset(new std::int32_t[std::size_t{1} << hash3Bits_]);
+        prev_.reset(new std::int32_t[kSlide]);
+        std::fill_n(head_.get(), std::size_t{1} << hashBits_, kNone);
+        std::fill_n(head3_.get(), std::size_t{1} << hash3Bits_, kNone);
+    }
     // Before any block: plain guesses, longer matches and farther offsets dearer.
     for (int len = kMinMatch; len <= kMaxMatch; ++len) codePrice_[kLiterals + len - kMinMatch] = len < 16 ? 7.0 : 10.0;
     for (int c = 0; c < params_.offsetCodes; ++c) offsetPrice_[static_cast<std::size_t>(c)] = 4.0 + (c > 1 ? c - 1 : 0);
@@ -89,30 +105,70 @@ void Encoder::write(const std::uint8_t* data, std::size_t size) {
     }
 }
 
-void Encoder::finish() {
+void Encoder::prime(const std::uint8_t* history, std::size_t size) {
+    // Only the latest bytes are reachable.
+    std::size_t keep = std::min<std::size_t>(size, static_cast<std::size_t>(maxDistance_));
+    keep = std::min<std::size_t>(keep, static_cast<std::size_t>(capacity_ - 2 * kMaxMatch));
+    std::memcpy(window_.get(), history + (size - keep), keep);
+    size = keep;
+    end_ = pos_ = static_cast<std::int64_t>(size);
+    // Its positions go into the trees once the input that follows is held.
+}
+
+void Encoder::finish(bool pad) {
     process(true);
     if (literalPending_) {
         emitLiteral(window_[pos_ - 1]);
         literalPending_ = false;
     }
     if (!block_.empty()) writeBlock();
-    out_.flush();
+    if (pad) out_.flush();
 }
 
 void Encoder::slide() {
     // Drop the oldest kSlide bytes. What stays behind the parse position is
-    // still more than the largest distance, and chain indices (position
-    // modulo kSlide) keep their slots.
+    // still more than the largest distance.
     const std::int64_t shift = kSlide;
     std::memmove(window_.get(), window_.get() + shift, static_cast<std::size_t>(end_ - shift));
     end_ -= shift;
     pos_ -= shift;
     inserted_ -= shift;
+    if (finder_) {
+        finder_->rebase(shift);
+        return;
+    }
     auto rebase = [](std::int32_t& p) { p = p >= shift ? static_cast<std::int32_t>(p - shift) : kNone; };
     std::for_each(head_.get(), head_.get() + (std::size_t{1} << hashBits_), rebase);
     std::for_each(head3_.get(), head3_.get() + (std::size_t{1} << hash3Bits_), rebase);
     rebase(nearest3_);
     std::for_each(prev_.get(), prev_.get() + kSlide, rebase);
+}
+
+unsigned Encoder::findMatches(int depth, Match* out) {
+    const std::int64_t pos = inserted_++;
+    const unsigned available = static_cast<unsigned>(std::min<std::int64_t>(end_ - pos, kMaxMatch));
+    if (available < kMinMatch) return 0;
+    const unsigned limit = std::min<unsigned>(available, static_cast<unsigned>(effort_.niceLength));
+    const std::uint8_t* window = window_.get();
+    const unsigned n = finder_->findAndInsert(window, pos, limit, maxDistance_, depth, out);
+    if (n && out[n - 1].length == limit && limit < available) {
+        Match& last = out[n - 1];
+        last.length += commonLength(window + pos - last.distance + limit, window + pos + limit, available - limit);
+    }
+    return n;
+}
+
+void Encoder::skipTo(std::int64_t next) {
+    if (!finder_) {
+        for (; inserted_ < next && inserted_ + kMinMatch <= end_; ++inserted_) insert(inserted_);
+        return;
+    }
+    const std::uint8_t* window = window_.get();
+    const unsigned nice = static_cast<unsigned>(effort_.niceLength);
+    for (; inserted_ < next; ++inserted_) {
+        const unsigned available = static_cast<unsigned>(std::min<std::int64_t>(end_ - inserted_, nice));
+        if (available >= kMinMatch) finder_->insert(window, inserted_, available, maxDistance_, effort_.depth);
+    }
 }
 
 unsigned Encoder::longestMatch(std::int64_t pos, unsigned available, unsigned& distance, int chain) const {
@@ -185,7 +241,7 @@ void Encoder::process(bool final) {
 
         unsigned length = 0, distance = 0;
         if (prevLength_ < static_cast<unsigned>(effort_.lazyLength)) {
-            int chain = effort_.maxChain;
+            int chain = effort_.depth;
             if (prevLength_ >= static_cast<unsigned>(effort_.goodLength)) chain >>= 2;
             length = longestMatch(pos_, available, distance, chain);
         }

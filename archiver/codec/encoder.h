@@ -2,6 +2,7 @@
 
 #include "archiver/codec/bit_writer.h"
 #include "archiver/codec/block_encoder.h"
+#include "archiver/codec/match_finder.h"
 #include "archiver/codec/method.h"
 
 #include <cstdint>
@@ -13,7 +14,7 @@ namespace lzh {
 
 // How hard the match finder looks.
 struct Effort {
-    int maxChain;      // candidates tried per position
+    int depth;         // chain links or tree nodes visited per position
     int goodLength;    // a match this long quarters the search at the next position
     int niceLength;    // a match this long ends the search
     int lazyLength;    // no lazy search after a match this long
@@ -39,22 +40,35 @@ public:
         : Encoder(method, defaultEffort(method), sizeHint) {}
     ~Encoder();
 
+    // Before the first write: bytes that come before the input, for the
+    // matches to reach back into (at most the window of the method).
+    void prime(const std::uint8_t* history, std::size_t size);
     void write(const std::uint8_t* data, std::size_t size);
-    void finish();
+    // Writes the last block; pad: fill the last byte with zero bits, else
+    // leave its bits in `output()`'s pending part for a stream that goes on.
+    void finish(bool pad = true);
 
     std::vector<std::uint8_t>& output() { return out_.bytes(); }
+    BitWriter& bits() { return out_; }
 
 private:
     void process(bool final);
     void processOptimal(bool final);
-    // Every match length worth a price at pos: (length, distance) pairs with
-    // rising lengths, each the nearest of its length. Returns their count.
-    unsigned matchesAt(std::int64_t pos, unsigned limit, unsigned* lengths, unsigned* distances) const;
+    // The lazy parse searches hash chains (cheap to keep up, so the
+    // positions inside a match cost little); the cheapest-path parse, which
+    // wants every match at every position, searches binary trees.
+
+    // The matches at inserted_ in the trees (which it puts the position
+    // in, then advances): rising lengths, each the nearest of its length; a
+    // match of the nice length is followed as far as the bytes held allow.
+    unsigned findMatches(int depth, Match* out);
+    // Puts the positions up to `next` in the chains or trees without a search.
+    void skipTo(std::int64_t next);
     unsigned longestMatch(std::int64_t pos, unsigned available, unsigned& distance, int chain) const;
-    // Puts position pos in the tables (three bytes from it must be held):
-    // the chains link positions whose next four bytes hash alike; a
-    // second table keeps the latest position of each three-byte hash, for
-    // the short matches the chains would miss.
+    // Puts position pos in the chains (three bytes from it must be held):
+    // they link positions whose next four bytes hash alike; a second table
+    // keeps the latest position of each three-byte hash, for the short
+    // matches the chains would miss.
     void insert(std::int64_t pos) {
         const std::uint8_t* p = window_.get() + pos;
         const std::uint32_t three = p[0] | (p[1] << 8) | (p[2] << 16);
@@ -81,16 +95,18 @@ private:
     MethodParameters params_;
     Effort effort_;
     std::int64_t capacity_;       // bytes the window holds before it slides
+    std::int64_t maxDistance_;
+    std::unique_ptr<std::uint8_t[]> window_;
     int hashBits_;
     int hash3Bits_;   // the three-byte table stays small enough for the cache
-    std::unique_ptr<std::uint8_t[]> window_;
     std::unique_ptr<std::int32_t[]> head_;    // chains by four bytes
     std::unique_ptr<std::int32_t[]> head3_;   // latest position by three bytes
     std::int32_t nearest3_ = -1;              // head3_ entry that the last insert replaced
     std::unique_ptr<std::int32_t[]> prev_;
+    std::unique_ptr<MatchFinder> finder_;     // the trees, for the cheapest-path parse
     std::int64_t pos_ = 0;        // next position to parse
     std::int64_t end_ = 0;        // bytes held in the window
-    std::int64_t inserted_ = 0;   // positions before this are in the hash chains
+    std::int64_t inserted_ = 0;   // positions before this are in the chains or trees
     unsigned prevLength_ = 0;     // lazy state: the match found at pos_ - 1
     unsigned prevDistance_ = 0;
     bool literalPending_ = false;
@@ -105,8 +121,8 @@ private:
         std::uint32_t distance;
     };
     std::vector<Node> nodes_;
-    std::vector<std::uint32_t> matchData_;   // per position: count, then pairs
-    std::vector<std::uint32_t> matchStart_;
+    std::vector<Match> matchData_;           // the matches of every position, in order
+    std::vector<std::uint32_t> matchStart_;  // per position: its first entry in matchData_
     BitWriter out_;
 };
 

@@ -21,6 +21,15 @@ std::string parseSwitch(const std::string& field, Command& command) {
     for (char c : body) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     auto value = [&](std::size_t nameLength) { return switchValue(lower.substr(nameLength)); };
     auto bad = [&]() { return "bad switch value: " + field; };
+    if (lower.rfind("-threads=", 0) == 0) {
+        const std::string digits = lower.substr(9);
+        if (digits.empty() || digits.size() > 3 || digits.find_first_not_of("0123456789") != std::string::npos)
+            return bad();
+        const int n = std::stoi(digits);
+        if (n < 1 || n > kMaxThreads) return bad();
+        command.threads = static_cast<unsigned>(n);
+        return {};
+    }
     if (lower.rfind("jm", 0) == 0) {
         int v = value(2);
         if (v == 5) command.method = Method::Lh5;

@@ -22,9 +22,12 @@ struct Command {
     bool keepPaths = false;          // -x1: paths relative to the base folder are stored
     Method method = Method::Lh5;     // -jm5 / -jm6 / -jm7
     bool best = false;               // -jo1: smallest output, slower
+    unsigned threads = 0;            // --threads=N: coding threads; 0 = one per online CPU
     bool overwrite = false;          // -c1: extract over files without comparing dates
     bool quiet = false;              // -q: no progress line; only warnings and errors reported
 };
+
+constexpr int kMaxThreads = 256;
 
 // Splits the text at blanks; double quotes group blanks into a field and
 // are removed.

@@ -36,6 +36,8 @@ const char kHelp[] =
     "  -x1  store paths relative to the base folder\n"
     "  -jm5 | -jm6 | -jm7   method -lh5- (default), -lh6- or -lh7-\n"
     "  -jo1 smallest output: the cheapest parse, about a third of the speed\n"
+    "  --threads=N          code on N threads (default: one per CPU); the archive\n"
+    "                       is the same for every N\n"
     "  -c1  x, e: overwrite existing files without comparing dates (by default a\n"
     "       file is replaced only by a newer member)\n"
     "  -q   quiet: no progress line (shown only when stderr is a terminal), and\n"

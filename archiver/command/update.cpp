@@ -4,6 +4,7 @@
 #include "archiver/format/archive_target.h"
 #include "archiver/format/archive_writer.h"
 #include "archiver/format/member_header.h"
+#include "archiver/format/worker_pool.h"
 
 #include <map>
 #include <sys/stat.h>
@@ -72,7 +73,8 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
     }
 
     if (std::string fault = target.create(); !fault.empty()) return fault;
-    ArchiveWriter writer(target.newFd(), command.method, command.best, progress);
+    ArchiveWriter writer(target.newFd(), command.method, command.best, progress,
+                         command.threads ? command.threads : onlineCpus());
     if (std::string fault = target.copyStub(writer); !fault.empty()) return fault;
     auto addEntry = [&](const Entry& e) {
         return e.folder ? writer.addFolder(e.stored, e.source) : writer.addFile(e.stored, e.source);

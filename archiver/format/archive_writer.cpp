@@ -2,12 +2,15 @@
 
 #include "archiver/codec/crc16.h"
 #include "archiver/codec/encoder.h"
+#include "archiver/codec/segment_encoder.h"
 #include "archiver/format/file_handle.h"
 #include "archiver/format/member_header.h"
+#include "archiver/format/worker_pool.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <future>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -58,6 +61,37 @@ std::string ArchiveWriter::append(const std::uint8_t* data, std::size_t size) {
     return fault;
 }
 
+// A member from its file being read to its last byte written.
+struct ArchiveWriter::Pending {
+    MemberInfo info;
+    std::string sourcePath;
+    FileHandle source;
+    std::string smallData;                        // a file stored at once: its bytes
+    std::deque<std::future<BitWriter>> segments;  // coded or in coding, in order
+    bool allSubmitted = false;
+    bool started = false;                         // its header placeholder is written
+    bool tooBig = false;                          // the coded data does not get smaller: stored
+    std::uint64_t headerOffset = 0;
+    std::uint64_t dataOffset = 0;
+    std::uint64_t coded = 0;                      // bytes of the file whose coded segments are in
+    BitWriter joined;                             // the bits after the last whole byte written
+};
+
+ArchiveWriter::ArchiveWriter(int fd, Method method, bool best, Progress* progress, unsigned threads)
+    : fd_(fd),
+      method_(method),
+      best_(best),
+      progress_(progress),
+      // One thread codes in the caller; more run beside it, the caller reading and writing.
+      pool_(new WorkerPool(threads > 1 ? threads : 0)),
+      maxInFlight_(threads > 1 ? 2 * std::size_t{threads} : 1) {}
+
+ArchiveWriter::~ArchiveWriter() {
+    // Segments still in coding finish before their buffers go.
+    pending_.clear();
+    pool_.reset();
+}
+
 bool ArchiveWriter::advance(std::uint64_t bytes) {
     if (!progress_) return true;
     progress_->add(bytes);
@@ -66,16 +100,19 @@ bool ArchiveWriter::advance(std::uint64_t bytes) {
 
 std::string ArchiveWriter::addFile(const std::string& storedName, const std::string& sourcePath) {
     if (!isStorableName(storedName)) return "name not fit to store: " + storedName;
+    auto member = std::make_unique<Pending>();
+    Pending& m = *member;
+    m.sourcePath = sourcePath;
     // Opened without blocking, so that a file swapped for a FIFO cannot hang
     // the open; what was opened must still be a regular file.
-    FileHandle source(::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (source.get() < 0) return systemError("cannot open", sourcePath);
+    m.source.reset(::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (m.source.get() < 0) return systemError("cannot open", sourcePath);
     struct stat st {};
-    if (::fstat(source.get(), &st) != 0) return systemError("cannot read", sourcePath);
+    if (::fstat(m.source.get(), &st) != 0) return systemError("cannot read", sourcePath);
     if (!S_ISREG(st.st_mode)) return "not a regular file: " + sourcePath;
-    ::fcntl(source.get(), F_SETFL, ::fcntl(source.get(), F_GETFL) & ~O_NONBLOCK);
+    ::fcntl(m.source.get(), F_SETFL, ::fcntl(m.source.get(), F_GETFL) & ~O_NONBLOCK);
 
-    MemberInfo info;
+    MemberInfo& info = m.info;
     info.name = storedName;
     info.originalSize = static_cast<std::uint64_t>(st.st_size);
     info.mtime = headerTime(st.st_mtime);
@@ -83,96 +120,149 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
     // A file this small cannot outweigh the tables of a block: stored at once.
     constexpr std::uint64_t kTooSmallToCompress = 64;
     info.method = info.originalSize < kTooSmallToCompress ? Method::Lh0 : method_;
-    if (progress_) progress_->startMember(storedName);
 
-    // The header's length does not depend on the packed size, so a
-    // placeholder is written first and rewritten once the data is in.
-    const std::uint64_t headerOffset = offset_;
-    std::vector<std::uint8_t> header = level2Header(info);
-    if (std::string fault = append(header.data(), header.size()); !fault.empty()) return fault;
-    const std::uint64_t dataOffset = offset_;
+    std::uint64_t read = 0;
+    std::uint16_t crc = 0;
+    auto changed = [&] { return "file changed while it was read: " + sourcePath; };
+    if (info.method == Method::Lh0) {
+        std::uint8_t small[kTooSmallToCompress + 1];
+        const ssize_t n = readSome(m.source.get(), small, sizeof small);
+        if (n < 0) return systemError("cannot read", sourcePath);
+        if (static_cast<std::uint64_t>(n) != info.originalSize) return changed();
+        m.smallData.assign(reinterpret_cast<const char*>(small), static_cast<std::size_t>(n));
+        info.crc = crc16(small, static_cast<std::size_t>(n));
+        m.source.reset();
+        m.allSubmitted = true;
+        pending_.push_back(std::move(member));
+        return {};
+    }
 
+    // Segment by segment, each with the window of data before it.
+    pending_.push_back(std::move(member));
+    const Effort effort = best_ ? bestEffort(info.method) : defaultEffort(info.method);
+    const std::size_t historySize = segmentHistory(info.method);
+    std::shared_ptr<std::vector<std::uint8_t>> previous;
+    std::size_t previousHistory = 0;
+    for (;;) {
+        const std::uint64_t left = info.originalSize - read;
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, kSegmentSize));
+        const std::size_t history =
+            previous ? std::min(historySize, previous->size() - previousHistory) : 0;
+        auto chunk = std::make_shared<std::vector<std::uint8_t>>(history + want);
+        if (history) std::copy(previous->end() - static_cast<std::ptrdiff_t>(history), previous->end(), chunk->begin());
+        const ssize_t n = readSome(m.source.get(), chunk->data() + history, want);
+        if (n < 0) return systemError("cannot read", sourcePath);
+        if (static_cast<std::size_t>(n) != want) return changed();
+        if (progress_ && progress_->cancelled()) return kCancelledFault;
+        crc = crc16(chunk->data() + history, want, crc);
+        read += want;
+        const Method method = info.method;
+        m.segments.push_back(pool_->submit<BitWriter>([chunk, history, want, method, effort] {
+            return encodeSegment(method, effort, chunk->data() + history, history, want);
+        }));
+        ++inFlight_;
+        while (inFlight_ > maxInFlight_)
+            if (std::string fault = writeNext(); !fault.empty()) return fault;
+        if (read == info.originalSize) break;
+        previous = chunk;
+        previousHistory = history;
+    }
+    std::uint8_t extra;
+    if (readSome(m.source.get(), &extra, 1) != 0) return changed();
+    info.crc = crc;
+    m.allSubmitted = true;
+    return {};
+}
+
+std::string ArchiveWriter::writeNext() {
+    Pending& m = *pending_.front();
+    if (!m.started) {
+        m.headerOffset = offset_;
+        // The header's length does not depend on the packed size, so a
+        // placeholder is written first and rewritten once the data is in.
+        std::vector<std::uint8_t> header = level2Header(m.info);
+        if (std::string fault = append(header.data(), header.size()); !fault.empty()) return fault;
+        m.dataOffset = offset_;
+        m.started = true;
+        if (progress_) progress_->startMember(m.info.name);
+    }
+    if (m.segments.empty()) {
+        if (!m.allSubmitted) return "an earlier file was not read to its end: " + m.sourcePath;
+        std::string fault = completeMember(m);
+        pending_.pop_front();
+        return fault;
+    }
+    BitWriter coded = m.segments.front().get();
+    m.segments.pop_front();
+    --inFlight_;
+    const std::uint64_t segmentBytes = std::min<std::uint64_t>(m.info.originalSize - m.coded, kSegmentSize);
+    m.coded += segmentBytes;
+    if (!advance(segmentBytes)) return kCancelledFault;
+    if (m.tooBig) return {};
+    m.joined.append(coded);
+    std::vector<std::uint8_t>& bytes = m.joined.bytes();
+    // Coded data that reaches the original size gains nothing: stored
+    // instead, and nothing is written past the stored copy's end.
+    if (offset_ - m.dataOffset + bytes.size() >= m.info.originalSize) {
+        m.tooBig = true;
+        return {};
+    }
+    std::string fault = append(bytes.data(), bytes.size());
+    bytes.clear();
+    return fault;
+}
+
+std::string ArchiveWriter::writeAll() {
+    while (!pending_.empty())
+        if (std::string fault = writeNext(); !fault.empty()) return fault;
+    return {};
+}
+
+std::string ArchiveWriter::completeMember(Pending& m) {
+    if (m.info.method == Method::Lh0) {
+        if (std::string fault = append(reinterpret_cast<const std::uint8_t*>(m.smallData.data()), m.smallData.size());
+            !fault.empty())
+            return fault;
+        if (!advance(m.smallData.size())) return kCancelledFault;
+    } else if (!m.tooBig) {
+        m.joined.flush();
+        std::vector<std::uint8_t>& bytes = m.joined.bytes();
+        m.tooBig = offset_ - m.dataOffset + bytes.size() >= m.info.originalSize;
+        if (!m.tooBig)
+            if (std::string fault = append(bytes.data(), bytes.size()); !fault.empty()) return fault;
+    }
+    if (m.tooBig)
+        if (std::string fault = storeMember(m); !fault.empty()) return fault;
+    m.info.packedSize = offset_ - m.dataOffset;
+    std::vector<std::uint8_t> final = level2Header(m.info);
+    return writeAt(m.headerOffset, final.data(), final.size());
+}
+
+std::string ArchiveWriter::storeMember(Pending& m) {
+    m.info.method = Method::Lh0;
+    offset_ = m.dataOffset;
     if (!buffer_) buffer_.reset(new std::uint8_t[kChunk]);
     std::uint8_t* const buffer = buffer_.get();
-    std::uint64_t read = 0;
-    std::uint64_t reported = 0;   // a second, stored pass is not counted again
+    std::uint64_t at = 0;
     std::uint16_t crc = 0;
-    std::string readFault;
-    // The next chunk of the source, its CRC taken; 0 at the end or on a fault.
-    auto nextChunk = [&]() -> std::size_t {
-        ssize_t n = readSome(source.get(), buffer, kChunk);
-        if (n < 0) {
-            readFault = systemError("cannot read", sourcePath);
-            return 0;
-        }
-        read += static_cast<std::uint64_t>(n);
-        if (read > info.originalSize) {
-            readFault = "file changed while it was read: " + sourcePath;
-            return 0;
-        }
-        if (read > reported) {
-            const bool goOn = advance(read - reported);
-            reported = read;
-            if (!goOn) {
-                readFault = kCancelledFault;
-                return 0;
-            }
-        }
+    while (at < m.info.originalSize) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(m.info.originalSize - at, kChunk));
+        const ssize_t n = ::pread(m.source.get(), buffer, want, static_cast<off_t>(at));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return systemError("cannot read", m.sourcePath);
+        if (n == 0) break;
         crc = crc16(buffer, static_cast<std::size_t>(n), crc);
-        return static_cast<std::size_t>(n);
-    };
-    auto wholeFileRead = [&]() {
-        if (readFault.empty() && read != info.originalSize) readFault = "file changed while it was read: " + sourcePath;
-        return readFault.empty();
-    };
-
-    bool stored = info.method == Method::Lh0;
-    if (!stored) {
-        Encoder encoder(info.method, best_ ? bestEffort(info.method) : defaultEffort(info.method), info.originalSize);
-        auto& out = encoder.output();
-        // Compressed data that reaches the original size gains nothing: store instead.
-        auto fits = [&]() { return offset_ - dataOffset + out.size() < info.originalSize; };
-        bool tooBig = false;
-        while (std::size_t n = nextChunk()) {
-            encoder.write(buffer, n);
-            if (!fits()) {
-                tooBig = true;
-                break;
-            }
-            if (std::string fault = append(out.data(), out.size()); !fault.empty()) return fault;
-            out.clear();
-        }
-        if (!tooBig) {
-            if (!wholeFileRead()) return readFault;
-            encoder.finish();
-            tooBig = !fits();
-            if (!tooBig)
-                if (std::string fault = append(out.data(), out.size()); !fault.empty()) return fault;
-        }
-        if (tooBig) {
-            // Nothing written so far reaches past the stored copy's end.
-            stored = true;
-            offset_ = dataOffset;
-            if (::lseek(source.get(), 0, SEEK_SET) != 0) return systemError("cannot read", sourcePath);
-            read = 0;
-            crc = 0;
-        }
+        if (std::string fault = append(buffer, static_cast<std::size_t>(n)); !fault.empty()) return fault;
+        if (progress_ && progress_->cancelled()) return kCancelledFault;
+        at += static_cast<std::uint64_t>(n);
     }
-    if (stored) {
-        info.method = Method::Lh0;
-        while (std::size_t n = nextChunk())
-            if (std::string fault = append(buffer, n); !fault.empty()) return fault;
-        if (!wholeFileRead()) return readFault;
-    }
-
-    info.packedSize = offset_ - dataOffset;
-    info.crc = crc;
-    std::vector<std::uint8_t> final = level2Header(info);
-    return writeAt(headerOffset, final.data(), final.size());
+    if (at != m.info.originalSize || crc != m.info.crc) return "file changed while it was read: " + m.sourcePath;
+    return {};
 }
 
 std::string ArchiveWriter::addFolder(const std::string& storedName, const std::string& sourcePath) {
     if (!isStorableName(storedName)) return "name not fit to store: " + storedName;
+    if (std::string fault = writeAll(); !fault.empty()) return fault;
     struct stat st {};
     if (::stat(sourcePath.c_str(), &st) != 0) return systemError("cannot read", sourcePath);
     MemberInfo info;
@@ -186,11 +276,13 @@ std::string ArchiveWriter::addFolder(const std::string& storedName, const std::s
 }
 
 std::string ArchiveWriter::copyMember(int sourceFd, const ArchiveMember& member) {
+    if (std::string fault = writeAll(); !fault.empty()) return fault;
     if (progress_) progress_->startMember(member.name);
     return copyRange(sourceFd, member.headerOffset, member.headerSize + member.packedSize);
 }
 
 std::string ArchiveWriter::copyRange(int sourceFd, std::uint64_t offset, std::uint64_t size) {
+    if (std::string fault = writeAll(); !fault.empty()) return fault;
     if (!buffer_) buffer_.reset(new std::uint8_t[kChunk]);
     std::uint8_t* const buffer = buffer_.get();
     std::uint64_t at = offset;
@@ -209,6 +301,7 @@ std::string ArchiveWriter::copyRange(int sourceFd, std::uint64_t offset, std::ui
 }
 
 std::string ArchiveWriter::finish() {
+    if (std::string fault = writeAll(); !fault.empty()) return fault;
     const std::uint8_t end = 0;
     return append(&end, 1);
 }

@@ -5,21 +5,29 @@
 #include "archiver/progress.h"
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 
 namespace lzh {
 
-// Writes an archive into an open, empty, seekable file, one member at a
-// time, streaming each file through the encoder (memory does not grow with
-// file size). Every call returns empty text on success, else the fault.
-// With a progress, the bytes read are reported to it and a cancel request
-// is honoured between chunks (the fault is then kCancelledFault).
+class WorkerPool;
+
+// Writes an archive into an open, empty, seekable file. Files are read in
+// fixed segments that are coded on `threads` threads (several members and
+// several segments of one member at once) and written in order, so the
+// archive does not depend on the thread count, and memory does not grow
+// with file size. Every call returns empty text on success, else the
+// fault; a fault in coding or writing a member may be returned by a later
+// call, as members are written when their turn comes.
+// With a progress, the bytes coded or copied are reported to it as they are
+// written, and a cancel request is honoured between segments and chunks
+// (the fault is then kCancelledFault).
 class ArchiveWriter {
 public:
     // best: the slower parse that gives the smallest output.
-    ArchiveWriter(int fd, Method method, bool best = false, Progress* progress = nullptr)
-        : fd_(fd), method_(method), best_(best), progress_(progress) {}
+    ArchiveWriter(int fd, Method method, bool best = false, Progress* progress = nullptr, unsigned threads = 1);
+    ~ArchiveWriter();
 
     // Adds the file at sourcePath under storedName ("/"-separated, relative).
     // It is stored as -lh0- when compression does not make it smaller.
@@ -30,22 +38,33 @@ public:
     std::string copyMember(int sourceFd, const ArchiveMember& member);
     // Copies `size` bytes at `offset` of another file (a self-extractor's program part).
     std::string copyRange(int sourceFd, std::uint64_t offset, std::uint64_t size);
-    // Writes the end marker.
+    // Writes every member still in work, then the end marker.
     std::string finish();
 
     std::uint64_t size() const { return offset_; }
 
 private:
+    struct Pending;
+
     std::string writeAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size);
     std::string append(const std::uint8_t* data, std::size_t size);
-    // Reports bytes read; false when the work is to stop.
+    // Writes the oldest coded segment, or the oldest member once all of it is.
+    std::string writeNext();
+    std::string writeAll();
+    std::string completeMember(Pending& member);
+    std::string storeMember(Pending& member);
+    // Reports bytes done; false when the work is to stop.
     bool advance(std::uint64_t bytes);
 
     int fd_;
     Method method_;
     bool best_;
     Progress* progress_;
-    std::unique_ptr<std::uint8_t[]> buffer_;   // one read buffer for every member
+    std::unique_ptr<WorkerPool> pool_;
+    std::deque<std::unique_ptr<Pending>> pending_;   // members in work, in archive order
+    std::size_t inFlight_ = 0;                       // segments coded or in coding, not yet written
+    std::size_t maxInFlight_;
+    std::unique_ptr<std::uint8_t[]> buffer_;   // one read buffer for stored members
     std::uint64_t offset_ = 0;
 };
 

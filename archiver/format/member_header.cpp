@@ -74,19 +74,30 @@ std::vector<std::uint8_t> level2Header(const MemberInfo& info) {
         file = parts.back();
         folders.assign(parts.begin(), parts.end() - 1);
     }
-    std::vector<std::string> folders932, folders16;
-    for (const std::string& f : folders) {
-        folders932.push_back(utf8ToCp932(f));
-        folders16.push_back(utf8ToUtf16le(f));
-    }
+    std::vector<std::string> folders932;
+    bool exact = true;   // CP932 holds every part of the name as it is
+    auto toCp932 = [&exact](const std::string& part) {
+        bool lossy = false;
+        std::string bytes = utf8ToCp932(part, &lossy);
+        if (lossy || cp932ToUtf8(bytes) != part) exact = false;
+        return bytes;
+    };
+    for (const std::string& f : folders) folders932.push_back(toCp932(f));
+    const std::string file932 = toCp932(file);
 
     std::vector<Ext> exts;
     exts.push_back({0x00, le16(0)});   // header CRC, filled in below
     exts.push_back({0x46, le32(932)});
-    exts.push_back({0x01, utf8ToCp932(file)});
+    exts.push_back({0x01, file932});
     if (!folders.empty()) exts.push_back({0x02, joinFolder(folders932, "\xFF")});
-    if (!file.empty()) exts.push_back({0x44, utf8ToUtf16le(file)});
-    if (!folders.empty()) exts.push_back({0x45, joinFolder(folders16, std::string("\xFF\xFF", 2))});
+    // The UTF-16 forms cost twice the name; they are written only for the
+    // names that CP932 would change, which the readers then take from them.
+    if (!exact) {
+        std::vector<std::string> folders16;
+        for (const std::string& f : folders) folders16.push_back(utf8ToUtf16le(f));
+        if (!file.empty()) exts.push_back({0x44, utf8ToUtf16le(file)});
+        if (!folders.empty()) exts.push_back({0x45, joinFolder(folders16, std::string("\xFF\xFF", 2))});
+    }
     exts.push_back({0x50, le16(info.unixMode)});
     const bool wide = info.originalSize >= k4GiB || info.packedSize >= k4GiB;
     if (wide) {

@@ -21,7 +21,8 @@ struct MemberInfo {
 };
 
 // A level-2 header with OS ID 'U': header CRC, code page 932, the name in
-// CP932 (folders separated by 0xFF) and in UTF-16LE, the Unix mode, and the
+// CP932 (folders separated by 0xFF), in UTF-16LE as well only when CP932
+// cannot hold it exactly, the Unix mode, and the
 // 64-bit sizes for members of 4 GiB and more. Its length depends only on
 // the name, the folder flag and whether the sizes need 64 bits.
 std::vector<std::uint8_t> level2Header(const MemberInfo& info);

@@ -37,14 +37,14 @@ std::uint64_t ArchiveFixture::fileSize(const std::string& file) const {
 }
 
 std::string ArchiveFixture::writeArchive(const std::string& archive, Method method,
-                                         const std::vector<SampleFile>& files) const {
+                                         const std::vector<SampleFile>& files, unsigned threads, bool best) const {
     for (const SampleFile& f : files) {
         if (f.directory) QDir().mkpath(QString::fromStdString(path("src/" + f.stored)));
         else writeFile("src/" + f.stored, f.content);
     }
     int fd = ::open(archive.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) return "cannot create the archive";
-    ArchiveWriter writer(fd, method);
+    ArchiveWriter writer(fd, method, best, nullptr, threads);
     std::string fault;
     for (const SampleFile& f : files) {
         fault = f.directory ? writer.addFolder(f.stored, path("src/" + f.stored))
@@ -54,6 +54,18 @@ std::string ArchiveFixture::writeArchive(const std::string& archive, Method meth
     if (fault.empty()) fault = writer.finish();
     ::close(fd);
     return fault;
+}
+
+std::string mixedRecords(std::size_t size, unsigned seed) {
+    std::string out;
+    out.reserve(size + 100);
+    std::mt19937 random(seed);
+    while (out.size() < size) {
+        if (random() % 4) out += "record " + std::to_string(random() % 100000) + " value " + std::to_string(random() % 977) + "\n";
+        else for (int i = 0; i < 64; ++i) out.push_back(static_cast<char>(random()));
+    }
+    out.resize(size);
+    return out;
 }
 
 std::vector<SampleFile> standardSampleFiles(const ArchiveFixture&) {

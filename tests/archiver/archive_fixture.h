@@ -28,11 +28,15 @@ public:
     void writeFile(const std::string& name, const std::string& content) const;
     std::uint64_t fileSize(const std::string& file) const;
     // Makes the files under src/ and an archive of them with our writer.
-    std::string writeArchive(const std::string& archive, Method method, const std::vector<SampleFile>& files) const;
+    std::string writeArchive(const std::string& archive, Method method, const std::vector<SampleFile>& files,
+                             unsigned threads = 1, bool best = false) const;
 };
 
 // Text, binary, incompressible, empty, 1 byte, 64 KiB +- 1, folders,
 // spaces, Japanese names with 0x5C trail bytes, a name outside CP932.
 std::vector<SampleFile> standardSampleFiles(const ArchiveFixture& fixture);
+
+// Lines of text mixed with stretches of noise, `size` bytes.
+std::string mixedRecords(std::size_t size, unsigned seed);
 
 }  // namespace lzh::test

@@ -72,17 +72,11 @@ const Prepared& prepared(Method method) {
     Prepared p;
     p.folder = std::make_unique<PreparedFolder>();
     p.files = test::standardSampleFiles(*p.folder);
-    // A 20 MB file of mixed text and noise.
-    std::string big;
-    big.reserve(20'100'000);
-    std::mt19937 random(42);
-    while (big.size() < 20'000'000) {
-        if (random() % 4) big += "record " + std::to_string(random() % 100000) + " value " + std::to_string(random() % 977) + "\n";
-        else for (int i = 0; i < 64; ++i) big.push_back(static_cast<char>(random()));
-    }
+    // A 20 MB file of mixed text and noise, coded in segments on three threads.
+    const std::string big = test::mixedRecords(20'000'000, 42);
     p.files.push_back({"big/twenty.dat", big});
     p.archive = QString::fromStdString(p.folder->path("test archive.lzh"));
-    const std::string fault = p.folder->writeArchive(p.archive.toStdString(), method, p.files);
+    const std::string fault = p.folder->writeArchive(p.archive.toStdString(), method, p.files, 3);
     EXPECT_EQ(fault, "");
     return cache.emplace(method, std::move(p)).first->second;
 }

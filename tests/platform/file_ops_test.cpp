@@ -2,11 +2,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
+#include <sys/stat.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -14,7 +17,7 @@ namespace sqs::files {
 namespace {
 
 class FileOpsTest : public ::testing::Test {
-protected:
+public:
     QTemporaryDir dir;
     std::string path(const char* name) const { return (dir.path() + QLatin1Char('/') + name).toStdString(); }
     void make(const char* name, const std::string& bytes) {
@@ -85,6 +88,61 @@ TEST_F(FileOpsTest, AtomicReplaceLeavesNoTemporaryFileOnFailure) {
     EXPECT_EQ(replaceAtomically(path("SQS.ini"), "new"), "");
     EXPECT_EQ(readAll(path("SQS.ini")).value(), "new");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+// The settings file (and every piece): a read-only file is never replaced,
+// a linked one is replaced where it lies and the link stays.
+TEST_F(FileOpsTest, ReplacedFileKeepsItsLinkAndItsProtection) {
+    struct {
+        const char* label;
+        std::function<void(FileOpsTest&)> setUp;
+        bool written;
+        std::string target;   // the file that must hold the bytes afterwards (or keep "old")
+    } table[] = {
+        {"plain", [](FileOpsTest& t) { t.make("SQS.ini", "old"); }, true, "SQS.ini"},
+        {"read_only", [](FileOpsTest& t) { t.make("SQS.ini", "old"); ::chmod(t.path("SQS.ini").c_str(), 0444); }, false, "SQS.ini"},
+        {"linked", [](FileOpsTest& t) {
+             QDir(t.dir.path()).mkdir("real");
+             t.make("real/SQS.ini", "old");
+             ::symlink("real/SQS.ini", t.path("SQS.ini").c_str());
+         }, true, "real/SQS.ini"},
+        {"linked_read_only", [](FileOpsTest& t) {
+             QDir(t.dir.path()).mkdir("real");
+             t.make("real/SQS.ini", "old");
+             ::chmod(t.path("real/SQS.ini").c_str(), 0400);
+             ::symlink("real/SQS.ini", t.path("SQS.ini").c_str());
+         }, false, "real/SQS.ini"},
+        {"dangling_link", [](FileOpsTest& t) {
+             QDir(t.dir.path()).mkdir("real");
+             ::symlink("real/SQS.ini", t.path("SQS.ini").c_str());
+         }, true, "real/SQS.ini"},
+    };
+    for (auto& row : table) {
+        for (const std::function<std::string(const std::string&)>& write :
+             {std::function<std::string(const std::string&)>([](const std::string& p) { return replaceAtomically(p, "new"); }),
+              std::function<std::string(const std::string&)>([](const std::string& p) { return writeWhole(p, "new", 3); })}) {
+            QDir(dir.path()).removeRecursively();
+            QDir().mkpath(dir.path());
+            row.setUp(*this);
+            struct stat before {};
+            ::stat(path(row.target.c_str()).c_str(), &before);
+            const std::string error = write(path("SQS.ini"));
+            EXPECT_EQ(error.empty(), row.written) << row.label << ": " << error;
+            EXPECT_EQ(readAll(path(row.target.c_str())).value_or("none"), row.written ? "new" : "old") << row.label;
+            if (std::string(row.label).find("link") != std::string::npos) {
+                struct stat link {};
+                ASSERT_EQ(::lstat(path("SQS.ini").c_str(), &link), 0);
+                EXPECT_TRUE(S_ISLNK(link.st_mode)) << row.label;
+            }
+            struct stat after {};
+            ::stat(path(row.target.c_str()).c_str(), &after);
+            if (before.st_mode) {
+                EXPECT_EQ(after.st_mode, before.st_mode) << row.label;
+            }
+            EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).filter(QRegularExpression("^\\.")), QStringList())
+                << row.label;
+        }
+    }
 }
 
 TEST_F(FileOpsTest, LengthIsSixtyFourBitAndRefusesFolders) {

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -108,6 +109,43 @@ TEST_F(SplitterTest, ExistingLongerPieceAndScriptAreReplacedWhole) {
     EXPECT_EQ(readFile(path + ".002"), source.mid(PieceSize));
     EXPECT_EQ(readFile(path + ".bat").size(), 118);
 }
+
+struct InterruptedCase {
+    const char* label;
+    const char* failing;   // the name whose write fails
+    int from;              // from its n-th write on
+};
+
+void PrintTo(const InterruptedCase& c, std::ostream* out) { *out << c.label; }
+
+class InterruptedSplitTest : public SplitterTest, public ::testing::WithParamInterface<InterruptedCase> {};
+
+// A re-split that stops part way leaves no script beside the mix of new and
+// old pieces, and no piece half-written.
+TEST_P(InterruptedSplitTest, LeavesNoScriptAndNoHalfPiece) {
+    const InterruptedCase& c = GetParam();
+    const QString path = makeSource(2 * PieceSize + 10);
+    for (const char* name : {".001", ".002", ".003", ".bat"}) {
+        QFile old(path + name);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write(QByteArray(700, 'o'));
+    }
+    platform.failWritesMatching = QString::fromLatin1(c.failing);
+    platform.failWritesFrom = c.from;
+    EXPECT_THROW(splitter.WritePieces(path), Terminated);
+    EXPECT_FALSE(QFile::exists(path + ".bat"));
+    for (int i = 1; i <= 3; ++i) {
+        const QByteArray piece = readFile(path + QStringLiteral(".%1").arg(i, 3, 10, QLatin1Char('0')));
+        EXPECT_TRUE(piece == QByteArray(700, 'o') || piece == source.mid((i - 1) * PieceSize, PieceSize)) << i;
+    }
+    EXPECT_EQ(filesBeside().filter(QRegularExpression("^\\.")), QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, InterruptedSplitTest,
+                         ::testing::Values(InterruptedCase{"first_piece", ".001", 1},
+                                           InterruptedCase{"second_piece", ".00", 2},
+                                           InterruptedCase{"last_piece", ".00", 3}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 struct OnePieceCase {
     const char* label;
