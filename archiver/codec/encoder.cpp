@@ -39,6 +39,12 @@ Effort defaultEffort(Method method) {
     }
 }
 
+Effort defaultEffort(Method method, std::uint64_t size) {
+    constexpr std::uint64_t kSmallFile = 64 * 1024;
+    if (size < kSmallFile) return {16, 64, 64, 64, 16384, true};
+    return defaultEffort(method);
+}
+
 Effort bestEffort(Method) { return {64, 256, 256, 256, 16384, true}; }
 
 Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)

@@ -23,6 +23,9 @@ struct Effort {
 };
 
 Effort defaultEffort(Method method);
+// For a file of `size` bytes: small files, where a few bytes count for
+// more and the time is short, get the cheapest-path parse.
+Effort defaultEffort(Method method, std::uint64_t size);
 // The smallest output, at about a third of the default speed: the cheapest
 // parse of each stretch by the block prices.
 Effort bestEffort(Method method);

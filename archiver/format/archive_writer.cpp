@@ -139,7 +139,7 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
 
     // Segment by segment, each with the window of data before it.
     pending_.push_back(std::move(member));
-    const Effort effort = best_ ? bestEffort(info.method) : defaultEffort(info.method);
+    const Effort effort = best_ ? bestEffort(info.method) : defaultEffort(info.method, info.originalSize);
     const std::size_t historySize = segmentHistory(info.method);
     std::shared_ptr<std::vector<std::uint8_t>> previous;
     std::size_t previousHistory = 0;
