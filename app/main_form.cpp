@@ -5,6 +5,7 @@
 #include "app/jobs.h"
 #include "core/path_names.h"
 #include "widgets/twips.h"
+#include "widgets/windows_keys.h"
 #include "settings/set_dialog.h"
 
 #include <QCloseEvent>
@@ -79,6 +80,8 @@ MainForm::MainForm(Platform& platform, Jobs& jobs)
     QWidget::setTabOrder(cmdPack_, cmdSet_);
     QWidget::setTabOrder(cmdSet_, cmdEnd_);
 
+    applyWindowsKeys(*this);
+
     connect(cmdSplit_, &QPushButton::clicked, this, &MainForm::cmdSplitClick);
     connect(cmdPack_, &QPushButton::clicked, this, &MainForm::cmdPackClick);
     connect(cmdSquashslice_, &QPushButton::clicked, this, &MainForm::cmdSquashsliceClick);
@@ -99,6 +102,7 @@ void MainForm::formLoad() {
     keepOnScreen();
 
     if (platform_.previousInstance()) {
+        platform_.markFailed();
         platform_.messageBox(QStringLiteral("二重起動は出来ません。"), StyleError, QStringLiteral("SQS"));
         platform_.terminate();
     }
@@ -157,7 +161,7 @@ void MainForm::cmdPackClick() {
     if (combo1_->count() == 0 || jobRunning_) return;
     {
         JobScope scope(*this);
-        jobs_.packFiles(entries());
+        jobs_.packFiles(entries(), platform_.windowHandle(*this));
     }
     afterJobRule(QuitAfterPack);
 }
@@ -167,7 +171,7 @@ void MainForm::cmdSquashsliceClick() {
     {
         JobScope scope(*this);
         state_.chainMode = -1;
-        const QString archive = jobs_.packFiles(entries());
+        const QString archive = jobs_.packFiles(entries(), platform_.windowHandle(*this));
         jobs_.splitFile(archive, state_);
         state_.chainMode = 0;
     }

@@ -54,6 +54,12 @@ struct FileFilter {
     QString pattern;
 };
 
+// A path whose name on disk is not valid UTF-8 reaches the program with
+// U+FFFD in place of the bad bytes, so no file of that name can be opened;
+// such paths are refused with this reason instead of "no such file".
+bool hasUndecodableName(const QString& path);
+QString undecodableNameReason();
+
 // Every service the program takes from the window system and the operating
 // system. Only platform/ implements it; tests use a fake.
 class Platform {
@@ -71,6 +77,11 @@ public:
     // Asks for a file name to save under; empty text when cancelled.
     virtual QString saveFileName(const QString& proposedName, const std::vector<FileFilter>& filters,
                                  const QString& initialFolder) = 0;
+    // The window's handle as the archiver library takes it (0: none).
+    virtual std::int32_t windowHandle(QWidget& window) {
+        (void)window;
+        return 0;
+    }
 
     // --- process and environment ---
     virtual bool previousInstance() = 0;
@@ -78,6 +89,8 @@ public:
     // folder, or the per-user folder for an installed copy and when the
     // executable's folder is not writable.
     virtual QString programFolder() = 0;
+    // True when programFolder() is the per-user folder, not the executable's.
+    virtual bool programFolderIsPerUser() { return false; }
     virtual QString currentFolder() = 0;
     virtual QStringList commandLine() = 0;
     virtual double logicalDpi() = 0;
@@ -101,6 +114,14 @@ public:
 
     // Reports a failed platform operation (what, where, why) and terminates.
     [[noreturn]] void fail(const QString& operation, const QString& path, const QString& reason);
+
+    // Marks the run as failed once a failure has been shown: the program
+    // then ends with a non-zero status, whether it terminates or closes.
+    void markFailed() { failed_ = true; }
+    bool failed() const { return failed_; }
+
+private:
+    bool failed_ = false;
 };
 
 }  // namespace sqs

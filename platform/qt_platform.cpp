@@ -69,7 +69,7 @@ void QtPlatform::unload(Window& window) {
 void QtPlatform::terminate() {
     instanceLock_.reset();   // removes the lock file
     std::fflush(nullptr);
-    std::_Exit(0);
+    std::_Exit(failed() ? 1 : 0);
 }
 
 void QtPlatform::yield() { QCoreApplication::processEvents(); }
@@ -99,6 +99,11 @@ QString QtPlatform::saveFileName(const QString& proposedName, const std::vector<
     }
 }
 
+std::int32_t QtPlatform::windowHandle(QWidget& window) {
+    // X11 window ids fit in 32 bits.
+    return static_cast<std::int32_t>(window.window()->winId());
+}
+
 bool QtPlatform::previousInstance() {
     QString folder = qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")
                          ? QDir::tempPath()
@@ -122,6 +127,10 @@ QString QtPlatform::programFolder() {
                       QStringLiteral("/squashslice");
     QDir().mkpath(perUser);
     return perUser;
+}
+
+bool QtPlatform::programFolderIsPerUser() {
+    return QDir(programFolder()) != QDir(executableFolder());
 }
 
 QString QtPlatform::currentFolder() { return QDir::currentPath(); }

@@ -3,11 +3,13 @@
 #include "app/program_jobs.h"
 #include "tests/support/fake_platform.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 namespace sqs {
 namespace {
@@ -19,12 +21,15 @@ using test::Terminated;
 struct ArchiverCalls {
     std::vector<std::string> commands;
     std::vector<QByteArray> lists;
+    std::vector<std::int32_t> windows;
     QString listPath;
     int status = 0;
 } calls;
 
+constexpr std::int32_t kMainWindowHandle = 4242;
+
 int fakeUnlha(std::int32_t window, const char* command, char* output, std::uint32_t size) {
-    EXPECT_EQ(window, 0);
+    calls.windows.push_back(window);
     EXPECT_EQ(size, 1024u);
     calls.commands.push_back(command);
     QFile list(calls.listPath);
@@ -44,6 +49,7 @@ protected:
         calls = ArchiverCalls{};
         calls.listPath = platform.folder() + "/responce.txt";
         platform.symbols["libunlha32.so:Unlha"] = reinterpret_cast<void*>(&fakeUnlha);
+        platform.handle = kMainWindowHandle;
         a = make("photo 1.jpg");
         b = make("notes.txt");
         platform.arguments = {a, b};
@@ -77,10 +83,34 @@ TEST_F(PackFlowTest, PackRunsTheArchiverOnceWithTheListAndCleansUp) {
     EXPECT_EQ(calls.commands[0], "u -a1 -r2 -x1 -l1 -jp1 -o2 " + folder + "/out.lzh " + folder + "/ @" + folder +
                                      "/responce.txt ");
     EXPECT_EQ(calls.lists[0], "\"photo 1.jpg\"\r\nnotes.txt\r\n\r\n");
+    EXPECT_EQ(calls.windows[0], kMainWindowHandle);   // the archiver's windows are owned by the main window
     EXPECT_FALSE(listExists());
     EXPECT_FALSE(platform.terminated);
     form->cmdPackClick();
     EXPECT_EQ(platform.libraryLoads, 1);   // loaded at the first pack, kept
+}
+
+TEST_F(PackFlowTest, SaveDialogOpensInTheProgramFolderOnlyWhenItIsTheProgramsOwn) {
+    // An installed copy keeps its files in the per-user folder: the dialog
+    // opens beside the first listed entry instead.
+    QDir().mkpath(platform.folder() + "/data/sub");
+    const QString nested = platform.folder() + "/data/sub/report.txt";
+    QFile(nested).open(QIODevice::WriteOnly);
+    struct { bool perUser; QStringList arguments; QString folder; } table[] = {
+        {false, {a, b}, platform.folder()},
+        {true, {nested, a}, platform.folder() + "/data/sub"},
+        {true, {platform.folder() + "/data", a}, platform.folder()},
+    };
+    for (const auto& row : table) {
+        platform.perUserProgramFolder = row.perUser;
+        platform.programFolderOverride = platform.folder() + "/settings";
+        QDir().mkpath(platform.programFolderOverride);
+        platform.arguments = row.arguments;
+        form = std::make_unique<MainForm>(platform, jobs);
+        form->formLoad();
+        form->cmdPackClick();
+        EXPECT_EQ(platform.lastInitialFolder, row.perUser ? row.folder : platform.programFolderOverride);
+    }
 }
 
 TEST_F(PackFlowTest, NoToTheQuestionEndsWithNothingWritten) {
@@ -136,6 +166,82 @@ TEST_F(PackFlowTest, PackThenSplitHandsTheArchiveToTheSplitWithChainQuestion) {
     EXPECT_TRUE(platform.messages[1].text.startsWith("次のファイルは分割できません。\r\n\"" + platform.folder() + "/out.lzh\""));
     EXPECT_EQ(form->state().chainMode, 0);
     EXPECT_EQ(platform.settingsSaves(), 1);
+}
+
+struct UnlistableCase {
+    const char* label;
+    const char* name;      // the second entry's name, made on disk unless vanished
+    bool vanished;
+    const char* reason;    // in the error message; empty: no message before the failure
+};
+
+void PrintTo(const UnlistableCase& c, std::ostream* out) { *out << c.label; }
+
+class UnlistableTest : public PackFlowTest, public ::testing::WithParamInterface<UnlistableCase> {};
+
+// An entry the list file cannot name fails the pack: nothing is packed, the
+// failure is shown, and the run ends with a failure status.
+TEST_P(UnlistableTest, FailsThePackWithoutCallingTheArchiver) {
+    const UnlistableCase& c = GetParam();
+    const QString entry = platform.folder() + "/" + QString::fromUtf8(c.name);
+    if (!c.vanished) make(QString::fromUtf8(c.name));
+    platform.arguments = {a, entry};
+    form = std::make_unique<MainForm>(platform, jobs);
+    form->formLoad();
+    form->cmdPackClick();
+    EXPECT_TRUE(calls.commands.empty());
+    ASSERT_FALSE(platform.messages.empty());
+    EXPECT_EQ(platform.messages.back().text, "圧縮失敗");
+    if (*c.reason) {
+        ASSERT_EQ(platform.messages.size(), 3u);
+        EXPECT_TRUE(platform.messages[1].text.startsWith("次のファイルは圧縮できません。\r\n\"" + entry + "\"")) << platform.messages[1].text.toStdString();
+        EXPECT_TRUE(platform.messages[1].text.contains(QString::fromUtf8(c.reason)));
+        EXPECT_EQ(platform.messages[1].style, 16);
+    } else {
+        EXPECT_EQ(platform.messages.size(), 2u);
+    }
+    EXPECT_FALSE(listExists());
+    EXPECT_TRUE(platform.failed());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, UnlistableTest,
+    ::testing::Values(UnlistableCase{"vanished_after_the_drop", "gone.txt", true, ""},
+                      UnlistableCase{"line_break", "new\nline.txt", false, "改行"},
+                      UnlistableCase{"quotes_at_both_ends", "\"quoted\"", false, "両端"},
+                      UnlistableCase{"not_utf8_on_disk", "bad\xEF\xBF\xBD.txt", true, "UTF-8"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// After a failure message the program ends with a failure status; after
+// an ordinary end it does not.
+TEST_F(PackFlowTest, FailureMessagesMakeTheRunFail) {
+    struct {
+        const char* label;
+        int archiverStatus;
+        std::function<void(FakePlatform&, ProgramJobs&, MainForm&)> run;
+        bool failed;
+    } table[] = {
+        {"packed", 0, [](FakePlatform&, ProgramJobs&, MainForm& f) { f.cmdPackClick(); }, false},
+        {"archiver_failed", 1, [](FakePlatform&, ProgramJobs&, MainForm& f) { f.cmdPackClick(); }, true},
+        {"split_of_a_missing_file", 0,
+         [](FakePlatform& p, ProgramJobs& j, MainForm& f) { j.splitFile(p.folder() + "/none", f.state()); }, true},
+        {"platform_failure", 0,
+         [](FakePlatform& p, ProgramJobs&, MainForm&) { EXPECT_THROW(p.fail("x", "y", "z"), Terminated); }, true},
+    };
+    for (auto& row : table) {
+        FakePlatform p;
+        ProgramJobs j{p};
+        p.symbols["libunlha32.so:Unlha"] = reinterpret_cast<void*>(&fakeUnlha);
+        p.arguments = {a};
+        p.saveAnswer = p.folder() + "/out.lzh";
+        MainForm f(p, j);
+        f.formLoad();
+        calls = ArchiverCalls{};
+        calls.listPath = p.folder() + "/responce.txt";
+        calls.status = row.archiverStatus;
+        row.run(p, j, f);
+        EXPECT_EQ(p.failed(), row.failed) << row.label;
+    }
 }
 
 }  // namespace
