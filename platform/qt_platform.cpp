@@ -130,7 +130,7 @@ QString QtPlatform::programFolder() {
 }
 
 bool QtPlatform::programFolderIsPerUser() {
-    return QDir(programFolder()) != QDir(executableFolder());
+    return QDir(programFolder()) != QDir(executableFolder_);
 }
 
 QString QtPlatform::currentFolder() { return QDir::currentPath(); }

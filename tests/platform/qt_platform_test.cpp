@@ -97,10 +97,12 @@ TEST_F(QtPlatformTest, TerminateRemovesTheLock) {
 TEST_F(QtPlatformTest, InstalledCopyKeepsItsFilesPerUserEvenInAWritableFolder) {
     const QString perUser = config + QStringLiteral("/squashslice");
     EXPECT_EQ(QtPlatform(program).programFolder(), program);
+    EXPECT_FALSE(QtPlatform(program).programFolderIsPerUser());
     QFile marker(program + QLatin1Char('/') + QLatin1String(QtPlatform::kInstalledMarker));
     ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
     marker.close();
     EXPECT_EQ(QtPlatform(program).programFolder(), perUser);
+    EXPECT_TRUE(QtPlatform(program).programFolderIsPerUser());   // the save dialog opens elsewhere
     EXPECT_TRUE(QFileInfo(perUser).isDir());
 }
 
