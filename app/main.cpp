@@ -21,5 +21,6 @@ int main(int argc, char* argv[]) {
     sqs::MainForm form(platform, jobs);
     form.formLoad();
     form.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    return platform.failed() ? 1 : status;
 }

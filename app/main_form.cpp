@@ -99,6 +99,7 @@ void MainForm::formLoad() {
     keepOnScreen();
 
     if (platform_.previousInstance()) {
+        platform_.markFailed();
         platform_.messageBox(QStringLiteral("二重起動は出来ません。"), StyleError, QStringLiteral("SQS"));
         platform_.terminate();
     }

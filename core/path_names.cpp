@@ -2,6 +2,8 @@
 
 #include "platform/platform.h"
 
+#include <QDir>
+
 namespace sqs {
 namespace {
 
@@ -24,6 +26,10 @@ QString ExpandLongPath(Platform& platform, const QString& path) {
     if (!rest.startsWith(kSeparator)) {
         QString current = platform.currentFolder();
         rest = current.endsWith(kSeparator) ? current + rest : current + kSeparator + rest;
+        // "." and ".." of the relative path are resolved by name, as the shell does.
+        const bool folder = rest.endsWith(kSeparator);
+        rest = QDir::cleanPath(rest);
+        if (folder && rest.size() > 1) rest += kSeparator;
     }
     // A trailing separator names the folder itself, as without it.
     while (rest.size() > 1 && rest.endsWith(kSeparator)) rest.chop(1);

@@ -19,6 +19,19 @@ QString commonFolder(const QStringList& folders) {
     return common;
 }
 
+// Why the list file cannot carry this entry's name; empty when it can. A
+// line break would split it in two, quotes at both ends would be taken off.
+QString unlistableReason(const QString& entry) {
+    if (hasUndecodableName(entry)) return undecodableNameReason();
+    const QString name = entry.endsWith(QLatin1Char('/')) ? entry.chopped(1) : entry;
+    const QString last = name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
+    if (entry.contains(QLatin1Char('\n')) || entry.contains(QLatin1Char('\r')))
+        return QStringLiteral("名前に改行を含むファイルは書庫に入れられません。");
+    if (last.size() >= 2 && last.startsWith(QLatin1Char('"')) && last.endsWith(QLatin1Char('"')))
+        return QStringLiteral("名前の両端が \" のファイルは書庫に入れられません。");
+    return {};
+}
+
 }  // namespace
 
 QString packQuestion(const QStringList& entries) {
@@ -41,8 +54,16 @@ PackList packList(Platform& platform, const QStringList& entries) {
     const QString base = oneFolder ? list.baseFolder : commonFolder(folders);
     if (!oneFolder) list.baseFolder = base;
     for (int i = 0; i < entries.size(); ++i) {
+        if (QString reason = unlistableReason(entries[i]); !reason.isEmpty()) {
+            if (list.refused.isEmpty()) list.refused = entries[i], list.refusedReason = reason;
+            continue;
+        }
         QString name = platform.nameLookup(entries[i], LookupAttribute::WithDirectories);
-        if (!name.isEmpty() && !oneFolder) {
+        if (name.isEmpty()) {
+            list.vanished = true;
+            continue;
+        }
+        if (!oneFolder) {
             const QString below = folders[i].mid(base.size());
             name = name == QLatin1String(".") ? (below.isEmpty() ? name : below.chopped(1)) : below + name;
         }
@@ -75,13 +96,24 @@ QString Packer::PackFiles(const QStringList& entries) {
     const QString responsePath =
         folder.endsWith(QLatin1Char('/')) ? folder + QStringLiteral("responce.txt") : folder + QStringLiteral("/responce.txt");
     const PackList list = packList(platform_, entries);
+    if (!list.refused.isEmpty())
+        platform_.messageBox(QStringLiteral("次のファイルは圧縮できません。\r\n\"%1\"\r\n%2").arg(list.refused, list.refusedReason),
+                             StyleError, QStringLiteral("SQS"));
+    if (!list.complete()) {
+        // Nothing is packed: a vanished or refused entry fails the whole pack.
+        platform_.markFailed();
+        platform_.messageBox(QStringLiteral("圧縮失敗"), StyleInformation, QStringLiteral("SQS"));
+        return archive;
+    }
     if (FileResult written = platform_.writeTextFile(responsePath, list.responseText.toLocal8Bit()); !written)
         platform_.fail(QStringLiteral("ファイルの書き込み"), responsePath, written.error);
     if (FileResult hidden = platform_.setAttributes(responsePath, FileAttribute::Hidden); !hidden)
         platform_.fail(QStringLiteral("属性の設定"), responsePath, hidden.error);
 
-    if (archiver_.RunArchiver(0, archive, list.baseFolder, QLatin1Char('@') + responsePath) == 0)
+    if (archiver_.RunArchiver(0, archive, list.baseFolder, QLatin1Char('@') + responsePath) == 0) {
+        platform_.markFailed();
         platform_.messageBox(QStringLiteral("圧縮失敗"), StyleInformation, QStringLiteral("SQS"));
+    }
 
     if (FileResult normal = platform_.setAttributes(responsePath, FileAttribute::Normal); !normal)
         platform_.fail(QStringLiteral("属性の設定"), responsePath, normal.error);

@@ -33,9 +33,15 @@ QString packQuestion(const QStringList& entries);
 
 // Base folder and list-file text for the entries: the first entry's folder
 // and each entry's stored name, quoted as needed, one a line with CR LF.
+// An entry the list cannot name is never left out or named otherwise: it
+// is the refused entry (with the reason), or the list is incomplete.
 struct PackList {
     QString baseFolder;
     QString responseText;
+    bool vanished = false;   // an entry no longer exists
+    QString refused;         // the first entry whose name the list cannot carry
+    QString refusedReason;
+    bool complete() const { return !vanished && refused.isEmpty(); }
 };
 PackList packList(Platform& platform, const QStringList& entries);
 

@@ -17,6 +17,12 @@ FileResult result(const std::string& error) {
 
 }  // namespace
 
+bool hasUndecodableName(const QString& path) { return path.contains(QChar::ReplacementCharacter); }
+
+QString undecodableNameReason() {
+    return QStringLiteral("ファイル名に UTF-8 として読めない文字が含まれているため、扱えません。");
+}
+
 QString Platform::nameLookup(const QString& path, LookupAttribute attribute) {
     return QFile::decodeName(QByteArray::fromStdString(
         files::lookupName(native(path), attribute == LookupAttribute::WithDirectories)));
@@ -25,7 +31,7 @@ QString Platform::nameLookup(const QString& path, LookupAttribute attribute) {
 std::optional<std::int64_t> Platform::fileLength(const QString& path, QString& error) {
     std::string why;
     auto length = files::length(native(path), why);
-    if (!length) error = text(why);
+    if (!length) error = hasUndecodableName(path) ? undecodableNameReason() : text(why);
     return length;
 }
 
@@ -65,6 +71,7 @@ FileResult Platform::replaceFileAtomically(const QString& path, const QByteArray
 }
 
 void Platform::fail(const QString& operation, const QString& path, const QString& reason) {
+    markFailed();
     messageBox(QStringLiteral("%1に失敗しました。\r\n%2\r\n%3").arg(operation, path, reason),
                StyleError, QStringLiteral("SQS"));
     terminate();

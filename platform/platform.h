@@ -54,6 +54,12 @@ struct FileFilter {
     QString pattern;
 };
 
+// A path whose name on disk is not valid UTF-8 reaches the program with
+// U+FFFD in place of the bad bytes, so no file of that name can be opened;
+// such paths are refused with this reason instead of "no such file".
+bool hasUndecodableName(const QString& path);
+QString undecodableNameReason();
+
 // Every service the program takes from the window system and the operating
 // system. Only platform/ implements it; tests use a fake.
 class Platform {
@@ -105,6 +111,14 @@ public:
 
     // Reports a failed platform operation (what, where, why) and terminates.
     [[noreturn]] void fail(const QString& operation, const QString& path, const QString& reason);
+
+    // Marks the run as failed once a failure has been shown: the program
+    // then ends with a non-zero status, whether it terminates or closes.
+    void markFailed() { failed_ = true; }
+    bool failed() const { return failed_; }
+
+private:
+    bool failed_ = false;
 };
 
 }  // namespace sqs

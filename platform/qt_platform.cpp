@@ -68,7 +68,7 @@ void QtPlatform::unload(Window& window) {
 
 void QtPlatform::terminate() {
     std::fflush(nullptr);
-    std::_Exit(0);
+    std::_Exit(failed() ? 1 : 0);
 }
 
 void QtPlatform::yield() { QCoreApplication::processEvents(); }

@@ -18,6 +18,8 @@ samples=$root/../shared/lzh-samples
 if [ -d "$samples" ]; then
   find "$samples" -type f \( -name '*.lzh' -o -name '*.exe' -o -name '*.lzs' \) -size -64k -exec cp {} "$seeds/archives/" \;
 fi
+# Inputs that once crashed a target stay in the seeds.
+cp "$root"/tests/archiver/corpus/* "$seeds/archives/"
 # Streams: the data of every -lh5- member of the samples would do; a few
 # hand-made prefixes (method byte + size) over the archives' bytes serve too.
 for f in "$seeds"/archives/*; do

@@ -33,6 +33,7 @@ void Splitter::SplitFile(const QString& path, const AppState& state) {
         }
     }
     if (!length) {
+        platform_.markFailed();
         platform_.messageBox(QStringLiteral("次のファイルは分割できません。\r\n\"%1\"\r\n%2").arg(path, error),
                              StyleError, QStringLiteral("SQS"));
         return;

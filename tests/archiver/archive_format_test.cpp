@@ -5,6 +5,8 @@
 #include "archiver/format/member_header.h"
 #include "tests/archiver/archive_fixture.h"
 
+#include <QDir>
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -85,6 +87,33 @@ TEST(Level2Header, FoldersAndShiftJisNamesRoundTripThroughTheReader) {
         ASSERT_EQ(members.size(), 1u);
         EXPECT_EQ(members[0].name, row.expectedRead);
         EXPECT_EQ(members[0].directory, row.directory);
+    }
+}
+
+// Members of 4 GiB and more: ext 0x42 holds the packed size, then the
+// original size, 8 bytes each; the 32-bit fields say they do not fit.
+TEST(Level2Header, SizesOf4GiBAndMoreGoInTheSizeExtension) {
+    const std::uint64_t k4GiB = std::uint64_t{1} << 32;
+    struct { std::uint64_t packed, original; bool wide; } table[] = {
+        {k4GiB - 1, k4GiB - 1, false}, {1000, k4GiB, true}, {k4GiB + 7, 5 * k4GiB + 3, true}};
+    for (const auto& row : table) {
+        MemberInfo info;
+        info.name = "big.bin";
+        info.packedSize = row.packed;
+        info.originalSize = row.original;
+        const std::vector<std::uint8_t> h = level2Header(info);
+        auto u32 = [&](std::size_t at) { return h[at] | h[at + 1] << 8 | h[at + 2] << 16 | std::uint32_t{h[at + 3]} << 24; };
+        auto u64 = [&](std::size_t at) { return u32(at) | std::uint64_t{u32(at + 4)} << 32; };
+        std::size_t found = 0, foundSize = 0, size = h[24] | h[25] << 8;
+        for (std::size_t at = 26; size != 0; at += size, size = h[at - 2] | h[at - 1] << 8)
+            if (h[at] == 0x42) found = at, foundSize = size;
+        ASSERT_EQ(found != 0, row.wide) << row.original;
+        if (!row.wide) continue;
+        EXPECT_EQ(foundSize, 19u);   // type, 16 bytes, the next size
+        EXPECT_EQ(u64(found + 1), row.packed);
+        EXPECT_EQ(u64(found + 9), row.original);
+        EXPECT_EQ(u32(7), 0xFFFFFFFFu);
+        EXPECT_EQ(u32(11), 0xFFFFFFFFu);
     }
 }
 
@@ -198,6 +227,24 @@ TEST(ArchiveReader, ShortLevel1HeaderFoundByTheFuzzer) {
     EXPECT_NE(readArchive(bytes, members), "");
     bytes[0] = 0x05;   // smaller still
     EXPECT_NE(readArchive(bytes, members), "");
+}
+
+// Inputs that once crashed a fuzz target: each is refused or read, and what
+// is read decodes or fails cleanly.
+TEST(ArchiveReader, RegressionCorpusIsRefusedOrRead) {
+    int files = 0;
+    for (const QString& name : QDir(QStringLiteral(SQS_CORPUS_DIR)).entryList(QDir::Files)) {
+        const std::string file = std::string(SQS_CORPUS_DIR) + "/" + name.toStdString();
+        const int fd = ::open(file.c_str(), O_RDONLY);
+        ASSERT_GE(fd, 0) << file;
+        std::vector<ArchiveMember> members;
+        const std::string fault = readArchive(fd, static_cast<std::uint64_t>(::lseek(fd, 0, SEEK_END)), members);
+        for (const ArchiveMember& m : members) decodeMember(fd, m, [](const std::uint8_t*, std::size_t) { return true; });
+        ::close(fd);
+        EXPECT_NE(fault, "") << name.toStdString();   // every one of them is damaged
+        ++files;
+    }
+    EXPECT_GT(files, 0);
 }
 
 TEST(ArchiveReader, CorruptHeadersGiveErrorsNotCrashes) {

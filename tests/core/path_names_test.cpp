@@ -58,6 +58,8 @@ INSTANTIATE_TEST_SUITE_P(
                     {"/home", kDirs, "home"}},
                    "/home/u/docs/a.txt"},
         ExpandCase{"relative_in_root", "/", "a.txt", {{"/a.txt", kFiles, "a.txt"}}, "/a.txt"},
+        ExpandCase{"dot_components_resolved", "/data/x", "./sub/../nope.txt", {}, "/data/x/nope.txt"},
+        ExpandCase{"dot_dot_above_the_current_folder", "/data/x", "../y/./", {{"/data/y", kDirs, "y"}}, "/data/y/"},
         ExpandCase{"case_comes_from_the_lookup", "/", "/data/A.TXT",
                    {{"/data/A.TXT", kFiles, "a.txt"}, {"/data", kDirs, "Data"}}, "/Data/a.txt"}),
     [](const auto& info) { return std::string(info.param.label); });

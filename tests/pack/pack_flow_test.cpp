@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 namespace sqs {
 namespace {
@@ -136,6 +137,82 @@ TEST_F(PackFlowTest, PackThenSplitHandsTheArchiveToTheSplitWithChainQuestion) {
     EXPECT_TRUE(platform.messages[1].text.startsWith("次のファイルは分割できません。\r\n\"" + platform.folder() + "/out.lzh\""));
     EXPECT_EQ(form->state().chainMode, 0);
     EXPECT_EQ(platform.settingsSaves(), 1);
+}
+
+struct UnlistableCase {
+    const char* label;
+    const char* name;      // the second entry's name, made on disk unless vanished
+    bool vanished;
+    const char* reason;    // in the error message; empty: no message before the failure
+};
+
+void PrintTo(const UnlistableCase& c, std::ostream* out) { *out << c.label; }
+
+class UnlistableTest : public PackFlowTest, public ::testing::WithParamInterface<UnlistableCase> {};
+
+// An entry the list file cannot name fails the pack: nothing is packed, the
+// failure is shown, and the run ends with a failure status.
+TEST_P(UnlistableTest, FailsThePackWithoutCallingTheArchiver) {
+    const UnlistableCase& c = GetParam();
+    const QString entry = platform.folder() + "/" + QString::fromUtf8(c.name);
+    if (!c.vanished) make(QString::fromUtf8(c.name));
+    platform.arguments = {a, entry};
+    form = std::make_unique<MainForm>(platform, jobs);
+    form->formLoad();
+    form->cmdPackClick();
+    EXPECT_TRUE(calls.commands.empty());
+    ASSERT_FALSE(platform.messages.empty());
+    EXPECT_EQ(platform.messages.back().text, "圧縮失敗");
+    if (*c.reason) {
+        ASSERT_EQ(platform.messages.size(), 3u);
+        EXPECT_TRUE(platform.messages[1].text.startsWith("次のファイルは圧縮できません。\r\n\"" + entry + "\"")) << platform.messages[1].text.toStdString();
+        EXPECT_TRUE(platform.messages[1].text.contains(QString::fromUtf8(c.reason)));
+        EXPECT_EQ(platform.messages[1].style, 16);
+    } else {
+        EXPECT_EQ(platform.messages.size(), 2u);
+    }
+    EXPECT_FALSE(listExists());
+    EXPECT_TRUE(platform.failed());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, UnlistableTest,
+    ::testing::Values(UnlistableCase{"vanished_after_the_drop", "gone.txt", true, ""},
+                      UnlistableCase{"line_break", "new\nline.txt", false, "改行"},
+                      UnlistableCase{"quotes_at_both_ends", "\"quoted\"", false, "両端"},
+                      UnlistableCase{"not_utf8_on_disk", "bad\xEF\xBF\xBD.txt", true, "UTF-8"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// After a failure message the program ends with a failure status; after
+// an ordinary end it does not.
+TEST_F(PackFlowTest, FailureMessagesMakeTheRunFail) {
+    struct {
+        const char* label;
+        int archiverStatus;
+        std::function<void(FakePlatform&, ProgramJobs&, MainForm&)> run;
+        bool failed;
+    } table[] = {
+        {"packed", 0, [](FakePlatform&, ProgramJobs&, MainForm& f) { f.cmdPackClick(); }, false},
+        {"archiver_failed", 1, [](FakePlatform&, ProgramJobs&, MainForm& f) { f.cmdPackClick(); }, true},
+        {"split_of_a_missing_file", 0,
+         [](FakePlatform& p, ProgramJobs& j, MainForm& f) { j.splitFile(p.folder() + "/none", f.state()); }, true},
+        {"platform_failure", 0,
+         [](FakePlatform& p, ProgramJobs&, MainForm&) { EXPECT_THROW(p.fail("x", "y", "z"), Terminated); }, true},
+    };
+    for (auto& row : table) {
+        FakePlatform p;
+        ProgramJobs j{p};
+        p.symbols["libunlha32.so:Unlha"] = reinterpret_cast<void*>(&fakeUnlha);
+        p.arguments = {a};
+        p.saveAnswer = p.folder() + "/out.lzh";
+        MainForm f(p, j);
+        f.formLoad();
+        calls = ArchiverCalls{};
+        calls.listPath = p.folder() + "/responce.txt";
+        calls.status = row.archiverStatus;
+        row.run(p, j, f);
+        EXPECT_EQ(p.failed(), row.failed) << row.label;
+    }
 }
 
 }  // namespace

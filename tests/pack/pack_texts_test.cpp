@@ -61,7 +61,9 @@ TEST_F(PackListTest, OneFolderGivesBareNamesRelativeToTheFirstEntry) {
     const QString a = make("d/photo 1.jpg"), b = make("d/notes.txt"), sub = make("d/sub", true);
     const PackList list = packList(platform, {a, b, platform.folder() + "/d/gone.txt", sub});
     EXPECT_EQ(list.baseFolder, platform.folder() + "/d/");
-    EXPECT_EQ(list.responseText, "\"photo 1.jpg\"\r\nnotes.txt\r\n\r\nsub\r\n");
+    EXPECT_EQ(list.responseText, "\"photo 1.jpg\"\r\nnotes.txt\r\nsub\r\n");
+    EXPECT_TRUE(list.vanished);   // never an empty line: the pack fails instead
+    EXPECT_FALSE(list.complete());
 }
 
 TEST_F(PackListTest, FolderWithClosingSeparatorIsItsOwnBase) {

@@ -172,7 +172,7 @@ INSTANTIATE_TEST_SUITE_P(Table, OnePieceTest,
 
 TEST_F(SplitterTest, NoReadableFileGetsAnErrorAndNothingIsWritten) {
     QDir(platform.folder()).mkdir("folder");
-    for (const QString& name : {QStringLiteral("folder"), QStringLiteral("missing.bin"), QString()}) {
+    for (const QString& name : {QStringLiteral("folder"), QStringLiteral("missing.bin"), QString(), QStringLiteral("bad\uFFFD.bin")}) {
         platform.messages.clear();
         const QString path = name.isEmpty() ? QString() : platform.folder() + QLatin1Char('/') + name;
         splitter.SplitFile(path, state);
@@ -181,6 +181,8 @@ TEST_F(SplitterTest, NoReadableFileGetsAnErrorAndNothingIsWritten) {
         EXPECT_EQ(platform.messages[0].style, 16);
         EXPECT_EQ(platform.messages[0].title, "SQS");
         EXPECT_FALSE(platform.terminated);
+        // A name that was not UTF-8 on disk says so, not "no such file".
+        EXPECT_EQ(platform.messages[0].text.contains("UTF-8"), name.contains(QChar::ReplacementCharacter));
     }
     EXPECT_TRUE(filesBeside().isEmpty());
 }
