@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
+
 namespace sqs {
 
 struct AppState;
@@ -13,8 +15,9 @@ public:
     virtual ~Jobs() = default;
     // Splits one file into pieces beside it.
     virtual void splitFile(const QString& path, const AppState& state) = 0;
-    // Packs the listed entries into one archive and returns its path.
-    virtual QString packFiles(const QStringList& entries) = 0;
+    // Packs the listed entries into one archive and returns its path; the
+    // archiver's own windows are owned by the window of that handle.
+    virtual QString packFiles(const QStringList& entries, std::int32_t window) = 0;
 };
 
 }  // namespace sqs

@@ -5,6 +5,7 @@
 #include "app/jobs.h"
 #include "core/path_names.h"
 #include "widgets/twips.h"
+#include "widgets/windows_keys.h"
 #include "settings/set_dialog.h"
 
 #include <QCloseEvent>
@@ -78,6 +79,8 @@ MainForm::MainForm(Platform& platform, Jobs& jobs)
     QWidget::setTabOrder(cmdSquashslice_, cmdPack_);
     QWidget::setTabOrder(cmdPack_, cmdSet_);
     QWidget::setTabOrder(cmdSet_, cmdEnd_);
+
+    applyWindowsKeys(*this);
 
     connect(cmdSplit_, &QPushButton::clicked, this, &MainForm::cmdSplitClick);
     connect(cmdPack_, &QPushButton::clicked, this, &MainForm::cmdPackClick);
@@ -158,7 +161,7 @@ void MainForm::cmdPackClick() {
     if (combo1_->count() == 0 || jobRunning_) return;
     {
         JobScope scope(*this);
-        jobs_.packFiles(entries());
+        jobs_.packFiles(entries(), platform_.windowHandle(*this));
     }
     afterJobRule(QuitAfterPack);
 }
@@ -168,7 +171,7 @@ void MainForm::cmdSquashsliceClick() {
     {
         JobScope scope(*this);
         state_.chainMode = -1;
-        const QString archive = jobs_.packFiles(entries());
+        const QString archive = jobs_.packFiles(entries(), platform_.windowHandle(*this));
         jobs_.splitFile(archive, state_);
         state_.chainMode = 0;
     }

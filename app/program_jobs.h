@@ -13,7 +13,7 @@ class ProgramJobs final : public Jobs {
 public:
     explicit ProgramJobs(Platform& platform) : splitter_(platform), packer_(platform) {}
     void splitFile(const QString& path, const AppState& state) override;
-    QString packFiles(const QStringList& entries) override;
+    QString packFiles(const QStringList& entries, std::int32_t window) override;
 
 private:
     Splitter splitter_;

@@ -84,13 +84,21 @@ QString AskSaveName(Platform& platform, const QString& proposedName, const QStri
     return platform.saveFileName(proposedName, filters, initialFolder);
 }
 
-QString Packer::PackFiles(const QStringList& entries) {
+QString saveFolder(Platform& platform, const QStringList& entries) {
+    if (!platform.programFolderIsPerUser()) return platform.programFolder();
+    QString entry = entries.value(0);
+    if (entry.size() > 1 && entry.endsWith(QLatin1Char('/'))) entry.chop(1);   // a listed folder
+    const QString folder = folderOf(entry);
+    return folder.size() > 1 ? folder.chopped(1) : folder;
+}
+
+QString Packer::PackFiles(const QStringList& entries, std::int32_t window) {
     const QString title = QStringLiteral("作業確認");
     if (platform_.messageBox(packQuestion(entries), StyleInformationYesNo, title) != AnswerYes) platform_.terminate();
 
     const QString proposed = FileNamePart(ChangeExtension(entries.value(0), QStringLiteral("lzh")));
     const QString folder = platform_.programFolder();
-    const QString archive = AskSaveName(platform_, proposed, kFilter, folder);
+    const QString archive = AskSaveName(platform_, proposed, kFilter, saveFolder(platform_, entries));
     if (archive.isEmpty()) platform_.terminate();
 
     const QString responsePath =
@@ -110,7 +118,7 @@ QString Packer::PackFiles(const QStringList& entries) {
     if (FileResult hidden = platform_.setAttributes(responsePath, FileAttribute::Hidden); !hidden)
         platform_.fail(QStringLiteral("属性の設定"), responsePath, hidden.error);
 
-    if (archiver_.RunArchiver(0, archive, list.baseFolder, QLatin1Char('@') + responsePath) == 0) {
+    if (archiver_.RunArchiver(window, archive, list.baseFolder, QLatin1Char('@') + responsePath) == 0) {
         platform_.markFailed();
         platform_.messageBox(QStringLiteral("圧縮失敗"), StyleInformation, QStringLiteral("SQS"));
     }

@@ -16,8 +16,9 @@ public:
     explicit Packer(Platform& platform) : platform_(platform), archiver_(platform) {}
 
     // Returns the archive path, also when the archiver failed. Ends the
-    // program when the user declines the list or gives no name.
-    QString PackFiles(const QStringList& entries);
+    // program when the user declines the list or gives no name. `window`
+    // (0: none) owns the archiver's own windows.
+    QString PackFiles(const QStringList& entries, std::int32_t window = 0);
 
 private:
     Platform& platform_;
@@ -27,6 +28,11 @@ private:
 // The save dialog: the proposed name, the filter text ("description|pattern|"
 // pairs) and the folder it opens in; the chosen path or empty text.
 QString AskSaveName(Platform& platform, const QString& proposedName, const QString& filter, const QString& initialFolder);
+
+// The folder the save dialog opens in: the program folder when the program
+// keeps its files beside itself, else the folder of the first entry, so that
+// an archive never lands in the per-user settings folder by default.
+QString saveFolder(Platform& platform, const QStringList& entries);
 
 // The confirmation text for the listed entries.
 QString packQuestion(const QStringList& entries);

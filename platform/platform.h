@@ -77,12 +77,19 @@ public:
     // Asks for a file name to save under; empty text when cancelled.
     virtual QString saveFileName(const QString& proposedName, const std::vector<FileFilter>& filters,
                                  const QString& initialFolder) = 0;
+    // The window's handle as the archiver library takes it (0: none).
+    virtual std::int32_t windowHandle(QWidget& window) {
+        (void)window;
+        return 0;
+    }
 
     // --- process and environment ---
     virtual bool previousInstance() = 0;
     // Where the settings file and the response file live: the executable's
     // folder, or the per-user folder when that one is not writable.
     virtual QString programFolder() = 0;
+    // True when programFolder() is the per-user folder, not the executable's.
+    virtual bool programFolderIsPerUser() { return false; }
     virtual QString currentFolder() = 0;
     virtual QStringList commandLine() = 0;
     virtual double logicalDpi() = 0;

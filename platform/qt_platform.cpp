@@ -98,6 +98,11 @@ QString QtPlatform::saveFileName(const QString& proposedName, const std::vector<
     }
 }
 
+std::int32_t QtPlatform::windowHandle(QWidget& window) {
+    // X11 window ids fit in 32 bits.
+    return static_cast<std::int32_t>(window.window()->winId());
+}
+
 bool QtPlatform::previousInstance() {
     QString folder = qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")
                          ? QDir::tempPath()
@@ -119,6 +124,10 @@ QString QtPlatform::programFolder() {
                       QStringLiteral("/squashslice");
     QDir().mkpath(perUser);
     return perUser;
+}
+
+bool QtPlatform::programFolderIsPerUser() {
+    return QDir(programFolder()) != QDir(executableFolder());
 }
 
 QString QtPlatform::currentFolder() { return QDir::currentPath(); }

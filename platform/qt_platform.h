@@ -26,9 +26,11 @@ public:
     void yield() override;
     QString saveFileName(const QString& proposedName, const std::vector<FileFilter>& filters,
                          const QString& initialFolder) override;
+    std::int32_t windowHandle(QWidget& window) override;
 
     bool previousInstance() override;
     QString programFolder() override;
+    bool programFolderIsPerUser() override;
     QString currentFolder() override;
     QStringList commandLine() override;
     double logicalDpi() override;

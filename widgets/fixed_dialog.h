@@ -1,14 +1,17 @@
 #pragma once
 
+#include "widgets/windows_keys.h"
+
 #include <QDialog>
 #include <QKeyEvent>
 
 namespace sqs {
 
-// A dialog with no cancel button: Esc does not close it.
+// A dialog with no default and no cancel button: Esc does not close it,
+// Enter presses only a focused push button.
 class FixedDialog : public QDialog {
 public:
-    using QDialog::QDialog;
+    explicit FixedDialog(QWidget* parent = nullptr) : QDialog(parent) { applyWindowsKeys(*this); }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override {

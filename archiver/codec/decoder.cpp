@@ -8,7 +8,6 @@
 namespace lzh {
 namespace {
 
-constexpr std::size_t kRing = std::size_t{1} << 16;
 
 // The table form with a zero count: one symbol of no bits follows.
 std::string readSingleSymbol(BitReader& in, unsigned bits, unsigned size, HuffmanDecoder& table) {
@@ -64,15 +63,16 @@ std::string readCodeLengths(BitReader& in, const HuffmanDecoder& t, HuffmanDecod
     return {};
 }
 
-}  // namespace
-
-std::string Decoder::decode(BitReader& in, std::uint64_t originalSize, std::uint64_t packedSize, const Sink& sink,
-                            bool strict) {
+// The window is a ring of 2^RingBits bytes, a constant so that positions wrap by a mask.
+template <unsigned RingBits>
+std::string decodeWithRing(const MethodParameters& params, BitReader& in, std::uint64_t originalSize,
+                           std::uint64_t packedSize, const Decoder::Sink& sink, bool strict) {
+    constexpr std::size_t kRing = std::size_t{1} << RingBits;
     std::unique_ptr<std::uint8_t[]> ring(new std::uint8_t[kRing]);
     std::fill_n(ring.get(), kRing, static_cast<std::uint8_t>(' '));
     std::size_t ringPos = 0, flushedTo = 0;
     std::uint64_t produced = 0;
-    const std::uint64_t maxDistance = std::uint64_t{1} << params_.dictionaryBits;
+    const std::uint64_t maxDistance = std::uint64_t{1} << params.dictionaryBits;
     auto flush = [&]() -> bool {
         bool ok = ringPos == flushedTo || sink(ring.get() + flushedTo, ringPos - flushedTo);
         if (ringPos == kRing) ringPos = 0;
@@ -91,8 +91,8 @@ std::string Decoder::decode(BitReader& in, std::uint64_t originalSize, std::uint
         if (count == 0) return "empty block";
         if (std::string fault = readTableLengths(in, kTableBits, kTableSymbols, 3, t); !fault.empty()) return fault;
         if (std::string fault = readCodeLengths(in, t, c); !fault.empty()) return fault;
-        if (std::string fault = readTableLengths(in, static_cast<unsigned>(params_.offsetBits),
-                                                 static_cast<unsigned>(params_.offsetCodes), -1, p);
+        if (std::string fault = readTableLengths(in, static_cast<unsigned>(params.offsetBits),
+                                                 static_cast<unsigned>(params.offsetCodes), -1, p);
             !fault.empty())
             return fault;
         for (; count > 0; --count) {
@@ -128,6 +128,14 @@ std::string Decoder::decode(BitReader& in, std::uint64_t originalSize, std::uint
     if (in.overrun()) return "truncated data";
     if (strict && in.consumedBits() + 8 <= 8 * packedSize) return "bytes left after the end of the data";
     return {};
+}
+
+}  // namespace
+
+std::string Decoder::decode(BitReader& in, std::uint64_t originalSize, std::uint64_t packedSize, const Sink& sink,
+                            bool strict) {
+    if (params_.dictionaryBits <= 16) return decodeWithRing<16>(params_, in, originalSize, packedSize, sink, strict);
+    return decodeWithRing<20>(params_, in, originalSize, packedSize, sink, strict);
 }
 
 }  // namespace lzh

@@ -55,6 +55,7 @@ std::string parseSwitch(const std::string& field, Command& command) {
         command.recursion = v;
         return {};
     case 'x': command.keepPaths = v != 0; return {};
+    case 'c': command.overwrite = v != 0; return {};
     case 'q': command.quiet = v != 0; return {};
     case 'l':
     case 'o': return {};   // accepted for compatibility; they change nothing here
@@ -91,12 +92,16 @@ std::string parseCommand(const std::vector<std::string>& fields, Command& comman
     const std::string& verb = fields[0];
     if (verb.size() != 1) return "unknown command: " + verb;
     command.letter = static_cast<char>(std::tolower(static_cast<unsigned char>(verb[0])));
-    if (command.letter != 'u' && command.letter != 'l' && command.letter != 't') return "unknown command: " + verb;
+    if (std::string("ualtxepd").find(command.letter) == std::string::npos) return "unknown command: " + verb;
 
-    bool afterArchive = false, baseAllowed = false;
+    bool afterArchive = false, baseAllowed = false, switches = true;
     for (std::size_t i = 1; i < fields.size(); ++i) {
         const std::string& f = fields[i];
-        if (f.size() > 1 && f[0] == '-') {
+        if (switches && f == "--") {
+            switches = false;
+            continue;
+        }
+        if (switches && f.size() > 1 && f[0] == '-') {
             if (std::string fault = parseSwitch(f, command); !fault.empty()) return fault;
             continue;
         }

@@ -9,9 +9,10 @@ namespace lzh {
 
 // One archiver command, as parsed from its text:
 //   command [-switch...] archive [base_folder/] [@list | name]...
-// Switches may stand anywhere after the command letter.
+// Switches may stand anywhere after the command letter; a field "--" ends
+// them, so that later fields beginning with "-" are names.
 struct Command {
-    char letter = 0;                 // 'u', 'l' or 't', lower case
+    char letter = 0;                 // 'u', 'a', 'd', 'l', 't', 'x', 'e' or 'p', lower case
     std::string archive;
     std::string baseFolder;          // ends in "/"; empty when none was given
     std::vector<std::string> listFiles;
@@ -22,7 +23,8 @@ struct Command {
     Method method = Method::Lh5;     // -jm5 / -jm6 / -jm7
     bool best = false;               // -jo1: smallest output, slower
     unsigned threads = 0;            // --threads=N: coding threads; 0 = one per online CPU
-    bool quiet = false;              // -q: no progress shown on the terminal
+    bool overwrite = false;          // -c1: extract over files without comparing dates
+    bool quiet = false;              // -q: no progress line; only warnings and errors reported
 };
 
 constexpr int kMaxThreads = 256;

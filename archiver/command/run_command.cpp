@@ -1,11 +1,14 @@
 #include "archiver/command/run_command.h"
 
 #include "archiver/command/collect.h"
+#include "archiver/command/extract.h"
+#include "archiver/command/member_path.h"
 #include "archiver/command/command_line.h"
 #include "archiver/command/printable.h"
 #include "archiver/command/response_file.h"
 #include "archiver/command/update.h"
 #include "archiver/format/archive_reader.h"
+#include "archiver/format/archive_source.h"
 #include "archiver/format/member_data.h"
 
 #include <cerrno>
@@ -19,54 +22,63 @@
 namespace lzh {
 namespace {
 
-std::string openArchive(const std::string& path, int& fd, std::vector<ArchiveMember>& members) {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return "cannot open " + path + ": " + std::strerror(errno);
-    struct stat st {};
-    ::fstat(fd, &st);
-    return readArchive(fd, static_cast<std::uint64_t>(st.st_size), members);
+std::string openArchive(const std::string& path, ArchiveSource& source, std::vector<ArchiveMember>& members) {
+    if (std::string fault = source.open(path); !fault.empty()) return fault;
+    return readArchive(source, members);
+}
+
+std::string ratio(std::uint64_t packed, std::uint64_t original) {
+    char text[16];
+    if (original == 0) return "  ****";
+    std::snprintf(text, sizeof text, "%5.1f%%", 100.0 * static_cast<double>(packed) / static_cast<double>(original));
+    return text;
 }
 
 std::string listArchive(const Command& command, std::string& report) {
-    int fd = -1;
+    ArchiveSource source;
     std::vector<ArchiveMember> members;
-    std::string fault = openArchive(command.archive, fd, members);
-    if (fd >= 0) ::close(fd);
-    if (!fault.empty()) return fault;
+    std::string fault = openArchive(command.archive, source, members);
+    if (!fault.empty() && members.empty()) return fault;
+    const char rule[] = "------------ ------------ ------ ----- ------------------- -- --------------------\n";
+    report += "    ORIGINAL       PACKED  RATIO METHD STAMP               LV NAME\n";
+    report += rule;
     char line[256];
     std::uint64_t original = 0, packed = 0;
     for (const ArchiveMember& m : members) {
         std::time_t t = static_cast<std::time_t>(m.mtime);
         char stamp[32];
         std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", std::localtime(&t));
-        std::snprintf(line, sizeof line, "%12llu %12llu %s %s L%d ", static_cast<unsigned long long>(m.originalSize),
-                      static_cast<unsigned long long>(m.packedSize), m.method.c_str(), stamp, m.level);
-        report += line + printable(m.name) + "\n";
+        std::snprintf(line, sizeof line, "%12llu %12llu %s %s %s L%d ", static_cast<unsigned long long>(m.originalSize),
+                      static_cast<unsigned long long>(m.packedSize), ratio(m.packedSize, m.originalSize).c_str(),
+                      m.method.c_str(), stamp, m.level);
+        report += line + printable(m.name) + (m.symlink ? " -> " + printable(m.linkTarget) : std::string()) + "\n";
         original += m.originalSize;
         packed += m.packedSize;
     }
-    std::snprintf(line, sizeof line, "%12llu %12llu %zu members", static_cast<unsigned long long>(original),
-                  static_cast<unsigned long long>(packed), members.size());
+    report += rule;
+    std::snprintf(line, sizeof line, "%12llu %12llu %s       Total %zu member%s", static_cast<unsigned long long>(original),
+                  static_cast<unsigned long long>(packed), ratio(packed, original).c_str(), members.size(),
+                  members.size() == 1 ? "" : "s");
     report += line;
-    return {};
+    return fault;
 }
 
-std::string testArchive(const Command& command, std::string& report) {
-    int fd = -1;
+std::string testArchive(const Command& command, const std::vector<std::string>& patterns, std::string& report) {
+    ArchiveSource source;
     std::vector<ArchiveMember> members;
-    std::string fault = openArchive(command.archive, fd, members);
-    if (!fault.empty()) {
-        if (fd >= 0) ::close(fd);
-        return fault;
-    }
-    int bad = 0;
+    const std::string damage = openArchive(command.archive, source, members);
+    if (!damage.empty() && members.empty()) return damage;
+    int bad = 0, tested = 0;
     for (const ArchiveMember& m : members) {
-        std::string result = decodeMember(fd, m, [](const std::uint8_t*, std::size_t) { return true; });
-        report += printable(m.name) + ": " + (result.empty() ? "ok" : printable(result)) + "\n";
+        if (!isSelected(patterns, m.name)) continue;
+        ++tested;
+        std::string result = decodeMember(source, m, [](const std::uint8_t*, std::size_t) { return true; });
         if (!result.empty()) ++bad;
+        if (!command.quiet || !result.empty())
+            report += printable(m.name) + ": " + (result.empty() ? "ok" : printable(result)) + "\n";
     }
-    ::close(fd);
-    report += std::to_string(members.size()) + " members tested, " + std::to_string(bad) + " bad";
+    report += std::to_string(tested) + " members tested, " + std::to_string(bad) + " bad";
+    if (!damage.empty()) return "the archive is damaged: " + damage;
     return bad ? "the archive has bad members" : std::string();
 }
 
@@ -77,20 +89,29 @@ int runCommand(const std::string& text, std::string& report, Progress* progress,
     report.clear();
     Command command;
     std::string fault = parseCommand(splitCommandText(text), command);
-    if (fault.empty()) {
-        if (command.letter == 'l') {
-            fault = listArchive(command, report);
-        } else if (command.letter == 't') {
-            fault = testArchive(command, report);
+    if (!fault.empty()) {
+        report = "error: " + printable(fault);
+        return kUsageError;
+    }
+    std::vector<std::string> names = command.names;
+    for (const std::string& list : command.listFiles)
+        if (fault.empty()) fault = readResponseFile(list, names);
+    if (!fault.empty()) {
+    } else if (command.letter == 'l') {
+        fault = listArchive(command, report);
+    } else if (command.letter == 't') {
+        fault = testArchive(command, names, report);
+    } else if (command.letter == 'x' || command.letter == 'e' || command.letter == 'p') {
+        fault = extractArchive(command, names, report);
+    } else {
+        auto onWait = [&](const std::string& folder) {
+            if (notice) notice(printable("waiting for another update in " + folder + " to end"));
+        };
+        if (command.letter == 'd') {
+            fault = deleteMembers(command, names, report, progress, onWait);
         } else {
-            std::vector<std::string> names = command.names;
-            for (const std::string& list : command.listFiles)
-                if (fault.empty()) fault = readResponseFile(list, names);
             std::vector<Entry> entries;
-            if (fault.empty()) fault = collectEntries(command, names, entries);
-            auto onWait = [&](const std::string& folder) {
-                if (notice) notice(printable("waiting for another update in " + folder + " to end"));
-            };
+            fault = collectEntries(command, names, entries);
             if (fault.empty()) fault = updateArchive(command, entries, report, progress, onWait);
         }
     }

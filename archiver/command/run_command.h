@@ -7,8 +7,12 @@
 
 namespace lzh {
 
+// The status of a command whose text could not be parsed.
+constexpr int kUsageError = 2;
+
 // Runs one archiver command given as text (see Command). Returns 0 exactly
-// when the command did what it was asked; `report` gets what happened or
+// when the command did what it was asked, kUsageError for a text that is no
+// valid command, 1 for any other failure; `report` gets what happened or
 // the reason it failed, one line each. An update reports to the progress,
 // when given, and stops with the old archive untouched when it is cancelled;
 // `notice`, when given, hears at once about a wait for another update.

@@ -1,5 +1,6 @@
 // The C entry point of libunlha32.so.
 #include "archiver/command/run_command.h"
+#include "archiver/window/windowed_run.h"
 
 #include <cstdint>
 #include <cstring>
@@ -7,11 +8,21 @@
 
 extern "C" __attribute__((visibility("default"))) int Unlha(std::int32_t window, const char* command, char* output,
                                                             std::uint32_t outputSize) {
-    (void)window;   // no window is ever shown
     std::string report;
     int status = 1;
     try {
-        status = command ? lzh::runCommand(command, report) : (report = "error: no command given", 1);
+        QWidget* owner = nullptr;
+        if (!command) {
+            report = "error: no command given";
+        } else if (lzh::windowWanted(window, owner)) {
+            // Inside a Qt application: the work runs beside the library's own progress window.
+            const std::string text = command;
+            status = lzh::runWithWindow(
+                owner, [&text](lzh::Progress& progress, std::string& out) { return lzh::runCommand(text, out, &progress); },
+                report);
+        } else {
+            status = lzh::runCommand(command, report);
+        }
     } catch (const std::exception& e) {
         report = std::string("error: ") + e.what();
         status = 1;

@@ -16,15 +16,21 @@
 namespace {
 
 const char kHelp[] =
-    "usage: unlha32 COMMAND [SWITCH...] ARCHIVE [BASE_FOLDER/] [@LIST | NAME]...\n"
+    "usage: unlha32 COMMAND [SWITCH...] ARCHIVE [FOLDER/] [@LIST | NAME]...\n"
+    "       unlha32 --help | --version\n"
     "\n"
     "Commands (case-insensitive):\n"
     "  u   update: create ARCHIVE, or add the files not in it and replace members\n"
     "      older than their file; every other member is copied unchanged\n"
-    "  l   list the members\n"
-    "  t   test every member (decode it and check its CRC)\n"
+    "  a   add: like u, but replace members whatever their dates\n"
+    "  d   delete the members NAMEd; every other member is copied unchanged\n"
+    "  l   list the members, with a header line and totals\n"
+    "  t   test the members (decode them and check their CRC)\n"
+    "  x   extract with paths into FOLDER/ (default: the current folder)\n"
+    "  e   extract without paths into FOLDER/\n"
+    "  p   print the members' contents to standard output\n"
     "\n"
-    "Switches (anywhere after the command):\n"
+    "Switches (anywhere after the command; \"--\" ends them):\n"
     "  -a1  take dot-files when walking folders\n"
     "  -r2  walk the folders named (\".\" is the base folder itself)\n"
     "  -x1  store paths relative to the base folder\n"
@@ -32,12 +38,22 @@ const char kHelp[] =
     "  -jo1 smallest output: the cheapest parse, about a third of the speed\n"
     "  --threads=N          code on N threads (default: one per CPU); the archive\n"
     "                       is the same for every N\n"
-    "  -q   no progress line (it is shown only when stderr is a terminal)\n"
+    "  -c1  x, e: overwrite existing files without comparing dates (by default a\n"
+    "       file is replaced only by a newer member)\n"
+    "  -q   quiet: no progress line (shown only when stderr is a terminal), and\n"
+    "       only warnings and errors reported\n"
     "  -l1 -jp1 -o2         accepted for compatibility\n"
     "\n"
-    "BASE_FOLDER ends in \"/\"; NAMEs and the names of a LIST file (UTF-8, one a line,\n"
-    "quoted when they hold blanks) are taken relative to it.\n"
-    "Exit status: 0 when the command succeeded, 1 otherwise.\n";
+    "For u and a, FOLDER/ is the base folder: NAMEs and the names of a LIST file\n"
+    "(UTF-8, one a line, quoted when they hold blanks) are taken relative to it.\n"
+    "For d, l, t, x, e and p, NAMEs select members; shell wildcards * ? [...] match\n"
+    "across \"/\", and a folder's name selects everything in it.\n"
+    "ARCHIVE may be NAME.001, the first piece of a split archive, or NAME when only\n"
+    "its pieces NAME.001, NAME.002, ... exist: the pieces are read in order as one.\n"
+    "Extraction never writes outside FOLDER/: absolute names and \"..\" are made\n"
+    "relative, links are made only when they and their target stay inside.\n"
+    "Exit status: 0 on success, 1 for an error in an archive or a file, 2 for bad\n"
+    "usage.\n";
 
 // The command text cannot carry a line break (it separates fields) or a
 // double quote (it groups them); such a name would become other names.
@@ -63,7 +79,11 @@ std::unique_ptr<lzh::Progress> terminalProgress(const std::string& text) {
 int main(int argc, char** argv) {
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         std::fputs(kHelp, argc < 2 ? stderr : stdout);
-        return argc < 2 ? 1 : 0;
+        return argc < 2 ? lzh::kUsageError : 0;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("unlha32 %s\n", SQS_VERSION);
+        return 0;
     }
     // Each argument is one field: quote those holding blanks.
     std::string text;
@@ -83,7 +103,7 @@ int main(int argc, char** argv) {
             status = lzh::runCommand(text, report, progress.get(), notice);
         }
         if (!report.empty()) std::fprintf(status == 0 ? stdout : stderr, "%s\n", report.c_str());
-        return status == 0 ? 0 : 1;
+        return status;
     } catch (const std::exception& e) {
         return fail(e.what());
     } catch (...) {

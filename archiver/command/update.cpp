@@ -1,5 +1,6 @@
 #include "archiver/command/update.h"
 
+#include "archiver/command/member_path.h"
 #include "archiver/format/archive_target.h"
 #include "archiver/format/archive_writer.h"
 #include "archiver/format/member_header.h"
@@ -53,7 +54,7 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
         const Entry& e = entries[it->second];
         // Compared as the header would hold the file's stamp, so an unchanged
         // file dated outside the header's range is kept.
-        if (!e.folder && members[m].mtime < static_cast<std::int64_t>(headerTime(e.mtime))) {
+        if (!e.folder && (command.letter == 'a' || members[m].mtime < static_cast<std::int64_t>(headerTime(e.mtime)))) {
             replacement[m] = static_cast<int>(it->second);
             ++replaced;
         } else {
@@ -91,6 +92,37 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
     if (std::string fault = target.commit(); !fault.empty()) return fault;
     report = std::to_string(added) + " added, " + std::to_string(replaced) + " replaced, " + std::to_string(kept) +
              " kept";
+    return {};
+}
+
+std::string deleteMembers(const Command& command, const std::vector<std::string>& patterns, std::string& report,
+                          Progress* progress, const UpdateLock::WaitNotice& onWait) {
+    if (patterns.empty()) return "no member names given: nothing to delete";
+    ArchiveTarget target;
+    if (std::string fault = target.open(command.archive, progress, onWait); !fault.empty()) return fault;
+    if (!target.exists()) return "no such archive: " + command.archive;
+    const std::vector<ArchiveMember>& members = target.members();
+    std::size_t deleted = 0;
+    std::uint64_t total = target.stubSize();
+    for (const ArchiveMember& m : members) {
+        if (isSelected(patterns, m.name)) ++deleted;
+        else total += m.headerSize + m.packedSize;
+    }
+    if (deleted == 0) return "no member matches the names given; the archive is left as it is";
+    if (progress) {
+        progress->setTotal(total);
+        if (progress->cancelled()) return kCancelledFault;
+    }
+    if (std::string fault = target.create(); !fault.empty()) return fault;
+    ArchiveWriter writer(target.newFd(), command.method, command.best, progress);
+    if (std::string fault = target.copyStub(writer); !fault.empty()) return fault;
+    for (const ArchiveMember& m : members)
+        if (!isSelected(patterns, m.name))
+            if (std::string fault = writer.copyMember(target.oldFd(), m); !fault.empty()) return fault;
+    if (progress && progress->cancelled()) return kCancelledFault;
+    if (std::string fault = writer.finish(); !fault.empty()) return fault;
+    if (std::string fault = target.commit(); !fault.empty()) return fault;
+    report = std::to_string(deleted) + " deleted, " + std::to_string(members.size() - deleted) + " kept";
     return {};
 }
 

@@ -8,7 +8,7 @@
 
 namespace lzh {
 
-// The `u` command: creates the archive, or rebuilds it beside itself with
+// The `u` command (and `a`, which replaces members whatever their dates): creates the archive, or rebuilds it beside itself with
 // new files added, members older than their file replaced, and every other
 // member (and a self-extractor's program part) copied byte for byte, then
 // renames it into place (see ArchiveTarget). On failure the old archive is
@@ -16,6 +16,12 @@ namespace lzh {
 // cancelled (while waiting for the update lock too). The progress's total is
 // every byte to be read: the files to add and the members to copy.
 std::string updateArchive(const Command& command, const std::vector<Entry>& entries, std::string& report,
+                          Progress* progress = nullptr, const UpdateLock::WaitNotice& onWait = {});
+
+// The `d` command: rebuilds the archive without the members that the
+// patterns select (see isSelected), every other member copied byte for
+// byte, through the same ArchiveTarget rules as `u`.
+std::string deleteMembers(const Command& command, const std::vector<std::string>& patterns, std::string& report,
                           Progress* progress = nullptr, const UpdateLock::WaitNotice& onWait = {});
 
 }  // namespace lzh

@@ -1,6 +1,7 @@
 #include "archiver/format/archive_reader.h"
 
 #include "archiver/codec/crc16.h"
+#include "archiver/format/archive_source.h"
 #include "archiver/format/text_codec.h"
 
 #include <cstring>
@@ -21,6 +22,7 @@ std::uint32_t u32(const std::uint8_t* p) { return u16(p) | (u16(p + 2) << 16); }
 std::uint64_t u64(const std::uint8_t* p) { return u32(p) | (std::uint64_t{u32(p + 4)} << 32); }
 
 std::int64_t dosTimeToUnix(std::uint32_t dos) {
+    if (dos == 0) return 0;   // no stamp recorded
     std::tm tm{};
     tm.tm_year = static_cast<int>((dos >> 25) & 0x7F) + 80;
     tm.tm_mon = static_cast<int>((dos >> 21) & 0x0F) - 1;
@@ -32,20 +34,26 @@ std::int64_t dosTimeToUnix(std::uint32_t dos) {
     return static_cast<std::int64_t>(std::mktime(&tm));
 }
 
-// Name bytes to UTF-8 by the member's code page.
+// Name bytes to UTF-8: by the code page the member declares, else as CP932
+// when they are valid CP932, else as UTF-8, else byte for byte.
 std::string decodeName(const std::string& bytes, std::uint32_t codePage) {
-    if (codePage == 65001 && isValidUtf8(bytes)) return bytes;
+    if (codePage != 0 && codePage != 932) {
+        if (codePage == 65001) {
+            if (isValidUtf8(bytes)) return bytes;
+        } else if (auto text = fromCodePage(bytes, codePage)) {
+            return *text;
+        }
+    }
     if (auto text = cp932ToUtf8(bytes)) return *text;
-    if (isValidUtf8(bytes)) return bytes;
-    std::string out;
-    for (unsigned char c : bytes) out += c < 0x80 ? static_cast<char>(c) : '?';
-    return out;
+    return bytes;
 }
 
 struct Extensions {
     std::string fileName, dirName, fileName16, dirName16;
     bool hasFileName = false, hasDirName = false, hasFileName16 = false, hasDirName16 = false;
-    std::uint32_t codePage = 932;
+    std::uint32_t codePage = 0;       // 0: none declared
+    bool hasUnixMode = false;
+    std::uint16_t unixMode = 0;
     std::int64_t filetimeMtime = -1, unixMtime = -1;
     bool wideSizes = false;
     std::uint64_t packed64 = 0, original64 = 0;
@@ -83,6 +91,12 @@ void takeExtension(std::uint8_t type, const std::uint8_t* data, std::size_t size
     case 0x45: ext.dirName16 = bytes; ext.hasDirName16 = true; break;
     case 0x46:
         if (size >= 4) ext.codePage = u32(data);
+        break;
+    case 0x50:
+        if (size >= 2) {
+            ext.hasUnixMode = true;
+            ext.unixMode = static_cast<std::uint16_t>(u16(data));
+        }
         break;
     case 0x54:
         if (size >= 4) ext.unixMtime = u32(data);
@@ -209,7 +223,11 @@ private:
             if (m.level == 0) {
                 if (base[19] & 0x10) ext.directoryAttribute = true;
                 const std::size_t extra = length - (24 + n);
-                if (extra >= 7 && h[24 + n] == 'U') ext.unixMtime = u32(h.data() + 26 + n);
+                if (extra >= 6 && h[24 + n] == 'U') ext.unixMtime = u32(h.data() + 26 + n);
+                if (extra >= 8 && h[24 + n] == 'U') {
+                    ext.hasUnixMode = true;
+                    ext.unixMode = static_cast<std::uint16_t>(u16(h.data() + 30 + n));
+                }
                 m.headerSize = length;
             } else {
                 if (length < 27 + n) return "bad level-1 header";
@@ -290,6 +308,18 @@ private:
             for (char& c : file) if (c == '\\') c = '/';
         }
         m.name = folder + file;
+        m.hasUnixMode = ext.hasUnixMode;
+        m.unixMode = ext.unixMode;
+        if (ext.hasUnixMode && (ext.unixMode & 0170000) == 0120000) {
+            // A symbolic link is stored as "name|target", split like any path.
+            const std::size_t bar = m.name.find('|');
+            m.symlink = true;
+            if (bar != std::string::npos) {
+                m.linkTarget = m.name.substr(bar + 1);
+                m.name.erase(bar);
+            }
+            return {};
+        }
         m.directory = m.method == "-lhd-" || ext.directoryAttribute;
         if (m.directory && !m.name.empty() && m.name.back() != '/') m.name += '/';
         return {};
@@ -313,6 +343,15 @@ std::string readArchive(int fd, std::uint64_t fileSize, std::vector<ArchiveMembe
         return true;
     };
     return Walker(read, fileSize).run(members);
+}
+
+std::string readArchive(const ArchiveSource& source, std::vector<ArchiveMember>& members) {
+    ReadAt read = [&source](std::uint64_t offset, std::uint8_t* buffer, std::size_t size) {
+        return source.read(offset, buffer, size);
+    };
+    std::string fault = Walker(read, source.size()).run(members);
+    if (!fault.empty() && source.isSplit()) fault += "; " + source.shortfall();
+    return fault;
 }
 
 std::string readArchive(const std::vector<std::uint8_t>& bytes, std::vector<ArchiveMember>& members) {

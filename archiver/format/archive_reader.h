@@ -22,12 +22,21 @@ struct ArchiveMember {
     bool directory = false;
     std::int64_t mtime = 0;         // seconds since 1970, UTC
     bool hasHeaderCrc = false;
+    bool hasUnixMode = false;       // from ext 0x50 or a level-0 Unix area
+    std::uint16_t unixMode = 0;
+    bool symlink = false;           // a Unix symbolic link: `name` is the link,
+    std::string linkTarget;         // and this what it points to ("/"-separated)
 };
+
+class ArchiveSource;
 
 // Walks the archive at fd (of `fileSize` bytes): skips a self-extractor
 // stub, checks every length against the file and every header checksum.
 // Empty text on success, else the fault and where.
 std::string readArchive(int fd, std::uint64_t fileSize, std::vector<ArchiveMember>& members);
+
+// The same over an archive that may be split into pieces.
+std::string readArchive(const ArchiveSource& source, std::vector<ArchiveMember>& members);
 
 // The same over bytes in memory.
 std::string readArchive(const std::vector<std::uint8_t>& bytes, std::vector<ArchiveMember>& members);

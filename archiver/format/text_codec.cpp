@@ -60,6 +60,11 @@ std::optional<std::string> utf16leToUtf8(const std::string& utf16le) {
     return convert("UTF-8", "UTF-16LE", utf16le, nullptr, nullptr);
 }
 
+std::optional<std::string> fromCodePage(const std::string& bytes, unsigned codePage) {
+    const std::string name = "CP" + std::to_string(codePage);
+    return convert("UTF-8", name.c_str(), bytes, nullptr, nullptr);
+}
+
 bool isValidUtf8(const std::string& text) { return convert("UTF-8", "UTF-8", text, nullptr, nullptr).has_value(); }
 
 }  // namespace lzh

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
+#include <QTest>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -44,7 +45,7 @@ struct RecordingJobs final : Jobs {
         calls << QStringLiteral("split %1 chain=%2").arg(path).arg(form->state().chainMode);
         if (during) during();
     }
-    QString packFiles(const QStringList& entries) override {
+    QString packFiles(const QStringList& entries, std::int32_t) override {
         calls << QStringLiteral("pack %1 chain=%2").arg(entries.join(QLatin1Char('|'))).arg(form->state().chainMode);
         if (during) during();
         return packResult;
@@ -107,6 +108,29 @@ TEST_F(MainFormTest, LayoutFollowsTheTwipsTableAt96Dpi) {
     QWidget* w = &form->combo1();
     for (int i = 0; i < 6; ++i, w = nextTabStop(w)) order << w->objectName();
     EXPECT_EQ(order.join(QLatin1Char(' ')), "Combo1 CmdSplit CmdSquashslice CmdPack CmdSet CmdEnd");
+}
+
+// Tab and Enter as a user presses them in the shown window.
+TEST_F(MainFormTest, TabWalksEveryControlAndEnterPressesTheFocusedButton) {
+    start({makeFile("a.txt")});
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->combo1().setFocus();
+    QStringList order;
+    for (int i = 0; i < 7; ++i) {
+        QWidget* focus = QApplication::focusWidget();
+        while (focus && focus->objectName().isEmpty()) focus = focus->parentWidget();   // the combo's text part
+        order << (focus ? focus->objectName() : QStringLiteral("(none)"));
+        if (i < 6) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(order.join(QLatin1Char(' ')), "Combo1 CmdSplit CmdSquashslice CmdPack CmdSet CmdEnd Combo1");
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);   // on the list: nothing
+    EXPECT_TRUE(jobs.calls.isEmpty());
+    form->cmdPack().setFocus();
+    QTest::keyClick(&form->cmdPack(), Qt::Key_Return);
+    EXPECT_EQ(jobs.calls.size(), 1);
 }
 
 TEST_F(MainFormTest, StartWithoutArgumentsShowsPrompt) {

@@ -3,6 +3,7 @@
 #include "app/program_jobs.h"
 #include "tests/support/fake_platform.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -20,12 +21,15 @@ using test::Terminated;
 struct ArchiverCalls {
     std::vector<std::string> commands;
     std::vector<QByteArray> lists;
+    std::vector<std::int32_t> windows;
     QString listPath;
     int status = 0;
 } calls;
 
+constexpr std::int32_t kMainWindowHandle = 4242;
+
 int fakeUnlha(std::int32_t window, const char* command, char* output, std::uint32_t size) {
-    EXPECT_EQ(window, 0);
+    calls.windows.push_back(window);
     EXPECT_EQ(size, 1024u);
     calls.commands.push_back(command);
     QFile list(calls.listPath);
@@ -45,6 +49,7 @@ protected:
         calls = ArchiverCalls{};
         calls.listPath = platform.folder() + "/responce.txt";
         platform.symbols["libunlha32.so:Unlha"] = reinterpret_cast<void*>(&fakeUnlha);
+        platform.handle = kMainWindowHandle;
         a = make("photo 1.jpg");
         b = make("notes.txt");
         platform.arguments = {a, b};
@@ -78,10 +83,34 @@ TEST_F(PackFlowTest, PackRunsTheArchiverOnceWithTheListAndCleansUp) {
     EXPECT_EQ(calls.commands[0], "u -a1 -r2 -x1 -l1 -jp1 -o2 " + folder + "/out.lzh " + folder + "/ @" + folder +
                                      "/responce.txt ");
     EXPECT_EQ(calls.lists[0], "\"photo 1.jpg\"\r\nnotes.txt\r\n\r\n");
+    EXPECT_EQ(calls.windows[0], kMainWindowHandle);   // the archiver's windows are owned by the main window
     EXPECT_FALSE(listExists());
     EXPECT_FALSE(platform.terminated);
     form->cmdPackClick();
     EXPECT_EQ(platform.libraryLoads, 1);   // loaded at the first pack, kept
+}
+
+TEST_F(PackFlowTest, SaveDialogOpensInTheProgramFolderOnlyWhenItIsTheProgramsOwn) {
+    // An installed copy keeps its files in the per-user folder: the dialog
+    // opens beside the first listed entry instead.
+    QDir().mkpath(platform.folder() + "/data/sub");
+    const QString nested = platform.folder() + "/data/sub/report.txt";
+    QFile(nested).open(QIODevice::WriteOnly);
+    struct { bool perUser; QStringList arguments; QString folder; } table[] = {
+        {false, {a, b}, platform.folder()},
+        {true, {nested, a}, platform.folder() + "/data/sub"},
+        {true, {platform.folder() + "/data", a}, platform.folder()},
+    };
+    for (const auto& row : table) {
+        platform.perUserProgramFolder = row.perUser;
+        platform.programFolderOverride = platform.folder() + "/settings";
+        QDir().mkpath(platform.programFolderOverride);
+        platform.arguments = row.arguments;
+        form = std::make_unique<MainForm>(platform, jobs);
+        form->formLoad();
+        form->cmdPackClick();
+        EXPECT_EQ(platform.lastInitialFolder, row.perUser ? row.folder : platform.programFolderOverride);
+    }
 }
 
 TEST_F(PackFlowTest, NoToTheQuestionEndsWithNothingWritten) {

@@ -4,6 +4,7 @@
 #include "settings/settings_store.h"
 #include "tests/support/fake_platform.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
@@ -100,6 +101,36 @@ TEST(SetDialog, EscapeDoesNotClose) {
     dialog.show();
     QTest::keyClick(&dialog, Qt::Key_Escape);
     EXPECT_TRUE(dialog.isVisible());
+}
+
+// The keys go to whatever has the focus, as a user's would.
+TEST(SetDialog, KeysPressOnlyTheFocusedButton) {
+    struct Row {
+        const char* label;
+        std::vector<Qt::Key> keys;
+        bool ticked, closed, saved;
+    } table[] = {
+        {"space_then_enter_on_first_box", {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Space, Qt::Key_Return}, true, false, false},
+        {"enter_on_ok", {Qt::Key_Return}, false, true, true},
+        {"keypad_enter_on_cancel", {Qt::Key_Tab, Qt::Key_Enter}, false, true, false},
+        {"space_on_cancel", {Qt::Key_Tab, Qt::Key_Space}, false, true, false},
+        {"back_from_cancel_to_a_box", {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Return, Qt::Key_Escape}, false, false, false},
+    };
+    for (const Row& row : table) {
+        FakePlatform platform;
+        AppState state;
+        state.optionFlags = {"OFF", "OFF", "OFF", "OFF", "OFF"};
+        StubWindow window;
+        SetDialog dialog(platform, state, window);
+        dialog.show();
+        QApplication::setActiveWindow(&dialog);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+        for (Qt::Key key : row.keys) QTest::keyClick(QApplication::focusWidget(), key);
+        EXPECT_EQ(dialog.check(1).isChecked(), row.ticked) << row.label;
+        EXPECT_EQ(platform.events.contains("unload:setDialog"), row.closed) << row.label;
+        EXPECT_EQ(platform.settingsSaves(), row.saved ? 1 : 0) << row.label;
+        EXPECT_FALSE(dialog.okButton().isDefault() || dialog.cancelButton().isDefault()) << row.label;
+    }
 }
 
 }  // namespace

@@ -66,8 +66,10 @@ public:
     void yield() override;
     QString saveFileName(const QString& proposedName, const std::vector<FileFilter>& filters,
                          const QString& initialFolder) override;
+    std::int32_t windowHandle(QWidget&) override { return handle; }
     bool previousInstance() override { return anotherInstance; }
     QString programFolder() override { return programFolderOverride.isEmpty() ? folder() : programFolderOverride; }
+    bool programFolderIsPerUser() override { return perUserProgramFolder; }
     QString currentFolder() override { return current; }
     QStringList commandLine() override { return arguments; }
     double logicalDpi() override { return 96.0; }
@@ -78,6 +80,8 @@ public:
     FileResult replaceFileAtomically(const QString& path, const QByteArray& bytes) override;
 
     QString programFolderOverride;
+    bool perUserProgramFolder = false;   // programFolder() stands for the per-user folder
+    std::int32_t handle = 0;             // what windowHandle() gives
     QString lastProposedName, lastInitialFolder;
     std::vector<FileFilter> lastFilters;
 

@@ -1,0 +1,275 @@
+#include "archiver/command/extract.h"
+
+#include "archiver/command/member_path.h"
+#include "archiver/command/printable.h"
+#include "archiver/format/archive_source.h"
+#include "archiver/format/file_handle.h"
+#include "archiver/format/member_data.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lzh {
+namespace {
+
+std::string joined(const std::vector<std::string>& parts) {
+    std::string path;
+    for (const std::string& part : parts) path += (path.empty() ? "" : "/") + part;
+    return path;
+}
+
+bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+mode_t currentUmask() {
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+
+// The destination folder, walked one component at a time without ever
+// following a symbolic link, so that no write can leave it.
+class Destination {
+public:
+    std::string open(const std::string& folder) {
+        std::string path = folder.empty() ? "." : folder;
+        // Create the destination itself as needed (it is the user's choice, links included).
+        for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
+            ::mkdir(path.substr(0, slash).c_str(), 0777);
+        ::mkdir(path.c_str(), 0777);
+        root_.reset(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (root_.get() < 0) return "cannot open the folder " + path + ": " + std::strerror(errno);
+        return {};
+    }
+
+    // Opens the folder made of `parts`, creating what is missing when asked.
+    // -1 with `fault` set when a component is missing, a file, or a link.
+    int openFolder(const std::vector<std::string>& parts, std::size_t count, bool create, std::string& fault) const {
+        int fd = ::dup(root_.get());
+        for (std::size_t i = 0; i < count && fd >= 0; ++i) {
+            int next = ::openat(fd, parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (next < 0 && errno == ENOENT && create) {
+                if (::mkdirat(fd, parts[i].c_str(), 0777) == 0 || errno == EEXIST)
+                    next = ::openat(fd, parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            }
+            if (next < 0) {
+                const std::vector<std::string> upTo(parts.begin(), parts.begin() + static_cast<long>(i) + 1);
+                fault = (errno == ENOTDIR || errno == ELOOP)
+                            ? "a file or link is in the way: " + joined(upTo)
+                            : "cannot open the folder " + joined(upTo) + ": " + std::strerror(errno);
+            }
+            const int error = errno;
+            ::close(fd);
+            fd = next;
+            errno = error;
+        }
+        return fd;
+    }
+
+private:
+    FileHandle root_;
+};
+
+struct Pending {
+    std::vector<std::string> parts;
+    const ArchiveMember* member;
+};
+
+class Extractor {
+public:
+    Extractor(const Command& command, const ArchiveSource& source, std::string& report)
+        : command_(command), source_(source), report_(report), umask_(currentUmask()) {}
+
+    std::string run(const std::vector<ArchiveMember>& members, const std::vector<std::string>& patterns) {
+        if (command_.letter != 'p')
+            if (std::string fault = destination_.open(command_.baseFolder); !fault.empty()) return fault;
+        for (const ArchiveMember& m : members) {
+            if (!isSelected(patterns, m.name)) continue;
+            ++selected_;
+            if (command_.letter == 'p') print(m);
+            else extract(m);
+        }
+        for (const Pending& link : links_) makeLink(link);
+        // Folders last and deepest first, so that their modes and times hold.
+        for (auto it = folders_.rbegin(); it != folders_.rend(); ++it) finishFolder(*it);
+        if (command_.letter != 'p' && !command_.quiet)
+            line(std::to_string(restored_) + " extracted, " + std::to_string(kept_) + " not newer, " +
+                 std::to_string(failed_) + " not extracted");
+        if (failed_) return std::to_string(failed_) + (failed_ == 1 ? " member was" : " members were") + " not extracted";
+        if (selected_ == 0 && !patterns.empty()) return "no member matches the names given";
+        return {};
+    }
+
+private:
+    void line(const std::string& text) { report_ += (report_.empty() ? "" : "\n") + text; }
+    void warn(const ArchiveMember& m, const std::string& what) { line("warning: " + printable(m.name) + ": " + what); }
+    void fail(const ArchiveMember& m, const std::string& what) {
+        line("error: " + printable(m.name) + ": " + printable(what));
+        ++failed_;
+    }
+
+    void print(const ArchiveMember& m) {
+        if (m.directory || m.symlink) return;
+        const std::string fault = decodeMember(source_, m, [](const std::uint8_t* d, std::size_t n) {
+            return writeAll(STDOUT_FILENO, d, n);
+        });
+        if (!fault.empty()) fail(m, fault);
+    }
+
+    mode_t modeOf(const ArchiveMember& m, mode_t fallback) const {
+        // Permission bits only: never setuid, setgid or sticky.
+        return (m.hasUnixMode ? static_cast<mode_t>(m.unixMode & 0777) : fallback) & ~umask_;
+    }
+
+    void extract(const ArchiveMember& m) {
+        MemberPath path = safeMemberPath(caseFolded(m.name, m.os, m.level, m.hasUnixMode));
+        if (path.parts.empty()) return fail(m, path.note);
+        if (!path.note.empty()) warn(m, path.note);
+        if (command_.letter == 'e') {
+            if (m.directory) return;
+            path.parts.erase(path.parts.begin(), path.parts.end() - 1);
+        }
+        if (m.symlink) {
+            links_.push_back({path.parts, &m});
+            return;
+        }
+        std::string fault;
+        if (m.directory) {
+            const int fd = destination_.openFolder(path.parts, path.parts.size(), true, fault);
+            if (fd < 0) return fail(m, fault);
+            ::close(fd);
+            folders_.push_back({path.parts, &m});
+            return;
+        }
+        FileHandle folder(destination_.openFolder(path.parts, path.parts.size() - 1, true, fault));
+        if (folder.get() < 0) return fail(m, fault);
+        const std::string& name = path.parts.back();
+        struct stat st {};
+        if (::fstatat(folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            if (S_ISDIR(st.st_mode)) return fail(m, "a folder of that name is in the way");
+            if (!command_.overwrite && st.st_mtime >= m.mtime) {
+                ++kept_;
+                if (!command_.quiet) line(printable(joined(path.parts)) + ": kept, the file on disk is not older (-c1 overwrites)");
+                return;
+            }
+        }
+        fault = writeFile(m, folder.get(), name);
+        if (!fault.empty()) return fail(m, fault);
+        ++restored_;
+        if (!command_.quiet) line(printable(joined(path.parts)));
+    }
+
+    // Decodes into a new file beside the target and renames it into place
+    // only when the data is sound: a bad member never replaces a good file.
+    std::string writeFile(const ArchiveMember& m, int folder, const std::string& name) {
+        std::string temp;
+        FileHandle out;
+        for (unsigned attempt = 0; attempt < 100 && out.get() < 0; ++attempt) {
+            temp = ".unlha32-" + std::to_string(::getpid()) + "-" + std::to_string(++tempCounter_);
+            out.reset(::openat(folder, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+            if (out.get() < 0 && errno != EEXIST) break;
+        }
+        if (out.get() < 0) return std::string("cannot create a file: ") + std::strerror(errno);
+        bool writeFailed = false;
+        int writeErrno = 0;
+        std::string fault = decodeMember(source_, m, [&](const std::uint8_t* d, std::size_t n) {
+            if (writeAll(out.get(), d, n)) return true;
+            writeFailed = true;
+            writeErrno = errno;
+            return false;
+        });
+        if (writeFailed) fault = std::string("cannot write: ") + std::strerror(writeErrno);
+        if (fault.empty()) {
+            ::fchmod(out.get(), modeOf(m, 0666));
+            if (m.mtime != 0) {   // 0: the archive recorded no time
+                const struct timespec times[2] = {{m.mtime, 0}, {m.mtime, 0}};
+                ::futimens(out.get(), times);
+            }
+            if (::close(out.release()) != 0) fault = std::string("cannot write: ") + std::strerror(errno);
+        }
+        if (fault.empty() && ::renameat(folder, temp.c_str(), folder, name.c_str()) != 0)
+            fault = std::string("cannot create the file: ") + std::strerror(errno);
+        if (!fault.empty()) ::unlinkat(folder, temp.c_str(), 0);
+        return fault;
+    }
+
+    void makeLink(const Pending& link) {
+        const ArchiveMember& m = *link.member;
+        const std::vector<std::string> from(link.parts.begin(), link.parts.end() - 1);
+        auto kind = [this](const std::vector<std::string>& parts) {
+            std::string ignored;
+            const int fd = destination_.openFolder(parts, parts.size(), false, ignored);
+            if (fd >= 0) {
+                ::close(fd);
+                return PathKind::Folder;
+            }
+            return errno == ENOENT ? PathKind::Missing : PathKind::Other;
+        };
+        if (!linkStaysInside(from, m.linkTarget, kind))
+            return fail(m, "link not made: its target " + m.linkTarget + " may lead outside the destination");
+        std::string fault;
+        FileHandle folder(destination_.openFolder(link.parts, link.parts.size() - 1, true, fault));
+        if (folder.get() < 0) return fail(m, fault);
+        const std::string& name = link.parts.back();
+        struct stat st {};
+        if (::fstatat(folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            if (!S_ISLNK(st.st_mode)) return fail(m, "link not made: a file of that name is in the way");
+            ::unlinkat(folder.get(), name.c_str(), 0);
+        }
+        std::string text = m.linkTarget;
+        for (char& c : text) if (c == '\\') c = '/';
+        if (::symlinkat(text.c_str(), folder.get(), name.c_str()) != 0)
+            return fail(m, std::string("cannot make the link: ") + std::strerror(errno));
+        const struct timespec times[2] = {{m.mtime, 0}, {m.mtime, 0}};
+        ::utimensat(folder.get(), name.c_str(), times, AT_SYMLINK_NOFOLLOW);
+        ++restored_;
+        if (!command_.quiet) line(printable(joined(link.parts)) + " -> " + printable(m.linkTarget));
+    }
+
+    void finishFolder(const Pending& folder) {
+        const ArchiveMember& m = *folder.member;
+        std::string fault;
+        FileHandle fd(destination_.openFolder(folder.parts, folder.parts.size(), false, fault));
+        if (fd.get() < 0) return;
+        if (m.hasUnixMode) ::fchmod(fd.get(), modeOf(m, 0777));
+        const struct timespec times[2] = {{m.mtime, 0}, {m.mtime, 0}};
+        ::futimens(fd.get(), times);
+        ++restored_;
+        if (!command_.quiet) line(printable(joined(folder.parts)) + "/");
+    }
+
+    const Command& command_;
+    const ArchiveSource& source_;
+    std::string& report_;
+    mode_t umask_;
+    Destination destination_;
+    std::vector<Pending> links_, folders_;
+    int selected_ = 0, restored_ = 0, kept_ = 0, failed_ = 0;
+    unsigned tempCounter_ = 0;
+};
+
+}  // namespace
+
+std::string extractArchive(const Command& command, const std::vector<std::string>& patterns, std::string& report) {
+    ArchiveSource source;
+    if (std::string fault = source.open(command.archive); !fault.empty()) return fault;
+    std::vector<ArchiveMember> members;
+    // A damaged archive still gives the members before the damage.
+    const std::string damage = readArchive(source, members);
+    std::string fault = Extractor(command, source, report).run(members, patterns);
+    if (!damage.empty()) return "the archive is damaged: " + damage + (fault.empty() ? "" : "; " + fault);
+    return fault;
+}
+
+}  // namespace lzh

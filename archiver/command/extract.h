@@ -1,0 +1,19 @@
+#pragma once
+
+#include "archiver/command/command_line.h"
+
+#include <string>
+#include <vector>
+
+namespace lzh {
+
+// The `x` (with paths), `e` (without paths) and `p` (to standard output)
+// commands over the members selected by `patterns`. Nothing is written
+// outside the destination folder: names are made relative, links are
+// never followed while writing and are made last, and only when they and
+// their target stay inside. `report` gets a line for each member, and a
+// "warning:" line for each change or refusal. Empty text when every
+// selected member was restored (or skipped as not newer), else the fault.
+std::string extractArchive(const Command& command, const std::vector<std::string>& patterns, std::string& report);
+
+}  // namespace lzh

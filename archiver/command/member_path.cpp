@@ -1,0 +1,104 @@
+#include "archiver/command/member_path.h"
+
+#include <cctype>
+#include <fnmatch.h>
+
+namespace lzh {
+namespace {
+
+std::vector<std::string> splitPath(const std::string& name) {
+    std::vector<std::string> parts(1);
+    for (char c : name) {
+        if (c == '/' || c == '\\') parts.emplace_back();
+        else parts.back() += c;
+    }
+    return parts;
+}
+
+}  // namespace
+
+MemberPath safeMemberPath(const std::string& name) {
+    MemberPath path;
+    std::vector<std::string> parts = splitPath(name);
+    std::vector<std::string> notes;
+    if (parts.size() > 1 && parts[0].size() == 2 && parts[0][1] == ':' && std::isalpha(static_cast<unsigned char>(parts[0][0]))) {
+        notes.push_back("drive letter removed");
+        parts.erase(parts.begin());
+    } else if (parts.size() > 1 && parts[0].empty()) {
+        notes.push_back("made relative");
+    }
+    bool dotdot = false, controls = false;
+    for (std::string& part : parts) {
+        for (char& c : part) {
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+                c = '_';
+                controls = true;
+            }
+        }
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            dotdot = true;
+            if (!path.parts.empty()) path.parts.pop_back();
+            continue;
+        }
+        path.parts.push_back(part);
+    }
+    if (dotdot) notes.push_back("\"..\" removed");
+    if (controls) notes.push_back("control characters replaced by \"_\"");
+    for (const std::string& note : notes) path.note += (path.note.empty() ? "" : ", ") + note;
+    if (path.parts.empty() && path.note.empty()) path.note = "no name";
+    return path;
+}
+
+bool linkStaysInside(const std::vector<std::string>& from, const std::string& target,
+                     const std::function<PathKind(const std::vector<std::string>&)>& kind) {
+    if (target.empty() || target[0] == '/' || target[0] == '\\' || target.find('\0') != std::string::npos)
+        return false;
+    std::vector<std::string> at = from;
+    bool real = true;   // `at` is a real folder
+    const std::vector<std::string> parts = splitPath(target);
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const std::string& part = parts[i];
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (at.empty() || !real) return false;
+            at.pop_back();
+            continue;
+        }
+        at.push_back(part);
+        if (i + 1 == parts.size()) break;
+        if (real) {
+            const PathKind k = kind(at);
+            if (k == PathKind::Other) return false;
+            real = k == PathKind::Folder;
+        }
+    }
+    return true;
+}
+
+bool isSelected(const std::vector<std::string>& patterns, const std::string& name) {
+    if (patterns.empty()) return true;
+    std::string plain = name;
+    while (!plain.empty() && plain.back() == '/') plain.pop_back();
+    for (std::string pattern : patterns) {
+        while (pattern.size() > 1 && pattern.back() == '/') pattern.pop_back();
+        if (::fnmatch(pattern.c_str(), plain.c_str(), 0) == 0) return true;
+        // Everything inside a selected folder.
+        for (std::size_t slash = plain.find('/'); slash != std::string::npos; slash = plain.find('/', slash + 1))
+            if (::fnmatch(pattern.c_str(), plain.substr(0, slash).c_str(), 0) == 0) return true;
+    }
+    return false;
+}
+
+std::string caseFolded(const std::string& name, char os, int level, bool hasUnixMode) {
+    const bool caseless = level == 0 ? !hasUnixMode : (os == 'M' || os == '2' || os == 'a' || os == 0 || os == ' ');
+    if (!caseless) return name;
+    for (char c : name)
+        if (c >= 'a' && c <= 'z') return name;
+    std::string folded = name;
+    for (char& c : folded)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return folded;
+}
+
+}  // namespace lzh

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace lzh {
+
+// A member's name made safe to extract: its components below the
+// destination. `/` and `\` both separate; a leading separator or drive
+// letter, "." and ".." are removed (".." takes back the component before
+// it, never more); control characters become "_". `note` says what was
+// changed; no components mean the name is unusable.
+struct MemberPath {
+    std::vector<std::string> parts;
+    std::string note;
+};
+MemberPath safeMemberPath(const std::string& name);
+
+// What is at a path below the destination.
+enum class PathKind { Folder, Missing, Other };
+
+// True when a link in the folder `from` (components below the destination,
+// all real folders) to `target` stays inside the destination whatever is
+// made later: the target is relative, "..", only backs out of real folders,
+// and no folder on the way is a link or a file. `kind` tells what is at a path.
+bool linkStaysInside(const std::vector<std::string>& from, const std::string& target,
+                     const std::function<PathKind(const std::vector<std::string>&)>& kind);
+
+// True when `name` is selected by one of `patterns` (shell wildcards over
+// the whole "/"-separated name; a pattern naming a folder selects all in
+// it). No patterns select everything.
+bool isSelected(const std::vector<std::string>& patterns, const std::string& name);
+
+// The names of folders, lower-cased when the archive comes from a system
+// whose names have no case (MS-DOS and the like) and hold no lower-case letter.
+std::string caseFolded(const std::string& name, char os, int level, bool hasUnixMode);
+
+}  // namespace lzh

@@ -1,0 +1,104 @@
+#include "archiver/format/archive_source.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lzh {
+
+std::string pieceName(const std::string& base, unsigned number) {
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, ".%03u", number);
+    return base + suffix;
+}
+
+std::string ArchiveSource::addPiece(const std::string& path, bool mustExist, bool& found) {
+    found = false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT && !mustExist) return {};
+        return "cannot open " + path + ": " + std::strerror(errno);
+    }
+    Piece piece;
+    piece.file = std::make_shared<FileHandle>(fd);
+    piece.fd = fd;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return "cannot read " + path + ": " + std::strerror(errno);
+    if (S_ISDIR(st.st_mode)) return "not an archive but a folder: " + path;
+    piece.path = path;
+    piece.start = size_;
+    piece.size = static_cast<std::uint64_t>(st.st_size);
+    size_ += piece.size;
+    pieces_.push_back(std::move(piece));
+    found = true;
+    return {};
+}
+
+std::string ArchiveSource::open(const std::string& path) {
+    pieces_.clear();
+    size_ = 0;
+    split_ = false;
+    struct stat st {};
+    const bool numbered = path.size() > 4 && path.compare(path.size() - 4, 4, ".001") == 0;
+    if (!numbered) {
+        if (::stat(path.c_str(), &st) == 0 || ::stat(pieceName(path, 1).c_str(), &st) != 0) {
+            bool found = false;
+            return addPiece(path, true, found);
+        }
+    }
+    split_ = true;
+    seriesBase_ = numbered ? path.substr(0, path.size() - 4) : path;
+    for (unsigned number = 1;; ++number) {
+        bool found = false;
+        const std::string name = pieceName(seriesBase_, number);
+        if (std::string fault = addPiece(name, number == 1, found); !fault.empty()) return fault;
+        if (found) continue;
+        // A gap in the series is a missing piece, not its end.
+        for (unsigned later = number + 1; later <= number + 3; ++later)
+            if (::stat(pieceName(seriesBase_, later).c_str(), &st) == 0) return "piece missing: " + name;
+        return {};
+    }
+}
+
+void ArchiveSource::adopt(int fd, std::uint64_t size) {
+    pieces_.clear();
+    split_ = false;
+    Piece piece;
+    piece.fd = fd;
+    piece.size = size;
+    pieces_.push_back(piece);
+    size_ = size;
+}
+
+bool ArchiveSource::read(std::uint64_t offset, std::uint8_t* buffer, std::size_t size) const {
+    if (offset > size_ || size > size_ - offset) return false;
+    std::size_t i = 0;
+    while (i + 1 < pieces_.size() && offset >= pieces_[i].start + pieces_[i].size) ++i;
+    while (size > 0) {
+        if (i >= pieces_.size()) return false;
+        const Piece& piece = pieces_[i];
+        const std::uint64_t inPiece = offset - piece.start;
+        if (inPiece >= piece.size) {
+            ++i;
+            continue;
+        }
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(size, piece.size - inPiece));
+        const ssize_t n = ::pread(piece.fd, buffer, want, static_cast<off_t>(inPiece));
+        if (n <= 0) return false;
+        buffer += n;
+        offset += static_cast<std::uint64_t>(n);
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::string ArchiveSource::shortfall() const {
+    if (!split_ || pieces_.empty()) return {};
+    const unsigned last = static_cast<unsigned>(pieces_.size());
+    return pieces_.back().path + " is short, or the piece " + pieceName(seriesBase_, last + 1) + " is missing";
+}
+
+}  // namespace lzh

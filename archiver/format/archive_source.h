@@ -1,0 +1,50 @@
+#pragma once
+
+#include "archiver/format/file_handle.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace lzh {
+
+// The bytes of an archive: one file, or the numbered pieces NAME.001,
+// NAME.002, ... of a split archive read in order as one, without joining
+// them first.
+class ArchiveSource {
+public:
+    // Opens `path`. A path ending in ".001", or a missing path for which
+    // path + ".001" exists, opens every piece of that series. Empty text on
+    // success, else the reason, naming the file (a missing piece by its name).
+    std::string open(const std::string& path);
+    // An archive file already open (not owned).
+    void adopt(int fd, std::uint64_t size);
+
+    std::uint64_t size() const { return size_; }
+    bool isSplit() const { return pieces_.size() > 1 || split_; }
+    // Reads `size` bytes at `offset`; false when the archive holds fewer.
+    bool read(std::uint64_t offset, std::uint8_t* buffer, std::size_t size) const;
+    // For a split archive, which piece may be short or missing, when the
+    // archive ends before its data does.
+    std::string shortfall() const;
+
+private:
+    struct Piece {
+        std::string path;
+        std::shared_ptr<FileHandle> file;
+        int fd = -1;
+        std::uint64_t start = 0, size = 0;
+    };
+    std::string addPiece(const std::string& path, bool mustExist, bool& found);
+
+    std::vector<Piece> pieces_;
+    std::uint64_t size_ = 0;
+    bool split_ = false;
+    std::string seriesBase_;
+};
+
+// The name of piece `number` (1, 2, ...) of the series `base`: base.001 ... base.999, base.1000 ...
+std::string pieceName(const std::string& base, unsigned number);
+
+}  // namespace lzh

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <string>
+
+namespace lzh {
+
+// The texts of the library's progress window.
+
+// "0 KB", "512 KB", "12.3 MB", "1.20 GB" (1 KB = 1024 bytes).
+QString sizeText(std::uint64_t bytes);
+
+// "残り 約12秒", "残り 約3分05秒", "残り 約1時間02分"; "残り時間を計算しています"
+// until a second has passed and some bytes are done.
+QString timeLeftText(std::int64_t elapsedMs, std::uint64_t done, std::uint64_t total);
+
+// The reason a command gave for failing: the text after "error: " on the
+// last line of its report (the whole last line when there is no such prefix).
+QString failureReason(const std::string& report);
+
+}  // namespace lzh

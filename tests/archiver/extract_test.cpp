@@ -1,0 +1,310 @@
+// The reading commands of the tool as a whole: x/e/p over the shared
+// samples and the hostile archives, pieces read as one, d and a, and the
+// round trip of a tree through u and x.
+#include "archiver/codec/bit_writer.h"
+#include "archiver/codec/crc16.h"
+#include "archiver/codec/old_decoders.h"
+#include "archiver/command/run_command.h"
+#include "archiver/format/archive_source.h"
+#include "tests/archiver/archive_fixture.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utime.h>
+
+namespace lzh {
+namespace {
+
+using test::ArchiveFixture;
+
+std::string samplesDir() {
+    const char* shared = std::getenv("SQS_SHARED_DIR");
+    return std::string(shared ? shared : "../shared") + "/lzh-samples";
+}
+
+bool haveSamples() {
+    struct stat st {};
+    return ::stat((samplesDir() + "/manifest.tsv").c_str(), &st) == 0;
+}
+
+std::string bytesOf(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class ExtractTest : public ArchiveFixture {
+protected:
+    int run(const std::string& text, std::string* report = nullptr) {
+        std::string r;
+        const int status = runCommand(text, r);
+        if (report) *report = r;
+        return status;
+    }
+    // Every path below `root` (folders with a closing "/", links as "name -> target").
+    std::map<std::string, std::string> tree(const std::string& root) {
+        std::map<std::string, std::string> found;
+        QDirIterator it(QString::fromStdString(root), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QFileInfo info(it.next());
+            const std::string relative = QDir(QString::fromStdString(root)).relativeFilePath(info.filePath()).toStdString();
+            if (info.isSymLink()) found[relative] = "-> " + info.symLinkTarget().toStdString();
+            else if (info.isDir()) found[relative + "/"] = "";
+            else found[relative] = bytesOf(info.filePath().toStdString());
+        }
+        return found;
+    }
+};
+
+// Every sample comes back through x with the sizes and CRCs of the
+// manifest (-lh2- and -lh3- too, which no other reader here decodes); the
+// names are those lhasa gives.
+TEST_F(ExtractTest, SamplesExtractWithTheirManifestCrcs) {
+    if (!haveSamples()) GTEST_SKIP() << "no shared samples here";
+    std::ifstream in(samplesDir() + "/manifest.tsv");
+    std::string line;
+    std::getline(in, line);
+    std::map<std::string, std::vector<std::vector<std::string>>> rows;
+    while (std::getline(in, line)) {
+        std::vector<std::string> f;
+        std::stringstream ss(line);
+        for (std::string cell; std::getline(ss, cell, '\t');) f.push_back(cell);
+        if (f.size() >= 12) rows[f[0]].push_back(f);
+    }
+    int files = 0;
+    for (const auto& [archive, members] : rows) {
+        if (archive.rfind("regression/", 0) == 0 || archive == "lha_unix114i/h0_subdir.lzh") continue;
+        const std::string dest = path(archive) + "/";
+        std::string report;
+        const int status = run("x -q " + samplesDir() + "/" + archive + " " + dest, &report);
+        const bool linkOutside = archive.find("symlink3") != std::string::npos;
+        EXPECT_EQ(status, linkOutside ? 1 : 0) << archive << "\n" << report;
+        for (const std::vector<std::string>& m : members) {
+            std::string name = m[3];
+            if (!m[10].empty() || name.back() == '/') continue;   // links and folders
+            if (name[0] == '/') name.erase(0, 1);
+            std::string lower = name;
+            for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            // Names from case-blind systems are lower-cased when they hold no lower case.
+            const bool caseless = (m[4] == "0" || m[6] == "M") &&
+                                  std::none_of(name.begin(), name.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+            const std::string data = bytesOf(dest + (caseless ? lower : name));
+            EXPECT_EQ(data.size(), std::stoull(m[7])) << archive << ": " << name;
+            EXPECT_EQ(crc16(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()), std::stoul(m[9], nullptr, 16))
+                << archive << ": " << name;
+            ++files;
+        }
+    }
+    EXPECT_GE(files, 80);
+}
+
+struct Hostile {
+    const char* archive;
+    int status;
+    const char* warning;                       // in the report
+    std::map<std::string, std::string> tree;   // the destination afterwards
+};
+
+class HostileTest : public ExtractTest, public ::testing::WithParamInterface<Hostile> {};
+
+// Nothing lands outside the destination; what was changed or refused is said.
+TEST_P(HostileTest, WritesOnlyInsideTheDestination) {
+    if (!haveSamples()) GTEST_SKIP() << "no shared samples here";
+    const Hostile& c = GetParam();
+    // A link left by an earlier extraction must not be written through.
+    ASSERT_EQ(::mkdir(path("out").c_str(), 0755), 0);
+    ASSERT_EQ(::symlink("../outside", path("out/etc").c_str()), 0);
+    ASSERT_EQ(::mkdir(path("outside").c_str(), 0755), 0);
+    std::string report;
+    EXPECT_EQ(run(std::string("x ") + samplesDir() + "/regression/" + c.archive + " " + path("out") + "/", &report),
+              c.status)
+        << report;
+    EXPECT_NE(report.find(c.warning), std::string::npos) << report;
+    EXPECT_EQ(report.find('\x1b'), std::string::npos);
+    EXPECT_TRUE(tree(path("outside")).empty());
+    std::map<std::string, std::string> expected = c.tree;
+    expected.emplace("etc", "-> " + path("outside"));
+    EXPECT_EQ(tree(path("out")), expected) << report;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Regression, HostileTest,
+    ::testing::Values(
+        Hostile{"abspath.lzh", 0, "made relative", {{"tmp/", ""}, {"tmp/absolute_path.txt", "This is a file that has an absolute filename.\n"}}},
+        Hostile{"dotdot.lzh", 0, "\"..\" removed", {{"evil1.txt", "this is bad.\n"}, {"evil2.txt", "this is also bad.\n"}}},
+        Hostile{"badterm.lzh", 0, "\\x1B]2;malicious\\x07", {{"tmp/", ""}, {"tmp/_]2;malicious__", ""}}},
+        Hostile{"symlink1.lzh", 1, "a file of that name is in the way", {{"foo.txt", "hello world\n"}}},
+        Hostile{"symlink2.lzh", 1, "a file or link is in the way: etc", {}},
+        Hostile{"symlink3.lzh", 1, "a file or link is in the way: etc", {}},
+        Hostile{"unixsep.lzh", 0, "subdir/subdir2/hello.txt",
+                {{"subdir/", ""}, {"subdir/subdir2/", ""}, {"subdir/subdir2/hello.txt", "hello world\n"}}},
+        Hostile{"truncated.lzh", 1, "runs past the end", {}}),
+    [](const auto& info) {
+        std::string name = info.param.archive;
+        return name.substr(0, name.find('.'));
+    });
+
+TEST_F(ExtractTest, LinksOnlyWhenTheyAndTheirTargetStayInside) {
+    if (!haveSamples()) GTEST_SKIP() << "no shared samples here";
+    std::string report;
+    // Without the planted link: etc/passwd is a real file, the links are refused.
+    EXPECT_EQ(run("x " + samplesDir() + "/regression/symlink2.lzh " + path("a") + "/", &report), 1);
+    EXPECT_NE(report.find("may lead outside"), std::string::npos) << report;
+    EXPECT_EQ(tree(path("a")), (std::map<std::string, std::string>{{"etc/", ""}, {"etc/passwd", "this is bad\n"}}));
+    // Inside links are made, even when their target does not exist yet.
+    EXPECT_EQ(run("x " + samplesDir() + "/lha_unix114i/h2_symlink2.lzh " + path("b") + "/"), 0);
+    EXPECT_EQ(tree(path("b")), (std::map<std::string, std::string>{{"symlink", "-> " + path("b/path/to/target")}}));
+}
+
+TEST_F(ExtractTest, TreeComesBackThroughUpdateAndExtract) {
+    writeFile("src/日本語フォルダ/ソ表.txt", "sjis 5C trail\n");
+    writeFile("src/Ωé€.txt", "outside CP932\n");
+    writeFile("src/sub/run.sh", "#!/bin/sh\necho hi\n");
+    ASSERT_EQ(::mkdir(path("src/empty").c_str(), 0750), 0);
+    ASSERT_EQ(::chmod(path("src/sub/run.sh").c_str(), 0755), 0);
+    struct utimbuf when {1600000000, 1600000000};
+    ::utime(path("src/sub/run.sh").c_str(), &when);
+    ::utime(path("src/empty").c_str(), &when);
+    ASSERT_EQ(run("u -r2 -x1 " + path("t.lzh") + " " + path("src") + "/ ."), 0);
+    std::string report;
+    ASSERT_EQ(run("x " + path("t.lzh") + " " + path("out") + "/", &report), 0) << report;
+    EXPECT_EQ(tree(path("out")), tree(path("src")));
+    for (const char* name : {"sub/run.sh", "empty", "Ωé€.txt"}) {
+        struct stat a {}, b {};
+        ASSERT_EQ(::stat(path(std::string("src/") + name).c_str(), &a), 0);
+        ASSERT_EQ(::stat(path(std::string("out/") + name).c_str(), &b), 0);
+        EXPECT_EQ(a.st_mode, b.st_mode) << name;
+        EXPECT_EQ(a.st_mtime, b.st_mtime) << name;
+    }
+    // e drops the folders; p prints one member.
+    ASSERT_EQ(run("e " + path("t.lzh") + " " + path("flat") + "/ sub/*"), 0);
+    EXPECT_EQ(tree(path("flat")), (std::map<std::string, std::string>{{"run.sh", "#!/bin/sh\necho hi\n"}}));
+}
+
+TEST_F(ExtractTest, ExistingFilesAreReplacedOnlyByNewerMembers) {
+    writeFile("src/a.txt", "archived");
+    struct utimbuf archived {1600000000, 1600000000}, newer {1700000000, 1700000000}, older {1500000000, 1500000000};
+    ::utime(path("src/a.txt").c_str(), &archived);
+    ASSERT_EQ(run("u " + path("t.lzh") + " " + path("src") + "/ a.txt"), 0);
+    const std::string x = "x " + path("t.lzh") + " " + path("out") + "/";
+    writeFile("out/a.txt", "edited");
+    ::utime(path("out/a.txt").c_str(), &newer);
+    ASSERT_EQ(run(x), 0);
+    EXPECT_EQ(bytesOf(path("out/a.txt")), "edited");
+    ::utime(path("out/a.txt").c_str(), &older);
+    ASSERT_EQ(run(x), 0);
+    EXPECT_EQ(bytesOf(path("out/a.txt")), "archived");
+    writeFile("out/a.txt", "edited");
+    ::utime(path("out/a.txt").c_str(), &newer);
+    ASSERT_EQ(run("x -c1 " + path("t.lzh") + " " + path("out") + "/"), 0);
+    EXPECT_EQ(bytesOf(path("out/a.txt")), "archived");
+}
+
+TEST_F(ExtractTest, PiecesReadAsOneArchive) {
+    // A 4 MB archive: noise is stored as it is.
+    std::string big(4'000'000, '\0');
+    std::uint32_t seed = 12345;
+    for (char& c : big) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24);
+    writeFile("src/big.txt", big);
+    writeFile("src/small.txt", "small");
+    ASSERT_EQ(run("u " + path("whole.lzh") + " " + path("src") + "/ big.txt small.txt"), 0);
+    const std::string whole = bytesOf(path("whole.lzh"));
+    const std::size_t piece = whole.size() / 3 + 1;
+    for (unsigned n = 0; n * piece < whole.size(); ++n)
+        writeFile(pieceName("cut.lzh", n + 1), whole.substr(n * piece, piece));
+    std::string whole_l, cut_l;
+    ASSERT_EQ(run("l " + path("whole.lzh"), &whole_l), 0);
+    for (const char* name : {"cut.lzh.001", "cut.lzh"}) {
+        std::string report;
+        ASSERT_EQ(run(std::string("l ") + path(name), &report), 0) << report;
+        EXPECT_EQ(report.substr(report.find('\n')), whole_l.substr(whole_l.find('\n')));
+        EXPECT_EQ(run(std::string("t ") + path(name)), 0);
+    }
+    ASSERT_EQ(run("x " + path("cut.lzh.001") + " " + path("out") + "/"), 0);
+    EXPECT_EQ(bytesOf(path("out/big.txt")), big);
+    // A short last piece and a missing middle piece are named.
+    std::string report;
+    ASSERT_EQ(::truncate(path("cut.lzh.003").c_str(), 10), 0);
+    EXPECT_EQ(run("t " + path("cut.lzh"), &report), 1);
+    EXPECT_NE(report.find("cut.lzh.003 is short"), std::string::npos) << report;
+    ASSERT_EQ(::unlink(path("cut.lzh.002").c_str()), 0);
+    EXPECT_EQ(run("x " + path("cut.lzh.001") + " " + path("out2") + "/", &report), 1);
+    EXPECT_NE(report.find("piece missing: " + path("cut.lzh.002")), std::string::npos) << report;
+}
+
+TEST_F(ExtractTest, DeleteKeepsTheOtherMembersByteForByte) {
+    if (!haveSamples()) GTEST_SKIP() << "no shared samples here";
+    // A foreign archive: the kept members must be copied, not re-encoded.
+    const std::string copy = path("multiple.lzh");
+    writeFile("multiple.lzh", bytesOf(samplesDir() + "/regression/multiple.lzh"));
+    std::string report;
+    ASSERT_EQ(run("d " + copy + " file2-*", &report), 0) << report;
+    EXPECT_EQ(report, "2 deleted, 3 kept");
+    const std::string original = bytesOf(samplesDir() + "/regression/multiple.lzh");
+    const std::string left = bytesOf(copy);
+    // The first member is untouched at the start, the last two at the end.
+    EXPECT_EQ(left.substr(0, 60), original.substr(0, 60));
+    EXPECT_EQ(left.substr(left.size() - 120), original.substr(original.size() - 120));
+    EXPECT_EQ(run("t " + copy), 0);
+    EXPECT_EQ(run("d " + copy + " nothing.txt"), 1);
+    EXPECT_EQ(bytesOf(copy), left);
+    EXPECT_EQ(run("d " + copy), 1);
+}
+
+TEST_F(ExtractTest, AddReplacesWhateverTheDates) {
+    writeFile("src/a.txt", "new");
+    ASSERT_EQ(run("u " + path("t.lzh") + " " + path("src") + "/ a.txt"), 0);
+    writeFile("src/a.txt", "older but added");
+    struct utimbuf older {1500000000, 1500000000};
+    ::utime(path("src/a.txt").c_str(), &older);
+    std::string report;
+    ASSERT_EQ(run("u " + path("t.lzh") + " " + path("src") + "/ a.txt", &report), 0);
+    EXPECT_NE(report.find("1 kept"), std::string::npos) << report;
+    ASSERT_EQ(run("a " + path("t.lzh") + " " + path("src") + "/ a.txt", &report), 0);
+    EXPECT_NE(report.find("1 replaced"), std::string::npos);
+    ASSERT_EQ(run("x -c1 " + path("t.lzh") + " " + path("out") + "/"), 0);
+    EXPECT_EQ(bytesOf(path("out/a.txt")), "older but added");
+}
+
+TEST(ToolStatus, BadUsageIsTwo) {
+    std::string report;
+    EXPECT_EQ(runCommand("z a.lzh", report), kUsageError);
+    EXPECT_EQ(runCommand("x -k a.lzh", report), kUsageError);
+    EXPECT_EQ(runCommand("l /nonexistent/a.lzh", report), 1);
+}
+
+// No sample holds -lzs-: a hand-made stream of literals, a copy from the
+// window's blank start and a copy of what was just written.
+TEST(OldDecoders, LzsLiteralsAndCopies) {
+    BitWriter out;
+    for (char c : std::string("abc")) {
+        out.put(1, 1);
+        out.put(8, static_cast<std::uint8_t>(c));
+    }
+    out.put(1, 0), out.put(11, 2031), out.put(4, 3);   // "abcab" from where writing began
+    out.put(1, 0), out.put(11, 0), out.put(4, 0);      // two blanks of the starting window
+    out.flush();
+    BitReader in(out.bytes().data(), out.bytes().size());
+    std::string text;
+    EXPECT_EQ(decodeLzs(in, 10, [&](const std::uint8_t* d, std::size_t n) {
+                  text.append(reinterpret_cast<const char*>(d), n);
+                  return true;
+              }),
+              "");
+    EXPECT_EQ(text, "abcabcab  ");
+}
+
+}  // namespace
+}  // namespace lzh

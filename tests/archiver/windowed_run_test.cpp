@@ -1,0 +1,163 @@
+#include "archiver/window/progress_text.h"
+#include "archiver/window/progress_window.h"
+#include "archiver/window/windowed_run.h"
+#include "tests/archiver/archive_fixture.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <dlfcn.h>
+#include <thread>
+
+namespace lzh {
+namespace {
+
+TEST(ProgressText, SizesTimesAndReasons) {
+    const std::uint64_t mb = 1024 * 1024;
+    EXPECT_EQ(sizeText(0), "0 KB");
+    EXPECT_EQ(sizeText(5000), "4 KB");
+    EXPECT_EQ(sizeText(123 * mb + mb / 2), "123.5 MB");
+    EXPECT_EQ(sizeText(3 * 1024 * mb), "3.00 GB");
+
+    struct { std::int64_t elapsed; std::uint64_t done, total; const char* text; } times[] = {
+        {900, 50, 100, "残り時間を計算しています"},
+        {5000, 0, 100, "残り時間を計算しています"},
+        {4000, 50, 100, "残り 約4秒"},
+        {10000, 10, 100, "残り 約1分30秒"},
+        {60000, 1, 100, "残り 約1時間39分"},
+        {2000, 100, 100, "残り 約0秒"},
+    };
+    for (const auto& t : times) EXPECT_EQ(timeLeftText(t.elapsed, t.done, t.total), QString::fromUtf8(t.text));
+
+    EXPECT_EQ(failureReason("error: cannot open /d/a.txt: Permission denied"), "cannot open /d/a.txt: Permission denied");
+    EXPECT_EQ(failureReason("2 added\nerror: cancelled\n"), "cancelled");
+    EXPECT_EQ(failureReason("no prefix"), "no prefix");
+}
+
+// A job that stands in for long work: it reports some progress, moves the
+// fake clock past the delay of the window, and runs until it is cancelled.
+class WindowedRunTest : public ::testing::Test {
+protected:
+    std::atomic<std::int64_t> clock{0};
+    int shown = 0;
+    QString windowText;
+    WindowedRunOptions options() {
+        WindowedRunOptions o;
+        o.clockMs = [this] { return clock.load(); };
+        o.refreshMs = 1;
+        return o;
+    }
+    ArchiverJob untilCancelled() {
+        return [this](Progress& progress, std::string& report) {
+            progress.setTotal(300 << 20);
+            progress.startMember("photos/big.bin");
+            progress.add(100 << 20);
+            clock = 2000;
+            while (!progress.cancelled()) std::this_thread::yield();
+            report = "error: cancelled";
+            return 1;
+        };
+    }
+};
+
+TEST_F(WindowedRunTest, ShortWorkShowsNoWindow) {
+    auto o = options();
+    o.onShown = [this](ProgressWindow&) { ++shown; };
+    std::string report;
+    EXPECT_EQ(runWithWindow(nullptr, [](Progress&, std::string& r) { r = "1 added"; return 0; }, report, o), 0);
+    EXPECT_EQ(report, "1 added");
+    EXPECT_EQ(shown, 0);
+}
+
+TEST_F(WindowedRunTest, LongWorkShowsProgressAndCancelsOnTheKeysOfItsButton) {
+    struct { const char* label; Qt::Key key; bool onButton; } table[] = {
+        {"esc", Qt::Key_Escape, false},
+        {"space_on_button", Qt::Key_Space, true},
+        {"enter_on_button", Qt::Key_Return, true},
+    };
+    for (const auto& row : table) {
+        clock = 0;
+        shown = 0;
+        QWidget owner;
+        auto o = options();
+        o.onShown = [&](ProgressWindow& window) {
+            ++shown;
+            windowText = window.text();
+            EXPECT_TRUE(window.isVisible());
+            EXPECT_EQ(window.parentWidget(), &owner);
+            window.button().setFocus();
+            QTest::keyClick(row.onButton ? static_cast<QWidget*>(&window.button()) : &window, row.key);
+        };
+        std::string report;
+        EXPECT_NE(runWithWindow(&owner, untilCancelled(), report, o), 0) << row.label;
+        EXPECT_EQ(shown, 1) << row.label;   // cancelled: no failure window follows
+        EXPECT_TRUE(windowText.contains(QStringLiteral("ファイル：photos/big.bin"))) << windowText.toStdString();
+        EXPECT_TRUE(windowText.contains(QStringLiteral("100.0 MB / 300.0 MB\n残り 約4秒"))) << windowText.toStdString();
+        EXPECT_TRUE(windowText.contains(QStringLiteral("ｷｬﾝｾﾙ")));
+    }
+}
+
+TEST_F(WindowedRunTest, EnterAwayFromTheButtonDoesNothing) {
+    ProgressWindow window(nullptr);
+    int cancels = 0;
+    QObject::connect(&window, &ProgressWindow::cancelRequested, [&] { ++cancels; });
+    window.show();
+    window.setFocus();
+    QTest::keyClick(&window, Qt::Key_Return);
+    EXPECT_EQ(cancels, 0);
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_EQ(cancels, 1);
+}
+
+TEST_F(WindowedRunTest, FailureShowsItsReasonBeforeReturning) {
+    auto o = options();
+    o.onShown = [this](ProgressWindow& window) {
+        ++shown;
+        windowText = window.text();
+        QTest::keyClick(&window.button(), Qt::Key_Return);   // OK has the focus
+    };
+    std::string report;
+    auto failing = [](Progress&, std::string& r) { r = "error: cannot open /d/unreadable.txt: Permission denied"; return 1; };
+    EXPECT_EQ(runWithWindow(nullptr, failing, report, o), 1);
+    EXPECT_EQ(shown, 1);
+    EXPECT_TRUE(windowText.contains(QStringLiteral("書庫を作成できませんでした。\ncannot open /d/unreadable.txt: Permission denied")))
+        << windowText.toStdString();
+}
+
+// Through the library's entry point: a handle of one of our windows in a
+// Qt application brings the window; a failure shows its reason there.
+class UnlhaWindowTest : public test::ArchiveFixture {};
+
+TEST_F(UnlhaWindowTest, FailureReasonInTheLibrarysWindow) {
+    void* library = ::dlopen(UNLHA_LIBRARY_PATH, RTLD_NOW);
+    ASSERT_NE(library, nullptr) << ::dlerror();
+    using Entry = int (*)(std::int32_t, const char*, char*, std::uint32_t);
+    auto unlha = reinterpret_cast<Entry>(::dlsym(library, "Unlha"));
+    QWidget owner;
+    owner.show();
+    QString seen;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() != QLatin1String("UnlhaProgress") || !w->isVisible()) continue;
+            for (QLabel* label : w->findChildren<QLabel*>()) seen += label->text() + QLatin1Char('\n');
+            w->findChild<QPushButton*>()->click();
+        }
+    });
+    watcher.start(1);
+    const std::string text = "u " + path("out.lzh") + " " + dir() + "/ missing.txt";
+    char output[256];
+    EXPECT_NE(unlha(static_cast<std::int32_t>(owner.winId()), text.c_str(), output, sizeof output), 0);
+    EXPECT_TRUE(seen.contains(QStringLiteral("cannot find ") + QString::fromStdString(path("missing.txt"))))
+        << seen.toStdString();
+    ::dlclose(library);
+}
+
+}  // namespace
+}  // namespace lzh
