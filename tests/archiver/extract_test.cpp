@@ -263,6 +263,23 @@ TEST_F(ExtractTest, DeleteKeepsTheOtherMembersByteForByte) {
     EXPECT_EQ(run("d " + copy), 1);
 }
 
+// lhasa finds every kept member sound (its status alone hides members it skipped).
+TEST_F(ExtractTest, DeletedArchiveTestsCleanInLhasa) {
+    if (!haveSamples()) GTEST_SKIP() << "no shared samples here";
+    if (std::system("command -v lhasa >/dev/null 2>&1") != 0) GTEST_SKIP() << "lhasa is not installed";
+    writeFile("m.lzh", bytesOf(samplesDir() + "/regression/multiple.lzh"));
+    ASSERT_EQ(run("d " + path("m.lzh") + " file2-* file4.txt"), 0);
+    FILE* lhasa = ::popen(("lhasa t " + path("m.lzh") + " 2>&1").c_str(), "r");
+    ASSERT_NE(lhasa, nullptr);
+    std::string output;
+    char buffer[512];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, lhasa)) output.append(buffer, n);
+    EXPECT_EQ(::pclose(lhasa), 0) << output;
+    std::size_t tested = 0;
+    for (std::size_t at = output.find("- Tested"); at != std::string::npos; at = output.find("- Tested", at + 1)) ++tested;
+    EXPECT_EQ(tested, 2u) << output;
+}
+
 TEST_F(ExtractTest, AddReplacesWhateverTheDates) {
     writeFile("src/a.txt", "new");
     ASSERT_EQ(run("u " + path("t.lzh") + " " + path("src") + "/ a.txt"), 0);
