@@ -13,7 +13,7 @@
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: lzh_bench [-m5|-m6|-m7]... [-e depth,good,nice,lazy,block[,optimal]] FILE...\n");
+        std::fprintf(stderr, "usage: lzh_bench [-m5|-m6|-m7]... [-e depth,good,nice,lazy,block[,optimal[,passes]]] FILE...\n");
         return 2;
     }
     std::vector<lzh::Method> methods;
@@ -27,8 +27,9 @@ int main(int argc, char** argv) {
         else if (a == "-m7") methods.push_back(lzh::Method::Lh7);
         else if (a == "-e" && i + 1 < argc) {
             int optimal = 0;
-            custom = std::sscanf(argv[++i], "%d,%d,%d,%d,%d,%d", &effort.depth, &effort.goodLength, &effort.niceLength,
-                                 &effort.lazyLength, &effort.blockSymbols, &optimal) >= 5;
+            custom = std::sscanf(argv[++i], "%d,%d,%d,%d,%d,%d,%d", &effort.depth, &effort.goodLength,
+                                 &effort.niceLength, &effort.lazyLength, &effort.blockSymbols, &optimal,
+                                 &effort.passes) >= 5;
             effort.optimal = optimal != 0;
         } else files.push_back(a);
     }

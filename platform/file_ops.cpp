@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -70,9 +71,48 @@ int hiddenTemporary(const std::string& path, std::string& name) {
     return ::mkstemp(name.data());
 }
 
-}  // namespace
+// Copies `size` bytes of `source` from `offset` to the end of `out`, in the
+// kernel where it can (no copy through user space, or shared extents on file
+// systems that have them); with read and write where the kernel or the file
+// systems refuse. A failure to read sets `sourceFailed`.
+std::string copyBytes(int source, std::int64_t offset, int out, std::int64_t size, bool& sourceFailed) {
+    bool inKernel = true;
+    std::unique_ptr<char[]> buffer;
+    while (size > 0) {
+        if (inKernel) {
+            loff_t from = offset;
+            const ssize_t n = ::copy_file_range(source, &from, out, nullptr,
+                                                static_cast<size_t>(std::min<std::int64_t>(size, 1 << 30)), 0);
+            if (n > 0) {
+                offset += n;
+                size -= n;
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP &&
+                errno != EBADF && errno != EPERM)
+                return reason(errno);   // a real fault (no space, I/O error) is not retried another way
+            inKernel = false;   // refused, or nothing moved: the plain way tells which
+        }
+        if (!buffer) buffer.reset(new char[kWriteStep]);
+        const ssize_t n = ::pread(source, buffer.get(), static_cast<size_t>(std::min(size, kWriteStep)),
+                                  static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            sourceFailed = true;
+            return n < 0 ? reason(errno) : "the file ended early (it changed while it was read)";
+        }
+        if (std::string error = writeAll(out, buffer.get(), n); !error.empty()) return error;
+        offset += n;
+        size -= n;
+    }
+    return {};
+}
 
-std::string writeInPlaceOf(const std::string& path, const char* data, std::int64_t size, bool sync) {
+// Makes a new file in place of `path` (see writeInPlaceOf) with the bytes
+// that `fill` writes to it.
+template <typename Fill>
+std::string placeNewFile(const std::string& path, bool sync, Fill fill) {
     const std::string target = followLinks(path);
     struct stat st {};
     const bool exists = ::stat(target.c_str(), &st) == 0;
@@ -88,7 +128,7 @@ std::string writeInPlaceOf(const std::string& path, const char* data, std::int64
     }
     if (raw < 0) return reason(errno);
     Descriptor fd(raw);
-    std::string error = writeAll(fd.get(), data, size);
+    std::string error = fill(fd.get());
     if (error.empty() && exists && ::fchmod(fd.get(), st.st_mode & 07777) != 0) error = reason(errno);
     if (error.empty() && sync && ::fsync(fd.get()) != 0) error = reason(errno);
     if (error.empty() && named.empty()) {
@@ -109,6 +149,23 @@ std::string writeInPlaceOf(const std::string& path, const char* data, std::int64
     if (error.empty() && ::rename(named.c_str(), target.c_str()) != 0) error = reason(errno);
     if (!error.empty() && !named.empty()) ::unlink(named.c_str());
     return error;
+}
+
+}  // namespace
+
+std::string writeInPlaceOf(const std::string& path, const char* data, std::int64_t size, bool sync) {
+    return placeNewFile(path, sync, [&](int fd) { return writeAll(fd, data, size); });
+}
+
+std::string copyInPlaceOf(const std::string& path, const std::string& source, std::int64_t offset,
+                          std::int64_t size, bool& sourceFailed) {
+    sourceFailed = false;
+    Descriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0) {
+        sourceFailed = true;
+        return reason(errno);
+    }
+    return placeNewFile(path, false, [&](int fd) { return copyBytes(in.get(), offset, fd, size, sourceFailed); });
 }
 
 std::string lookupName(const std::string& path, bool withDirectories) {

@@ -23,6 +23,13 @@ std::string readAt(const std::string& path, std::int64_t offset, char* buffer, s
 std::string writeInPlaceOf(const std::string& path, const char* data, std::int64_t size, bool sync);
 // A piece, script or list file: writeInPlaceOf without the flush.
 std::string writeWhole(const std::string& path, const char* data, std::int64_t size);
+// A piece cut from a file: `size` bytes of `source` from `offset`, placed
+// like writeWhole. The bytes move in the kernel (copy_file_range: no copy
+// through the program, shared extents where the file system has them), by
+// read and write where it refuses. `sourceFailed` tells a fault in reading
+// the source from one in writing the piece.
+std::string copyInPlaceOf(const std::string& path, const std::string& source, std::int64_t offset,
+                          std::int64_t size, bool& sourceFailed);
 std::optional<std::string> readAll(const std::string& path);
 // The settings file: writeInPlaceOf with the flush.
 std::string replaceAtomically(const std::string& path, const std::string& bytes);

@@ -55,6 +55,11 @@ FileResult Platform::writeWholeFile(const QString& path, const char* data, std::
     return result(files::writeWhole(native(path), data, size));
 }
 
+FileResult Platform::copyToNewFile(const QString& source, std::int64_t offset, std::int64_t size,
+                                   const QString& path, bool& sourceFailed) {
+    return result(files::copyInPlaceOf(native(path), native(source), offset, size, sourceFailed));
+}
+
 std::optional<QByteArray> Platform::readWholeFile(const QString& path) {
     auto bytes = files::readAll(native(path));
     if (!bytes) return std::nullopt;

@@ -108,6 +108,11 @@ public:
     virtual FileResult readBlock(const QString& path, std::int64_t offset, char* buffer,
                                  std::int64_t size);
     virtual FileResult writeWholeFile(const QString& path, const char* data, std::int64_t size);
+    // A new file at `path` (placed like writeWholeFile) with `size` bytes of
+    // `source` from `offset`, copied in the kernel where it can be.
+    // `sourceFailed` tells a read fault from a write fault.
+    virtual FileResult copyToNewFile(const QString& source, std::int64_t offset, std::int64_t size,
+                                     const QString& path, bool& sourceFailed);
     virtual std::optional<QByteArray> readWholeFile(const QString& path);
     virtual FileResult replaceFileAtomically(const QString& path, const QByteArray& bytes);
 

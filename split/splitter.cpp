@@ -67,21 +67,20 @@ void Splitter::WritePieces(const QString& path) {
     platform_.showModeless(*dialog);
     dialog->setInputPath(path);
 
-    // One buffer serves every piece.
-    const std::int64_t bufferSize = std::min(*length, PieceSize);
-    std::unique_ptr<char[]> buffer(new char[static_cast<std::size_t>(std::max<std::int64_t>(bufferSize, 1))]);
     for (std::int64_t i = 1; i <= n; ++i) {
         dialog->setProgress(progressText(i, n));
         const QString piece = pieceName(path, i);
         dialog->setPieceName(piece);
-        const std::int64_t size = pieceLength(*length, i);
-        if (FileResult read = platform_.readBlock(path, (i - 1) * PieceSize, buffer.get(), size); !read)
-            platform_.fail(QStringLiteral("ファイルの読み込み"), path, read.error);
-        if (FileResult written = platform_.writeWholeFile(piece, buffer.get(), size); !written)
-            platform_.fail(QStringLiteral("ファイルの書き込み"), piece, written.error);
+        // The bytes go from the file to the piece in the kernel.
+        bool readFailed = false;
+        if (FileResult copied = platform_.copyToNewFile(path, (i - 1) * PieceSize, pieceLength(*length, i), piece,
+                                                        readFailed);
+            !copied) {
+            if (readFailed) platform_.fail(QStringLiteral("ファイルの読み込み"), path, copied.error);
+            platform_.fail(QStringLiteral("ファイルの書き込み"), piece, copied.error);
+        }
         platform_.yield();
     }
-    buffer.reset();
     platform_.unload(*dialog);
     dialog.reset();
 

@@ -45,7 +45,7 @@ Effort defaultEffort(Method method, std::uint64_t size) {
     return defaultEffort(method);
 }
 
-Effort bestEffort(Method) { return {64, 256, 256, 256, 16384, true}; }
+Effort bestEffort(Method) { return {32, 256, 256, 256, 16384, true, 2}; }
 
 Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)
     : params_(parameters(method)),

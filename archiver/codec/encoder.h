@@ -19,7 +19,8 @@ struct Effort {
     int niceLength;    // a match this long ends the search
     int lazyLength;    // no lazy search after a match this long
     int blockSymbols;  // symbols per block
-    bool optimal = false;   // choose the cheapest parse of each stretch instead of lazy matching
+    bool optimal = false;   // choose the cheapest parse of each region instead of lazy matching
+    int passes = 1;         // cheapest-path parses of a region, each by the prices of the one before
 };
 
 Effort defaultEffort(Method method);
@@ -57,6 +58,10 @@ public:
 private:
     void process(bool final);
     void processOptimal(bool final);
+    // The cheapest way through `size` positions from start by the prices
+    // (nodes_, and steps_ forwards); then prices from that way's own codes.
+    void cheapestPath(std::int64_t start, std::size_t size);
+    void pricesFromPath(std::int64_t start, std::size_t size);
     // The lazy parse searches hash chains (cheap to keep up, so the
     // positions inside a match cost little); the cheapest-path parse, which
     // wants every match at every position, searches binary trees.
@@ -119,13 +124,14 @@ private:
     double literalPrice_ = 8.0;
     // Work space of the optimal parse, kept between stretches.
     struct Node {
-        double cost;
+        float cost;
         std::uint32_t length;     // how this position is reached: 1 = literal
         std::uint32_t distance;
     };
     std::vector<Node> nodes_;
     std::vector<Match> matchData_;           // the matches of every position, in order
     std::vector<std::uint32_t> matchStart_;  // per position: its first entry in matchData_
+    std::vector<std::uint32_t> steps_;       // per position on the path: the next one
     BitWriter out_;
 };
 

@@ -25,4 +25,15 @@ std::string decodeLz5(BitReader& in, std::uint64_t originalSize, const Decoder::
 // six bits plus six plain bits.
 std::string decodeLh1(BitReader& in, std::uint64_t originalSize, const Decoder::Sink& sink);
 
+// -lh2- (LHA 2.x, experimental): 8 KiB window; literals and lengths (as
+// in -lh3-) and the upper seven distance bits each in an adaptive Huffman
+// code, plus six plain distance bits.
+std::string decodeLh2(BitReader& in, std::uint64_t originalSize, const Decoder::Sink& sink);
+
+// -lh3- (LHA 2.x, experimental): 8 KiB window; blocks with a static
+// Huffman code for literals and lengths (3..31, then an escape with 8 more
+// bits) sent as 4-bit lengths, and a sent or fixed code for the upper seven
+// distance bits, plus six plain bits.
+std::string decodeLh3(BitReader& in, std::uint64_t originalSize, const Decoder::Sink& sink);
+
 }  // namespace lzh

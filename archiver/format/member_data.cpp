@@ -21,7 +21,7 @@ constexpr MethodParameters kLhx = {19, 20, 5};
 }  // namespace
 
 bool canDecode(const std::string& method) {
-    return isStored(method) || method == "-lhd-" || method == "-lzs-" || method == "-lz5-" || method == "-lh1-" ||
+    return isStored(method) || method == "-lhd-" || method == "-lzs-" || method == "-lz5-" || method == "-lh1-" || method == "-lh2-" || method == "-lh3-" ||
            method == "-lhx-" || (methodFromId(method).has_value());
 }
 
@@ -69,6 +69,10 @@ std::string decodeMember(const ArchiveSource& archive, const ArchiveMember& memb
         std::string fault;
         if (member.method == "-lh1-") {
             fault = decodeLh1(in, member.originalSize, checked);
+        } else if (member.method == "-lh2-") {
+            fault = decodeLh2(in, member.originalSize, checked);
+        } else if (member.method == "-lh3-") {
+            fault = decodeLh3(in, member.originalSize, checked);
         } else if (member.method == "-lz5-") {
             fault = decodeLz5(in, member.originalSize, checked);
         } else if (member.method == "-lzs-") {

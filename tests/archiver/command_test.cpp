@@ -65,6 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"bad_best_value", "u -jo7 out.lzh", "bad switch value", "", "", {}, {}},
         ParseCase{"no_base_folder", "u out.lzh a.txt sub/", "", "out.lzh", "", {}, {"a.txt", "sub/"}},
         ParseCase{"empty_base_is_root", "u out.lzh / x", "", "out.lzh", "/", {}, {"x"}},
+        ParseCase{"dashes_end_switches", "x -c1 -q out.lzh dest/ -- -odd.txt", "", "out.lzh", "dest/", {}, {"-odd.txt"}},
         ParseCase{"unknown_command", "z out.lzh", "unknown command", "", "", {}, {}},
         ParseCase{"unknown_switch", "u -k out.lzh", "unknown switch", "", "", {}, {}},
         ParseCase{"bad_method", "u -jm3 out.lzh", "bad switch value", "", "", {}, {}},

@@ -71,6 +71,45 @@ TEST_F(FileOpsTest, FailedWriteRemovesTheHalfWrittenFile) {
     EXPECT_FALSE(QFile::exists(QString::fromStdString(path("piece"))));
 }
 
+TEST_F(FileOpsTest, CopiedPieceHoldsTheRangeOrNothing) {
+    make("src", "0123456789");
+    make("big", std::string(5000, 'b'));
+    struct Row {
+        const char* label;
+        const char* source;
+        std::int64_t offset, size;
+        rlim_t sizeLimit;      // 0: none; else writes past it fail, as on a full disk
+        const char* expected;  // the piece; nullptr: no piece and an error
+        bool sourceFailed;
+    } table[] = {
+        {"middle", "src", 3, 4, 0, "3456", false},
+        {"to_the_end", "src", 6, 4, 0, "6789", false},
+        {"past_the_end", "src", 8, 4, 0, nullptr, true},
+        {"missing_source", "missing", 0, 1, 0, nullptr, true},
+        {"write_fails", "big", 0, 5000, 1000, nullptr, false},
+    };
+    for (const Row& row : table) {
+        const std::string piece = path(row.label);
+        struct rlimit old {};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        if (row.sizeLimit) {
+            struct rlimit small = old;
+            small.rlim_cur = row.sizeLimit;
+            ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        }
+        bool sourceFailed = !row.sourceFailed;
+        const std::string error = copyInPlaceOf(piece, path(row.source), row.offset, row.size, sourceFailed);
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+        EXPECT_EQ(error.empty(), row.expected != nullptr) << row.label << ": " << error;
+        EXPECT_EQ(readAll(piece).value_or("none"), row.expected ? row.expected : "none") << row.label;
+        if (!row.expected) {
+            EXPECT_EQ(sourceFailed, row.sourceFailed) << row.label;
+        }
+    }
+}
+
 TEST_F(FileOpsTest, ReadAtReportsShortFiles) {
     make("src", "0123456789");
     char buffer[4] = {};

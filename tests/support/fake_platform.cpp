@@ -79,6 +79,15 @@ FileResult FakePlatform::writeWholeFile(const QString& path, const char* data, s
     return Platform::writeWholeFile(path, data, size);
 }
 
+FileResult FakePlatform::copyToNewFile(const QString& source, std::int64_t offset, std::int64_t size,
+                                       const QString& path, bool& sourceFailed) {
+    if (!failWritesMatching.isEmpty() && path.contains(failWritesMatching) && ++writes_ >= failWritesFrom) {
+        sourceFailed = false;
+        return FileResult::failed(QStringLiteral("No space left on device"));
+    }
+    return Platform::copyToNewFile(source, offset, size, path, sourceFailed);
+}
+
 FileResult FakePlatform::replaceFileAtomically(const QString& path, const QByteArray& bytes) {
     ++replacements[path];
     return Platform::replaceFileAtomically(path, bytes);

@@ -77,6 +77,8 @@ public:
     void* loadLibrarySymbol(const QString& libraryName, const char* symbol, QString& error) override;
     QString nameLookup(const QString& path, LookupAttribute attribute) override;
     FileResult writeWholeFile(const QString& path, const char* data, std::int64_t size) override;
+    FileResult copyToNewFile(const QString& source, std::int64_t offset, std::int64_t size, const QString& path,
+                             bool& sourceFailed) override;
     FileResult replaceFileAtomically(const QString& path, const QByteArray& bytes) override;
 
     QString programFolderOverride;
