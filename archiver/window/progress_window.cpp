@@ -26,6 +26,8 @@ ProgressWindow::ProgressWindow(QWidget* owner) : QDialog(owner) {
                    Qt::MSWindowsFixedSizeDialogHint);
     setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
 
+    icon_ = new QLabel(this);
+    icon_->hide();   // shown with a failure
     heading_ = new QLabel(QStringLiteral("書庫を作成しています。"), this);
     member_ = new QLabel(this);
     member_->setTextFormat(Qt::PlainText);
@@ -46,9 +48,14 @@ ProgressWindow::ProgressWindow(QWidget* owner) : QDialog(owner) {
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(button_);
+    auto* texts = new QVBoxLayout;
+    texts->addWidget(heading_);
+    texts->addWidget(member_);
+    auto* top = new QHBoxLayout;
+    top->addWidget(icon_, 0, Qt::AlignTop);
+    top->addLayout(texts);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(heading_);
-    layout->addWidget(member_);
+    layout->addLayout(top);
     layout->addWidget(bar_);
     layout->addLayout(figures);
     layout->addLayout(buttons);
@@ -79,6 +86,8 @@ void ProgressWindow::showFailure(const QString& reason) {
     failed_ = true;
     setWindowTitle(QStringLiteral("書庫の作成 - エラー"));
     heading_->setText(QStringLiteral("書庫を作成できませんでした。"));
+    icon_->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(32, 32));
+    icon_->show();
     member_->setText(reason);
     member_->setToolTip(reason);
     member_->setWordWrap(true);

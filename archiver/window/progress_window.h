@@ -38,6 +38,7 @@ protected:
 private:
     void pressButton();
 
+    QLabel* icon_ = nullptr;
     QLabel* heading_ = nullptr;
     QLabel* member_ = nullptr;
     QProgressBar* bar_ = nullptr;
