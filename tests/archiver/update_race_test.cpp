@@ -42,21 +42,23 @@ public:
         ::waitpid(child, &status, 0);
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
-    // Bytes the process has written so far; -1 once it has ended.
-    static long long written(pid_t child) {
+    // Bytes the process has read so far; -1 once it has ended. Input is read
+    // steadily as it is packed, while output may leave in bursts, so reads
+    // tell reliably that an update is under way and far from its end.
+    static long long bytesRead(pid_t child) {
         std::ifstream io("/proc/" + std::to_string(child) + "/io");
         std::string key;
         long long value = 0;
         while (io >> key >> value)
-            if (key == "wchar:") return value;
+            if (key == "rchar:") return value;
         return -1;
     }
-    // Waits until the process has written `bytes`; false when it ended first.
-    static bool waitForWrites(pid_t child, long long bytes) {
+    // Waits until the process has read `bytes`; false when it ended first.
+    static bool waitForReads(pid_t child, long long bytes) {
         for (int i = 0; i < 24000; ++i) {   // two minutes, for sanitizer builds
             int status = 0;
             if (::waitpid(child, &status, WNOHANG) != 0) return false;
-            if (written(child) >= bytes) return true;
+            if (bytesRead(child) >= bytes) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         return false;
@@ -86,7 +88,7 @@ public:
 
 struct RaceCase {
     const char* label;
-    int signal;   // sent to the first update once it has written a MiB; 0: none
+    int signal;   // sent to the first update once it has read 2 MiB of its input; 0: none
 };
 
 void PrintTo(const RaceCase& c, std::ostream* out) { *out << c.label; }
@@ -106,7 +108,7 @@ TEST_P(RaceTable, EveryFinishedUpdateKeepsItsFilesAndNoTemporaryRemains) {
     const std::string oldBytes((std::istreambuf_iterator<char>(before)), std::istreambuf_iterator<char>());
 
     const pid_t first = start({"u", archive, base, "big.bin"});
-    ASSERT_TRUE(waitForWrites(first, 1 << 20)) << "the first update ended too soon to overlap";
+    ASSERT_TRUE(waitForReads(first, 2 << 20)) << "the first update ended too soon to overlap";
     if (c.signal) {
         ::kill(first, c.signal);
         EXPECT_EQ(finish(first), 128 + c.signal);
