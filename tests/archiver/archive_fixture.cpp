@@ -6,6 +6,8 @@
 #include <QFile>
 
 #include <fcntl.h>
+#include <fstream>
+#include <sstream>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,6 +30,13 @@ void ArchiveFixture::writeFile(const std::string& name, const std::string& conte
     QFile file(full);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(content.data(), static_cast<qint64>(content.size()));
+}
+
+std::string ArchiveFixture::bytesOf(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
 }
 
 std::uint64_t ArchiveFixture::fileSize(const std::string& file) const {

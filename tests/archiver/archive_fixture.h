@@ -27,6 +27,8 @@ public:
     std::string path(const std::string& name) const { return dir() + "/" + name; }
     void writeFile(const std::string& name, const std::string& content) const;
     std::uint64_t fileSize(const std::string& file) const;
+    // The whole content of a file; empty when it cannot be read.
+    static std::string bytesOf(const std::string& file);
     // Makes the files under src/ and an archive of them with our writer.
     std::string writeArchive(const std::string& archive, Method method, const std::vector<SampleFile>& files,
                              unsigned threads = 1, bool best = false) const;

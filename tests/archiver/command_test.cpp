@@ -90,12 +90,6 @@ protected:
         if (report) *report = r;
         return status;
     }
-    std::string bytesOf(const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
     std::vector<ArchiveMember> members(const std::string& archive) {
         std::vector<ArchiveMember> found;
         int fd = ::open(archive.c_str(), O_RDONLY);

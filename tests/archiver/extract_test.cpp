@@ -37,12 +37,7 @@ bool haveSamples() {
     return ::stat((samplesDir() + "/manifest.tsv").c_str(), &st) == 0;
 }
 
-std::string bytesOf(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+const auto bytesOf = ArchiveFixture::bytesOf;
 
 class ExtractTest : public ArchiveFixture {
 protected:

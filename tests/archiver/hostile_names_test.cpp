@@ -126,12 +126,6 @@ class HostileTargets : public HostileNames {
 public:
     // A file whose name is bytes that need not be UTF-8 (its folder exists).
     void rawFile(const std::string& name) { std::ofstream(path(name), std::ios::binary) << "abc"; }
-    std::string bytesOf(const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
     std::vector<ArchiveMember> members(const std::string& archive) {
         std::vector<ArchiveMember> found;
         const std::string bytes = bytesOf(archive);
