@@ -1,5 +1,7 @@
 #include "archiver/command/terminal_progress.h"
 
+#include "archiver/command/printable.h"
+
 #include <algorithm>
 
 namespace lzh {
@@ -24,8 +26,9 @@ std::string progressLine(std::uint64_t done, std::uint64_t total, const std::str
     std::string line = head;
     if (line.size() >= width) return line.substr(0, width);
 
-    std::string name;
-    for (unsigned char c : member) name += c < 0x20 || c == 0x7F ? '?' : static_cast<char>(c);
+    // Escaped like every other name the tool prints: C0, DEL, C1 and bytes
+    // that are not UTF-8 never reach the terminal.
+    const std::string name = printable(member);
     std::size_t room = width - line.size(), used = 0;
     for (unsigned char c : name) used += columns(c);
     if (used <= room) return line + name;

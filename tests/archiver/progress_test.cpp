@@ -40,12 +40,6 @@ protected:
         writeFile("base/big.txt", big);
         writeFile("base/small.txt", "a small file to keep");
     }
-    std::string bytesOf(const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
     int entriesBeside() { return QDir(temp.path()).entryList(QDir::Files | QDir::Hidden).size(); }
     int run(const std::string& archive, const std::string& names, Progress& progress) {
         std::string report;
@@ -114,7 +108,8 @@ TEST(ProgressLine, FitsTheTerminalWidth) {
         {150 * mib, 300 * mib, "dir/big.bin", 79, " 50%  150.0 MiB / 300.0 MiB  dir/big.bin"},
         {300 * mib, 300 * mib, "a/very/long/name.txt", 40, "100%  300.0 MiB / 300.0 MiB  ...name.txt"},
         {1, 2, "日本語.txt", 31, " 50%  0.0 MiB / 0.0 MiB  ...txt"},   // wide characters count twice
-        {1, 2, "bad\nname\x1b", 60, " 50%  0.0 MiB / 0.0 MiB  bad?name?"},
+        {1, 2, "bad\nname\x1b", 60, " 50%  0.0 MiB / 0.0 MiB  bad\\x0Aname\\x1B"},
+        {1, 2, "csi\xc2\x9b" "2J\xff", 60, " 50%  0.0 MiB / 0.0 MiB  csi\\xC2\\x9B2J\\xFF"},   // C1, not UTF-8
         {1, 2, "x", 10, " 50%  0.0 "},
     };
     for (const Row& row : table) EXPECT_EQ(progressLine(row.done, row.total, row.member, row.width), row.line) << row.member;
