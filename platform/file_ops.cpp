@@ -1,8 +1,10 @@
 #include "platform/file_ops.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,33 +50,53 @@ std::string folderOf(const std::string& path) {
     return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The file `path` leads to once symbolic links are followed (it need not exist).
-std::string followLinks(const std::string& path) {
+// The file `path` leads to once symbolic links are followed (it need not
+// exist), with its status in `st` where it exists.
+std::string followLinks(const std::string& path, struct stat& st, bool& exists) {
     std::string resolved = path;
     for (int hops = 0; hops < 40; ++hops) {
-        struct stat st {};
-        if (::lstat(resolved.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+        exists = ::lstat(resolved.c_str(), &st) == 0;
+        if (!exists || !S_ISLNK(st.st_mode)) return resolved;
         std::string target(4096, '\0');
         const ssize_t n = ::readlink(resolved.c_str(), target.data(), target.size());
         if (n <= 0) break;
         target.resize(static_cast<std::size_t>(n));
         resolved = target.front() == '/' ? target : folderOf(resolved) + "/" + target;
     }
+    exists = ::stat(resolved.c_str(), &st) == 0;   // a loop or an unreadable link: as the system sees it
     return resolved;
 }
 
-// A hidden name beside `path` that nothing uses yet, made by mkstemp.
-int hiddenTemporary(const std::string& path, std::string& name) {
+// The hidden name beside `path` that a new file has while it is written.
+std::string hiddenName(const std::string& path) {
+    static thread_local std::mt19937_64 random{std::random_device{}()};
     const std::size_t slash = path.rfind('/');
-    name = (slash == std::string::npos ? "" : path.substr(0, slash + 1)) + "." +
-           (slash == std::string::npos ? path : path.substr(slash + 1)) + ".XXXXXX";
+    char suffix[17];
+    std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
+    return (slash == std::string::npos ? "" : path.substr(0, slash + 1)) + "." +
+           (slash == std::string::npos ? path : path.substr(slash + 1)) + "." + suffix;
+}
+
+// A hidden file beside `path` that nothing uses yet, made by mkstemp.
+int hiddenTemporary(const std::string& path, std::string& name) {
+    name = hiddenName(path);
+    name.replace(name.size() - 6, 6, "XXXXXX");
     return ::mkstemp(name.data());
+}
+
+// Gives the unnamed file `fd` the name `name`; EEXIST when it is taken.
+int linkUnnamed(int fd, const std::string& name) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
 }
 
 // Copies `size` bytes of `source` from `offset` to the end of `out`, in the
 // kernel where it can (no copy through user space, or shared extents on file
 // systems that have them); with read and write where the kernel or the file
-// systems refuse. A failure to read sets `sourceFailed`.
+// systems refuse. A failure to read sets `sourceFailed`. One call for the
+// whole range: on tmpfs it measured as fast as splice through a 1 MiB pipe,
+// sendfile or read and write, and faster than with fallocate first or
+// through a mapping of the source.
 std::string copyBytes(int source, std::int64_t offset, int out, std::int64_t size, bool& sourceFailed) {
     bool inKernel = true;
     std::unique_ptr<char[]> buffer;
@@ -113,9 +135,9 @@ std::string copyBytes(int source, std::int64_t offset, int out, std::int64_t siz
 // that `fill` writes to it.
 template <typename Fill>
 std::string placeNewFile(const std::string& path, bool sync, Fill fill) {
-    const std::string target = followLinks(path);
     struct stat st {};
-    const bool exists = ::stat(target.c_str(), &st) == 0;
+    bool exists = false;
+    const std::string target = followLinks(path, st, exists);
     if (exists && S_ISDIR(st.st_mode)) return reason(EISDIR);
     // Write bits count even for a user whom the system would let write anyway.
     if (exists && ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)) return "the file is read-only";
@@ -131,22 +153,24 @@ std::string placeNewFile(const std::string& path, bool sync, Fill fill) {
     std::string error = fill(fd.get());
     if (error.empty() && exists && ::fchmod(fd.get(), st.st_mode & 07777) != 0) error = reason(errno);
     if (error.empty() && sync && ::fsync(fd.get()) != 0) error = reason(errno);
+    bool placed = false;   // already under the target's name
     if (error.empty() && named.empty()) {
-        // Name the unnamed file beside the target, then rename it into place.
-        const std::string self = "/proc/self/fd/" + std::to_string(fd.get());
-        std::string link;
-        const int reserved = hiddenTemporary(target, link);
-        if (reserved < 0) {
-            error = reason(errno);
-        } else {
-            ::close(reserved);
-            ::unlink(link.c_str());
-            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, link.c_str(), AT_SYMLINK_FOLLOW) == 0) named = link;
-            else error = reason(errno);
+        // The complete unnamed file takes the target's name in one step where
+        // the name is free; else a hidden name, renamed over the target below.
+        int fault = exists ? EEXIST : linkUnnamed(fd.get(), target);
+        placed = fault == 0;
+        for (int tries = 0; fault == EEXIST && tries < 100; ++tries) {
+            named = hiddenName(target);
+            fault = linkUnnamed(fd.get(), named);
+        }
+        if (fault != 0) {
+            named.clear();
+            error = reason(fault);
         }
     }
     if (error.empty() && fd.closeNow() != 0) error = reason(errno);
-    if (error.empty() && ::rename(named.c_str(), target.c_str()) != 0) error = reason(errno);
+    if (error.empty() && !placed && ::rename(named.c_str(), target.c_str()) != 0) error = reason(errno);
+    if (!error.empty() && placed) ::unlink(target.c_str());
     if (!error.empty() && !named.empty()) ::unlink(named.c_str());
     return error;
 }

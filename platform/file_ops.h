@@ -24,10 +24,11 @@ std::string writeInPlaceOf(const std::string& path, const char* data, std::int64
 // A piece, script or list file: writeInPlaceOf without the flush.
 std::string writeWhole(const std::string& path, const char* data, std::int64_t size);
 // A piece cut from a file: `size` bytes of `source` from `offset`, placed
-// like writeWhole. The bytes move in the kernel (copy_file_range: no copy
-// through the program, shared extents where the file system has them), by
-// read and write where it refuses. `sourceFailed` tells a fault in reading
-// the source from one in writing the piece.
+// like writeWhole. The bytes move in the kernel (copy_file_range: one copy,
+// none through the program; shared extents where the file system has them
+// and `offset` falls on a block boundary), by read and write where it
+// refuses. `sourceFailed` tells a fault in reading the source from one in
+// writing the piece.
 std::string copyInPlaceOf(const std::string& path, const std::string& source, std::int64_t offset,
                           std::int64_t size, bool& sourceFailed);
 std::optional<std::string> readAll(const std::string& path);
