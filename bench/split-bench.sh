@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Splits a 1 GiB file side by side with GNU split (warm cache, median of 7,
-# alternating) and compares peak memory with an idle run of the same program.
+# alternating; wall time and, steadier on a busy machine, processor time)
+# and compares peak memory with an idle run of the same program.
 # Usage: bench/split-bench.sh [BUILD_DIR] [WORK_DIR]   (needs the "time" package)
 # WORK_DIR picks the file system measured (e.g. a folder under /dev/shm for
 # tmpfs); its 1 GiB source.bin is kept for the next run. Pieces start every
 # 1457664 bytes (2847 sectors of 512), so where a file system shares extents
 # in 4 KiB blocks only every eighth piece starts on a block and can share them.
 set -euo pipefail
+export LC_ALL=C   # a decimal point in every clock reading
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/release}
 work=${2:-$(mktemp -d)}
@@ -15,14 +17,20 @@ file=$work/source.bin
 [ -f "$file" ] || head -c $((1 << 30)) /dev/urandom > "$file"
 cat "$file" > /dev/null   # warm the cache
 
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+# median COLUMN: of the runs' lines "wall_seconds cpu_seconds".
+median() { awk -v k="$1" '{print $k}' | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {print a / b}'; }
+# The processor seconds of the shell's finished children, from "times".
+children_cpu() { awk 'NR == 2 { for (i = 1; i <= 2; i++) { split($i, t, /[ms]/); s += t[1] * 60 + t[2] } print s }'; }
 gnu_split() {
+  # Clocks read in the shell itself: no helper process inside the timed span.
   local t0 t1
-  t0=$(date +%s.%N)
+  times > "$work/times0"; t0=$EPOCHREALTIME
   split -b 1457664 -a 3 -d --numeric-suffixes=1 "$file" "$file."
-  t1=$(date +%s.%N)
+  t1=$EPOCHREALTIME; times > "$work/times1"
   rm -f "$file".[0-9]*
-  awk -v a="$t0" -v b="$t1" 'BEGIN {print b - a}' 
+  awk -v a="$t0" -v b="$t1" -v c="$(children_cpu < "$work/times0")" -v d="$(children_cpu < "$work/times1")" \
+    'BEGIN {print b - a, d - c}'
 }
 
 : > "$work/gnu"; : > "$work/plain"; : > "$work/dialog"
@@ -32,10 +40,14 @@ for _ in 1 2 3 4 5 6 7; do
   sync; "$bench" plain "$file" >> "$work/plain"
   sync; "$bench" dialog "$file" >> "$work/dialog"
 done
-gnu=$(median < "$work/gnu"); plain=$(median < "$work/plain"); dialog=$(median < "$work/dialog")
-printf 'GNU split          %.3f s\n' "$gnu"
-printf 'piece writer       %.3f s  (%.2f x GNU split)\n' "$plain" "$(awk -v a="$plain" -v b="$gnu" 'BEGIN {print a / b}')"
-printf 'with dialog        %.3f s  (%.2f x GNU split)\n' "$dialog" "$(awk -v a="$dialog" -v b="$gnu" 'BEGIN {print a / b}')"
+gnu=$(median 1 < "$work/gnu"); gnu_cpu=$(median 2 < "$work/gnu")
+printf 'GNU split          %.3f s  (processor %.3f s)\n' "$gnu" "$gnu_cpu"
+for mode in plain dialog; do
+  wall=$(median 1 < "$work/$mode"); cpu=$(median 2 < "$work/$mode")
+  [ "$mode" = plain ] && label='piece writer' || label='with dialog'
+  printf '%-18s %.3f s  (%.2f x GNU split; processor %.3f s, %.2f x)\n' \
+    "$label" "$wall" "$(ratio "$wall" "$gnu")" "$cpu" "$(ratio "$cpu" "$gnu_cpu")"
+done
 
 rss() { /usr/bin/time -f '%M' "$@" 2>&1 >/dev/null | tail -1; }
 export QT_LOGGING_RULES="*.warning=false"
