@@ -277,5 +277,21 @@ TEST_F(SplitterTest, SourceShrinkingMidRunIsAReadFailure) {
     EXPECT_FALSE(QFile::exists(path + ".bat"));
 }
 
+// The value labels are sized to their text, as QLabel would size them.
+TEST_F(SplitterTest, ProgressLabelsAreSizedToTheirText) {
+    ProgressDialog dialog(platform);
+    const QString texts[] = {
+        "1 / 3", "737 / 737", "/home/user/data.lzh.001", "C:/データ/分割ファイル.lzh.002", "",
+        "a&b\tc.lzh.001", QString(300, QLatin1Char('W')) + ".001",
+    };
+    for (const QString& text : texts) {
+        dialog.setInputPath(text);
+        dialog.setPieceName(text);
+        dialog.setProgress(text);
+        for (int index : {4, 5, 6})
+            EXPECT_EQ(dialog.label(index).size(), dialog.label(index).sizeHint()) << text.toStdString() << " " << index;
+    }
+}
+
 }  // namespace
 }  // namespace sqs
