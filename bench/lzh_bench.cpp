@@ -13,24 +13,27 @@
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: lzh_bench [-m5|-m6|-m7]... [-e depth,good,nice,lazy,block[,optimal[,passes]]] FILE...\n");
+        std::fprintf(stderr, "usage: lzh_bench [-m5|-m6|-m7]... [-n] [-e depth,good,nice,lazy,block[,optimal[,passes[,trees]]]] FILE...\n");
         return 2;
     }
     std::vector<lzh::Method> methods;
     std::vector<std::string> files;
     bool custom = false;
+    bool verify = true;   // -n: time only, no decoding afterwards
     lzh::Effort effort{};
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "-m5") methods.push_back(lzh::Method::Lh5);
         else if (a == "-m6") methods.push_back(lzh::Method::Lh6);
         else if (a == "-m7") methods.push_back(lzh::Method::Lh7);
+        else if (a == "-n") verify = false;
         else if (a == "-e" && i + 1 < argc) {
-            int optimal = 0;
-            custom = std::sscanf(argv[++i], "%d,%d,%d,%d,%d,%d,%d", &effort.depth, &effort.goodLength,
+            int optimal = 0, trees = 0;
+            custom = std::sscanf(argv[++i], "%d,%d,%d,%d,%d,%d,%d,%d", &effort.depth, &effort.goodLength,
                                  &effort.niceLength, &effort.lazyLength, &effort.blockSymbols, &optimal,
-                                 &effort.passes) >= 5;
+                                 &effort.passes, &trees) >= 5;
             effort.optimal = optimal != 0;
+            effort.trees = trees != 0;
         } else files.push_back(a);
     }
     if (methods.empty()) methods = {lzh::Method::Lh5, lzh::Method::Lh6, lzh::Method::Lh7};
@@ -57,7 +60,7 @@ int main(int argc, char** argv) {
             lzh::BitReader reader(stream.data(), stream.size());
             std::size_t at = 0;
             bool same = true;
-            std::string fault = lzh::Decoder(method).decode(reader, data.size(), stream.size(),
+            std::string fault = !verify ? std::string() : lzh::Decoder(method).decode(reader, data.size(), stream.size(),
                 [&](const std::uint8_t* d, std::size_t n) {
                     same = same && std::equal(d, d + n, data.begin() + static_cast<long>(at));
                     at += n;

@@ -34,6 +34,7 @@ public:
     std::vector<std::uint8_t>& bytes() { return bytes_; }
     // Whole bytes written so far (a partial byte not included).
     std::size_t size() const { return bytes_.size(); }
+    std::uint64_t bitCount() const { return std::uint64_t{bytes_.size()} * 8 + pending_; }
 
 private:
     std::uint64_t bits_ = 0;

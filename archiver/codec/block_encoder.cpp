@@ -81,6 +81,58 @@ void BlockEncoder::writeCodeLengths(BitWriter& out, const std::vector<std::uint8
     });
 }
 
+void BlockEncoder::append(BlockEncoder& other) {
+    symbols_.insert(symbols_.end(), other.symbols_.begin(), other.symbols_.end());
+    distances_.insert(distances_.end(), other.distances_.begin(), other.distances_.end());
+    for (std::size_t s = 0; s < codeFrequency_.size(); ++s) codeFrequency_[s] += other.codeFrequency_[s];
+    for (std::size_t c = 0; c < offsetFrequency_.size(); ++c) offsetFrequency_[c] += other.offsetFrequency_[c];
+    other.symbols_.clear();
+    other.distances_.clear();
+    std::fill(other.codeFrequency_.begin(), other.codeFrequency_.end(), 0);
+    std::fill(other.offsetFrequency_.begin(), other.offsetFrequency_.end(), 0);
+}
+
+std::uint64_t BlockEncoder::bits(const BlockEncoder* other) const {
+    std::vector<std::uint32_t> code = codeFrequency_, offset = offsetFrequency_;
+    if (other) {
+        for (std::size_t s = 0; s < code.size(); ++s) code[s] += other->codeFrequency_[s];
+        for (std::size_t c = 0; c < offset.size(); ++c) offset[c] += other->offsetFrequency_[c];
+    }
+    const std::vector<std::uint8_t> cLengths = codeLengths(code), pLengths = codeLengths(offset);
+    std::vector<std::uint32_t> tFrequency(kTableSymbols, 0);
+    std::uint64_t total = 16 + kCodeBits + static_cast<unsigned>(params_.offsetBits) + kTableBits + 2;
+    forEachCodeLengthSymbol(cLengths, usedCount(cLengths), [&](unsigned t, unsigned extraBits, unsigned) {
+        ++tFrequency[t];
+        total += extraBits;
+    });
+    const std::vector<std::uint8_t> tLengths = codeLengths(tFrequency);
+    auto tableBits = [](const std::vector<std::uint8_t>& lengths, std::size_t skipAfter) {
+        std::uint64_t n = 0;
+        for (std::size_t i = 0, used = usedCount(lengths); i < used; ++i) {
+            n += lengths[i] <= 6 ? 3 : lengths[i] - 3;
+            // The zero lengths right after the third entry go in the 2-bit count.
+            if (i + 1 == skipAfter)
+                while (i + 1 < 6 && i + 1 < used && lengths[i + 1] == 0) ++i;
+        }
+        return n;
+    };
+    total += tableBits(tLengths, 3) + tableBits(pLengths, 0);
+    for (int t = 0; t < kTableSymbols; ++t) total += std::uint64_t{tFrequency[t]} * tLengths[t];
+    for (std::size_t s = 0; s < code.size(); ++s) total += std::uint64_t{code[s]} * cLengths[s];
+    for (std::size_t c = 0; c < offset.size(); ++c) total += std::uint64_t{offset[c]} * (pLengths[c] + (c > 1 ? c - 1 : 0));
+    return total;
+}
+
+void BlockEncoder::currentLengths(std::vector<std::uint8_t>& code, std::vector<std::uint8_t>& offset) const {
+    code = codeLengths(codeFrequency_);
+    offset = codeLengths(offsetFrequency_);
+    // Symbols padded in only to complete a code were not used: unknown price.
+    for (std::size_t s = 0; s < code.size(); ++s)
+        if (!codeFrequency_[s]) code[s] = 0;
+    for (std::size_t c = 0; c < offset.size(); ++c)
+        if (!offsetFrequency_[c]) offset[c] = 0;
+}
+
 void BlockEncoder::write(BitWriter& out) {
     const std::vector<std::uint8_t> cLengths = codeLengths(codeFrequency_);
     const std::vector<std::uint16_t> cCodes = canonicalCodes(cLengths);

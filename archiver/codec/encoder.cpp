@@ -8,11 +8,13 @@
 namespace lzh {
 namespace {
 
-constexpr std::int64_t kSlide = Encoder::kChainSlots;   // history kept when the window slides
+constexpr std::int64_t kSlide = Encoder::kSlide;
 constexpr std::int64_t kWindowSize = 2 * kSlide + 2 * kMaxMatch;
 constexpr int kMaxHashBits = 16;
 constexpr int kHash3Bits = 14;
 constexpr std::int32_t kNone = -1;
+constexpr unsigned kLongMatch = 12;
+constexpr int kLongerSearch = 32;
 
 // Small inputs get small tables: clearing them costs less than the data.
 int hashBitsFor(std::uint64_t sizeHint) {
@@ -33,19 +35,22 @@ std::int64_t treeSlotsFor(int dictionaryBits, std::uint64_t sizeHint) {
 
 Effort defaultEffort(Method method) {
     switch (method) {
-    case Method::Lh7:
-    case Method::Lh6: return {64, 16, 128, 32, 16384};
-    default: return {32, 8, 64, 32, 16384};
+    // The larger windows are chosen for smaller archives: the cheapest path.
+    case Method::Lh7: return {8, 32, 128, 0, 0, true};
+    case Method::Lh6: return {4, 16, 128, 0, 0, true};
+    // The everyday method stays quick: lazy matching.
+    default: return {32, 8, 64, 32, 4096};
     }
 }
 
 Effort defaultEffort(Method method, std::uint64_t size) {
+    // Small files, where a few bytes count for more and the time is short, get a deeper search.
     constexpr std::uint64_t kSmallFile = 64 * 1024;
-    if (size < kSmallFile) return {16, 64, 64, 64, 16384, true};
+    if (size < kSmallFile) return {16, 64, 64, 0, 0, true};
     return defaultEffort(method);
 }
 
-Effort bestEffort(Method) { return {32, 256, 256, 256, 16384, true, 2}; }
+Effort bestEffort(Method) { return {32, 256, 256, 256, 16384, true, 2, true}; }
 
 Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)
     : params_(parameters(method)),
@@ -54,21 +59,28 @@ Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)
                     ? kWindowSize
                     : static_cast<std::int64_t>(sizeHint) + 2 * kMaxMatch),
       // A tree slot serves one position at a time: no distance reaches past the slots.
-      maxDistance_(effort.optimal ? std::min<std::int64_t>(std::int64_t{1} << params_.dictionaryBits,
+      maxDistance_(effort.optimal && effort.trees ? std::min<std::int64_t>(std::int64_t{1} << params_.dictionaryBits,
                                                            treeSlotsFor(params_.dictionaryBits, sizeHint) - 1)
                                   : std::int64_t{1} << params_.dictionaryBits),
-      window_(new std::uint8_t[static_cast<std::size_t>(capacity_) + 8]),
+      window_(new std::uint8_t[static_cast<std::size_t>(capacity_) + 8]()),
       hashBits_(hashBitsFor(sizeHint)),
       hash3Bits_(std::min(hashBits_, kHash3Bits)),
       block_(params_),
+      region_(params_),
       codePrice_(kCodeSymbols, 8.0),
       offsetPrice_(static_cast<std::size_t>(params_.offsetCodes), 0.0) {
-    if (effort.optimal) {
+    if (effort.optimal && effort.trees) {
         finder_ = std::make_unique<MatchFinder>(hashBits_, treeSlotsFor(params_.dictionaryBits, sizeHint));
     } else {
         head_.reset(new std::int32_t[std::size_t{1} << hashBits_]);
         head3_.reset(new std::int32_t[std::size_t{1} << hash3Bits_]);
-        prev_.reset(new std::int32_t[kSlide]);
+        // The chains reach as far as the window, less one byte at -lh7- (16-bit links).
+        chainMask_ = std::min<std::int64_t>((std::int64_t{1} << params_.dictionaryBits) - 1, 0xFFFF);
+        if (!effort.trees) maxDistance_ = chainMask_;
+        prev_.reset(new std::uint16_t[static_cast<std::size_t>(chainMask_ + 1)]);
+        std::fill_n(prev_.get(), chainMask_ + 1, std::uint16_t{0});
+        head4_.reset(new std::int32_t[std::size_t{1} << hash3Bits_]);
+        std::fill_n(head4_.get(), std::size_t{1} << hash3Bits_, kNone);
         std::fill_n(head_.get(), std::size_t{1} << hashBits_, kNone);
         std::fill_n(head3_.get(), std::size_t{1} << hash3Bits_, kNone);
     }
@@ -79,11 +91,14 @@ Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)
 
 void Encoder::writeBlock() {
     block_.write(out_);
-    const auto& c = block_.lastCodeLengths();
-    const auto& p = block_.lastOffsetLengths();
-    for (int s = 0; s < kCodeSymbols; ++s) codePrice_[s] = c[s] ? c[s] : (s < kLiterals ? 12.0 : 13.0);
-    for (std::size_t k = 0; k < p.size(); ++k) offsetPrice_[k] = (p[k] ? p[k] : 7.0) + (k > 1 ? k - 1.0 : 0.0);
+    setPrices(block_.lastCodeLengths(), block_.lastOffsetLengths());
     literalPrice_ = block_.lastLiteralBits();
+}
+
+void Encoder::setPrices(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_t>& offset) {
+    for (int s = 0; s < kCodeSymbols; ++s) codePrice_[s] = code[s] ? code[s] : (s < kLiterals ? 12.0 : 13.0);
+    for (std::size_t k = 0; k < offset.size(); ++k)
+        offsetPrice_[k] = (offset[k] ? offset[k] : 7.0) + (k > 1 ? k - 1.0 : 0.0);
 }
 
 Encoder::~Encoder() = default;
@@ -93,7 +108,7 @@ void Encoder::write(const std::uint8_t* data, std::size_t size) {
         if (end_ == capacity_) {
             if (capacity_ < kWindowSize) {
                 // More data than the size hint promised: take the full window.
-                std::unique_ptr<std::uint8_t[]> larger(new std::uint8_t[kWindowSize + 8]);
+                std::unique_ptr<std::uint8_t[]> larger(new std::uint8_t[kWindowSize + 8]());
                 std::memcpy(larger.get(), window_.get(), static_cast<std::size_t>(end_));
                 window_.swap(larger);
                 capacity_ = kWindowSize;
@@ -127,6 +142,7 @@ void Encoder::finish(bool pad) {
         emitLiteral(window_[pos_ - 1]);
         literalPending_ = false;
     }
+    if (!region_.empty()) closeRegion();
     if (!block_.empty()) writeBlock();
     if (pad) out_.flush();
 }
@@ -147,7 +163,8 @@ void Encoder::slide() {
     std::for_each(head_.get(), head_.get() + (std::size_t{1} << hashBits_), rebase);
     std::for_each(head3_.get(), head3_.get() + (std::size_t{1} << hash3Bits_), rebase);
     rebase(nearest3_);
-    std::for_each(prev_.get(), prev_.get() + kSlide, rebase);
+    rebase(nearest4_);
+    std::for_each(head4_.get(), head4_.get() + (std::size_t{1} << hash3Bits_), rebase);
 }
 
 unsigned Encoder::findMatches(int depth, Match* out) {
@@ -156,7 +173,13 @@ unsigned Encoder::findMatches(int depth, Match* out) {
     if (available < kMinMatch) return 0;
     const unsigned limit = std::min<unsigned>(available, static_cast<unsigned>(effort_.niceLength));
     const std::uint8_t* window = window_.get();
-    const unsigned n = finder_->findAndInsert(window, pos, limit, maxDistance_, depth, out);
+    unsigned n;
+    if (finder_) {
+        n = finder_->findAndInsert(window, pos, limit, maxDistance_, depth, out);
+    } else {
+        insert(pos);
+        n = chainMatches(pos, limit, depth, out);
+    }
     if (n && out[n - 1].length == limit && limit < available) {
         Match& last = out[n - 1];
         last.length += commonLength(window + pos - last.distance + limit, window + pos + limit, available - limit);
@@ -177,10 +200,50 @@ void Encoder::skipTo(std::int64_t next) {
     }
 }
 
+unsigned Encoder::chainMatches(std::int64_t pos, unsigned limit, int depth, Match* out) const {
+    const std::uint8_t* here = window_.get() + pos;
+    unsigned best = kMinMatch - 1, count = 0;
+    if (nearest3_ != kNone && pos - nearest3_ <= maxDistance_) {
+        const unsigned length = commonLength(window_.get() + nearest3_, here, limit);
+        if (length >= kMinMatch) {
+            out[count++] = Match{length, static_cast<unsigned>(pos - nearest3_)};
+            best = length;
+            if (length >= limit) return count;
+        }
+    }
+    if (nearest4_ != kNone && nearest4_ != nearest3_ && pos - nearest4_ <= maxDistance_) {
+        const unsigned length = commonLength(window_.get() + nearest4_, here, limit);
+        if (length > best) {
+            out[count++] = Match{length, static_cast<unsigned>(pos - nearest4_)};
+            best = length;
+            if (length >= limit) return count;
+        }
+    }
+    std::int64_t candidate = chainNext(pos);
+    while (candidate != kNone && depth-- > 0) {
+        const std::int64_t d = pos - candidate;
+        if (d > maxDistance_ || d <= 0) break;
+        const std::uint8_t* there = window_.get() + candidate;
+        if (there[best] == here[best] && there[0] == here[0] && there[1] == here[1]) {
+            const unsigned length = commonLength(there, here, limit);
+            if (length > best) {
+                out[count++] = Match{length, static_cast<unsigned>(d)};
+                // A long match is worth a longer search for a longer one:
+                // the path takes it whole, skipping the search inside it.
+                if (best < kLongMatch && length >= kLongMatch) depth += kLongerSearch;
+                best = length;
+                if (length >= limit) break;
+            }
+        }
+        candidate = chainNext(candidate);
+    }
+    return count;
+}
+
 unsigned Encoder::longestMatch(std::int64_t pos, unsigned available, unsigned& distance, int chain) const {
     const unsigned limit = std::min<unsigned>(available, kMaxMatch);
     if (limit < kMinMatch) return 0;
-    const std::int64_t maxDistance = std::int64_t{1} << params_.dictionaryBits;
+    const std::int64_t maxDistance = maxDistance_;
     const std::uint8_t* here = window_.get() + pos;
     unsigned best = kMinMatch - 1;
     double bestGain = 0.0;
@@ -198,7 +261,17 @@ unsigned Encoder::longestMatch(std::int64_t pos, unsigned available, unsigned& d
             }
         }
     }
-    std::int32_t candidate = prev_[pos & (kSlide - 1)];   // head before this position was inserted
+    if (nearest4_ != kNone && pos - nearest4_ <= maxDistance) {
+        const unsigned length = commonLength(window_.get() + nearest4_, here, limit);
+        const double g = length >= kMinMatch ? gain(length, static_cast<unsigned>(pos - nearest4_)) : 0.0;
+        if (length > best && g > bestGain) {
+            best = length;
+            bestGain = g;
+            distance = static_cast<unsigned>(pos - nearest4_);
+            if (length >= nice) return best;
+        }
+    }
+    std::int64_t candidate = chainNext(pos);   // head before this position was inserted
     while (candidate != kNone && chain-- > 0) {
         const std::int64_t d = pos - candidate;
         if (d > maxDistance || d <= 0) break;
@@ -216,20 +289,20 @@ unsigned Encoder::longestMatch(std::int64_t pos, unsigned available, unsigned& d
                 }
             }
         }
-        candidate = prev_[candidate & (kSlide - 1)];
+        candidate = chainNext(candidate);
     }
     if (best < kMinMatch || bestGain <= 0.0) return 0;
     return best;
 }
 
 void Encoder::emitLiteral(std::uint8_t byte) {
-    block_.literal(byte);
-    if (block_.symbolCount() >= static_cast<std::size_t>(effort_.blockSymbols)) writeBlock();
+    region_.literal(byte);
+    if (region_.symbolCount() >= static_cast<std::size_t>(effort_.blockSymbols)) closeRegion();
 }
 
 void Encoder::emitMatch(unsigned length, unsigned distance) {
-    block_.match(length, distance);
-    if (block_.symbolCount() >= static_cast<std::size_t>(effort_.blockSymbols)) writeBlock();
+    region_.match(length, distance);
+    if (region_.symbolCount() >= static_cast<std::size_t>(effort_.blockSymbols)) closeRegion();
 }
 
 void Encoder::process(bool final) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <climits>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -15,12 +16,15 @@ namespace lzh {
 // How hard the match finder looks.
 struct Effort {
     int depth;         // chain links or tree nodes visited per position
-    int goodLength;    // a match this long quarters the search at the next position
+    int goodLength;    // lazy: a match this long quarters the search at the next position;
+                       // cheapest path on chains: the positions inside a match this long are not searched
     int niceLength;    // a match this long ends the search
-    int lazyLength;    // no lazy search after a match this long
-    int blockSymbols;  // symbols per block
+    int lazyLength;    // lazy: no lazy search after a match this long
+    int blockSymbols;  // lazy: symbols per region (a block may end after each)
     bool optimal = false;   // choose the cheapest parse of each region instead of lazy matching
     int passes = 1;         // cheapest-path parses of a region, each by the prices of the one before
+    bool trees = false;     // the cheapest-path parse gathers every match at every position
+                            // from binary trees instead of searching hash chains as it goes
 };
 
 Effort defaultEffort(Method method);
@@ -36,7 +40,7 @@ Effort bestEffort(Method method);
 // take away as they come.
 class Encoder {
 public:
-    static constexpr std::int64_t kChainSlots = 1 << 17;   // positions the hash chains remember
+    static constexpr std::int64_t kSlide = 1 << 17;   // history kept when the window slides
 
     // sizeHint: the input's length when known (smaller inputs need smaller tables).
     Encoder(Method method, const Effort& effort, std::uint64_t sizeHint = UINT64_MAX);
@@ -58,41 +62,75 @@ public:
 private:
     void process(bool final);
     void processOptimal(bool final);
-    // The cheapest way through `size` positions from start by the prices
-    // (nodes_, and steps_ forwards); then prices from that way's own codes.
-    void cheapestPath(std::int64_t start, std::size_t size);
+    // The cheapest-path parse of `size` positions from start (nodes_, and
+    // steps_ forwards): searching as it goes, or over the matches gathered
+    // before; then prices from that way's own codes.
+    struct PathPrices;
+    void loadPrices(PathPrices& prices) const;
+    void relax(const PathPrices& prices, std::size_t k, std::uint8_t byte, const Match* matches, unsigned count);
+    void startPath(std::size_t size);
+    void endPath(std::size_t size);
+    void searchingPath(std::int64_t start, std::size_t size);
+    void gatherMatches(std::int64_t start, std::size_t size);
+    void gatheredPath(std::int64_t start, std::size_t size);
     void pricesFromPath(std::int64_t start, std::size_t size);
     // The lazy parse searches hash chains (cheap to keep up, so the
-    // positions inside a match cost little); the cheapest-path parse, which
-    // wants every match at every position, searches binary trees.
+    // positions inside a match cost little); so does the cheapest-path
+    // parse by default. At its best effort, which wants every match at
+    // every position, it searches binary trees.
 
-    // The matches at inserted_ in the trees (which it puts the position
-    // in, then advances): rising lengths, each the nearest of its length; a
-    // match of the nice length is followed as far as the bytes held allow.
+    // The matches at inserted_ in the trees or chains (which it puts the
+    // position in, then advances): rising lengths, each the nearest of its
+    // length found; a match of the nice length is followed as far as the
+    // bytes held allow.
     unsigned findMatches(int depth, Match* out);
+    unsigned chainMatches(std::int64_t pos, unsigned limit, int depth, Match* out) const;
     // Puts the positions up to `next` in the chains or trees without a search.
     void skipTo(std::int64_t next);
     unsigned longestMatch(std::int64_t pos, unsigned available, unsigned& distance, int chain) const;
     // Puts position pos in the chains (three bytes from it must be held):
-    // they link positions whose next four bytes hash alike; a second table
-    // keeps the latest position of each three-byte hash, for the short
-    // matches the chains would miss.
+    // they link positions whose next four bytes hash alike, each to the one
+    // before by its distance (16 bits, 0 ends the chain, so nothing moves
+    // when the window slides); a second table keeps the latest position of
+    // each three-byte hash, for the short matches the chains would miss.
     void insert(std::int64_t pos) {
         const std::uint8_t* p = window_.get() + pos;
         const std::uint32_t three = p[0] | (p[1] << 8) | (p[2] << 16);
         const std::uint32_t h3 = (three * 2654435761u) >> (32 - hash3Bits_);
         nearest3_ = head3_[h3];
         head3_[h3] = static_cast<std::int32_t>(pos);
-        if (pos + 4 > end_) return;
-        const std::uint32_t h4 = ((three | (std::uint32_t{p[3]} << 24)) * 2654435761u) >> (32 - hashBits_);
-        prev_[pos & (kChainSlots - 1)] = head_[h4];
-        head_[h4] = static_cast<std::int32_t>(pos);
+        if (pos + kChainBytes > end_) {
+            prev_[pos & chainMask_] = 0;
+            nearest4_ = kNoPosition;
+            return;
+        }
+        std::uint64_t key;
+        std::memcpy(&key, p, 8);   // the window has room past its end
+        const std::uint32_t h4 = (static_cast<std::uint32_t>(key) * 2654435761u) >> (32 - hash3Bits_);
+        nearest4_ = head4_[h4];
+        head4_[h4] = static_cast<std::int32_t>(pos);
+        key <<= 64 - 8 * kChainBytes;
+        const std::uint32_t h = static_cast<std::uint32_t>((key * 0x9E3779B97F4A7C15ull) >> (64 - hashBits_));
+        const std::int64_t last = head_[h];
+        const std::int64_t delta = pos - last;
+        prev_[pos & chainMask_] = last != kNoPosition && delta <= chainMask_ ? static_cast<std::uint16_t>(delta) : 0;
+        head_[h] = static_cast<std::int32_t>(pos);
     }
+    // The position before `at` on its chain, or kNoPosition.
+    std::int64_t chainNext(std::int64_t at) const {
+        const std::uint16_t delta = prev_[at & chainMask_];
+        return delta ? at - delta : kNoPosition;
+    }
+    static constexpr std::int32_t kNoPosition = -1;
 
     void slide();
     void emitLiteral(std::uint8_t byte);
     void emitMatch(unsigned length, unsigned distance);
     void writeBlock();
+    void setPrices(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_t>& offset);
+    // Adds the parsed region to the block, or ends the block first where
+    // a table of its own for the region costs less than sharing one.
+    void closeRegion();
     // Bits a match saves over coding its bytes as literals, by the prices
     // of the last block written.
     double gain(unsigned length, unsigned distance) const {
@@ -110,7 +148,11 @@ private:
     std::unique_ptr<std::int32_t[]> head_;    // chains by four bytes
     std::unique_ptr<std::int32_t[]> head3_;   // latest position by three bytes
     std::int32_t nearest3_ = -1;              // head3_ entry that the last insert replaced
-    std::unique_ptr<std::int32_t[]> prev_;
+    std::unique_ptr<std::uint16_t[]> prev_;   // per chain slot: distance to the one before
+    std::int64_t chainMask_ = 0;
+    static constexpr int kChainBytes = 5;     // bytes the chains hash: fewer, longer candidates than four
+    std::unique_ptr<std::int32_t[]> head4_;   // latest position by four bytes
+    std::int32_t nearest4_ = -1;              // chain slots - 1: the window, or 64 KiB - 1
     std::unique_ptr<MatchFinder> finder_;     // the trees, for the cheapest-path parse
     std::int64_t pos_ = 0;        // next position to parse
     std::int64_t end_ = 0;        // bytes held in the window
@@ -119,14 +161,17 @@ private:
     unsigned prevDistance_ = 0;
     bool literalPending_ = false;
     BlockEncoder block_;
+    BlockEncoder region_;   // the cheapest-path parse's last region, before it joins a block
     std::vector<double> codePrice_;     // bits per C symbol
     std::vector<double> offsetPrice_;   // bits per offset class, extra bits included
     double literalPrice_ = 8.0;
     // Work space of the optimal parse, kept between stretches.
     struct Node {
         float cost;
-        std::uint32_t length;     // how this position is reached: 1 = literal
-        std::uint32_t distance;
+        std::uint32_t how;   // how this position is reached: length (1 = literal), distance above
+        static std::uint32_t step(unsigned length, unsigned distance) { return length | distance << 9; }
+        unsigned length() const { return how & 511; }
+        unsigned distance() const { return how >> 9; }
     };
     std::vector<Node> nodes_;
     std::vector<Match> matchData_;           // the matches of every position, in order

@@ -1,8 +1,10 @@
 // The cheapest-path parse: the input is cut into regions of fixed size, one
-// block each. The matches at every position of a region are gathered, then
-// the cheapest way through it is found (shortest path) by the prices of the
-// last block; with more passes, the region is parsed again by the prices its
-// own last parse would give, before it is emitted.
+// block each, and the cheapest way through a region (a shortest path over
+// its positions, a literal or a match from each) is found by the prices of
+// the last block. By default the matches come from the hash chains, and the
+// search and the path advance together; at the best effort the matches of
+// every position are gathered from the trees first, so that the region can
+// be parsed again by the prices its own last parse would give.
 #include "archiver/codec/encoder.h"
 
 #include "archiver/codec/huffman.h"
@@ -14,53 +16,153 @@
 namespace lzh {
 namespace {
 
-// Input bytes per region (and block): at most this many symbols, under the
-// 65535 a block can count.
-constexpr std::int64_t kRegion = 32768;
+// Input bytes per region: the path is cut at its end, and a block ends, if
+// at all, only there (at most this many symbols, well under a block's 65535).
+constexpr std::int64_t kRegion = 8192;
 constexpr unsigned kDenseLengths = 8;
 
 }  // namespace
 
-void Encoder::cheapestPath(std::int64_t start, std::size_t size) {
-    nodes_.assign(size + 1, Node{std::numeric_limits<float>::infinity(), 0, 0});
-    nodes_[0].cost = 0;
-    for (std::size_t k = 0; k < size; ++k) {
-        const float here = nodes_[k].cost;
-        const float literal = here + static_cast<float>(codePrice_[window_[start + static_cast<std::int64_t>(k)]]);
-        if (literal < nodes_[k + 1].cost) nodes_[k + 1] = Node{literal, 1, 0};
-        unsigned shortest = kMinMatch;
-        for (std::uint32_t m = matchStart_[k]; m < matchStart_[k + 1]; ++m) {
-            const unsigned longest = matchData_[m].length, distance = matchData_[m].distance;
-            const float offset = here + static_cast<float>(offsetPrice_[BlockEncoder::offsetClass(distance - 1)]);
-            // Every length near the shortest this candidate adds, then only
-            // its longest: cutting a long match short rarely pays.
-            const unsigned dense = std::min(longest, shortest + kDenseLengths);
-            for (unsigned len = shortest; len <= longest; len = len < dense ? len + 1 : (len == longest ? len + 1 : longest)) {
-                const float cost = offset + static_cast<float>(codePrice_[kLiterals + len - kMinMatch]);
-                Node& to = nodes_[k + len];
-                if (cost < to.cost) to = Node{cost, len, distance};
-            }
-            shortest = longest + 1;
+// The prices as floats, each offset class with its extra bits.
+struct Encoder::PathPrices {
+    float code[kCodeSymbols];
+    float offset[32];
+    const float* length() const { return code + kLiterals - kMinMatch; }
+};
+
+void Encoder::loadPrices(PathPrices& prices) const {
+    for (int s = 0; s < kCodeSymbols; ++s) prices.code[s] = static_cast<float>(codePrice_[s]);
+    for (std::size_t c = 0; c < offsetPrice_.size(); ++c) prices.offset[c] = static_cast<float>(offsetPrice_[c]);
+}
+
+// From position k (reached at its cost): a literal, then the matches there,
+// rising in length. Every length near the shortest a match adds is tried,
+// then only its longest: cutting a long match short rarely pays.
+inline void Encoder::relax(const PathPrices& prices, std::size_t k, std::uint8_t byte, const Match* matches,
+                           unsigned count) {
+    Node* from = nodes_.data() + k;
+    const float here = from->cost;
+    const float literal = here + prices.code[byte];
+    if (literal < from[1].cost) from[1] = Node{literal, Node::step(1, 0)};
+    const float* lengthPrice = prices.length();
+    unsigned shortest = kMinMatch;
+    for (unsigned m = 0; m < count; ++m) {
+        const unsigned longest = matches[m].length, distance = matches[m].distance;
+        const float base = here + prices.offset[BlockEncoder::offsetClass(distance - 1)];
+        const unsigned dense = std::min(longest, shortest + kDenseLengths);
+        for (unsigned len = shortest; len <= dense; ++len) {
+            const float cost = base + lengthPrice[len];
+            if (cost < from[len].cost) from[len] = Node{cost, Node::step(len, distance)};
         }
+        if (longest > dense) {
+            const float cost = base + lengthPrice[longest];
+            if (cost < from[longest].cost) from[longest] = Node{cost, Node::step(longest, distance)};
+        }
+        shortest = longest + 1;
     }
+}
+
+void Encoder::startPath(std::size_t size) {
+    nodes_.assign(size + 1, Node{std::numeric_limits<float>::infinity(), 0});
+    nodes_[0].cost = 0;
+}
+
+void Encoder::endPath(std::size_t size) {
     // The steps forwards, from the way back.
     steps_.assign(size + 1, 0);
     for (std::size_t k = size; k > 0;) {
-        const std::size_t from = k - nodes_[k].length;
+        const std::size_t from = k - nodes_[k].length();
         steps_[from] = static_cast<std::uint32_t>(k);
         k = from;
     }
+}
+
+// Keeps the matches that fit in the `room` bytes left of the region, the
+// one that reaches past it cut to end there.
+static unsigned fitMatches(Match* found, unsigned n, unsigned room) {
+    for (unsigned k = 0; k < n; ++k) {
+        if (found[k].length >= room) {
+            if (room < kMinMatch) return k;
+            found[k].length = room;
+            return k + 1;
+        }
+    }
+    return n;
+}
+
+void Encoder::searchingPath(std::int64_t start, std::size_t size) {
+    PathPrices prices;
+    loadPrices(prices);
+    startPath(size);
+    const std::uint8_t* bytes = window_.get() + start;
+    Match found[kMaxMatch];
+    // A match of the skip length is not searched inside: the positions in
+    // it are only offered its rest.
+    const unsigned skip = static_cast<unsigned>(effort_.goodLength);
+    std::size_t takenEnd = 0;
+    unsigned takenDistance = 0;
+    for (std::size_t k = 0; k < size; ++k) {
+        const unsigned room = static_cast<unsigned>(std::min<std::size_t>(size - k, kMaxMatch));
+        if (k < takenEnd) {
+            // Inside a long match: a literal, or the match's rest.
+            const std::int64_t at = start + static_cast<std::int64_t>(k);
+            if (at + kMinMatch <= end_) insert(at);
+            inserted_ = at + 1;
+            Node* from = nodes_.data() + k;
+            const float literal = from->cost + prices.code[bytes[k]];
+            if (literal < from[1].cost) from[1] = Node{literal, Node::step(1, 0)};
+            const unsigned rest = static_cast<unsigned>(std::min<std::size_t>(takenEnd - k, room));
+            if (rest >= kMinMatch) {
+                const float cost = from->cost + prices.offset[BlockEncoder::offsetClass(takenDistance - 1)] +
+                                   prices.length()[rest];
+                if (cost < from[rest].cost) from[rest] = Node{cost, Node::step(rest, takenDistance)};
+            }
+            continue;
+        }
+        unsigned n = findMatches(effort_.depth, found);
+        if (n && found[n - 1].length >= skip && k + found[n - 1].length > takenEnd) {
+            takenEnd = k + found[n - 1].length;
+            takenDistance = found[n - 1].distance;
+        }
+        n = fitMatches(found, n, room);
+        relax(prices, k, bytes[k], found, n);
+    }
+    endPath(size);
+}
+
+void Encoder::gatherMatches(std::int64_t start, std::size_t size) {
+    matchStart_.assign(size + 1, 0);
+    matchData_.clear();
+    Match found[kMaxMatch];
+    for (std::size_t k = 0; k < size; ++k) {
+        matchStart_[k] = static_cast<std::uint32_t>(matchData_.size());
+        const unsigned room = static_cast<unsigned>(std::min<std::size_t>(size - k, kMaxMatch));
+        const unsigned n = fitMatches(found, findMatches(effort_.depth, found), room);
+        matchData_.insert(matchData_.end(), found, found + n);
+    }
+    matchStart_[size] = static_cast<std::uint32_t>(matchData_.size());
+    (void)start;
+}
+
+void Encoder::gatheredPath(std::int64_t start, std::size_t size) {
+    PathPrices prices;
+    loadPrices(prices);
+    startPath(size);
+    const std::uint8_t* bytes = window_.get() + start;
+    for (std::size_t k = 0; k < size; ++k)
+        relax(prices, k, bytes[k], matchData_.data() + matchStart_[k], matchStart_[k + 1] - matchStart_[k]);
+    endPath(size);
 }
 
 void Encoder::pricesFromPath(std::int64_t start, std::size_t size) {
     std::vector<std::uint32_t> code(kCodeSymbols, 0), offset(static_cast<std::size_t>(params_.offsetCodes), 0);
     for (std::size_t at = 0; at < size; at = steps_[at]) {
         const Node& step = nodes_[steps_[at]];
-        if (step.length == 1) {
+        if (step.length() == 1) {
             ++code[window_[start + static_cast<std::int64_t>(at)]];
         } else {
-            ++code[kLiterals + step.length - kMinMatch];
-            ++offset[BlockEncoder::offsetClass(step.distance - 1)];
+            ++code[kLiterals + step.length() - kMinMatch];
+            ++offset[BlockEncoder::offsetClass(step.distance() - 1)];
         }
     }
     const std::vector<std::uint8_t> codeBits = codeLengths(code), offsetBits = codeLengths(offset);
@@ -73,6 +175,18 @@ void Encoder::pricesFromPath(std::int64_t start, std::size_t size) {
         offsetPrice_[c] = (offset[c] ? offsetBits[c] : 8.0) + (c > 1 ? c - 1.0 : 0.0);
 }
 
+void Encoder::closeRegion() {
+    if (!block_.empty()) {
+        const bool full = block_.symbolCount() + region_.symbolCount() > kMaxBlockSymbols;
+        if (full || block_.bits() + region_.bits() < block_.bits(&region_)) writeBlock();
+    }
+    block_.append(region_);
+    // The next region is priced by the block as it stands.
+    std::vector<std::uint8_t> code, offset;
+    block_.currentLengths(code, offset);
+    setPrices(code, offset);
+}
+
 void Encoder::processOptimal(bool final) {
     const std::int64_t stop = final ? end_ : end_ - kMaxMatch;
     if (inserted_ < pos_ && pos_ < stop) skipTo(pos_);
@@ -81,39 +195,25 @@ void Encoder::processOptimal(bool final) {
         const std::int64_t start = pos_;
         const std::int64_t regionEnd = std::min(start + kRegion, stop);
         const std::size_t size = static_cast<std::size_t>(regionEnd - start);
-
-        // The matches at every position, cut to end inside the region, so
-        // that the path ends at its end.
-        matchStart_.assign(size + 1, 0);
-        matchData_.clear();
-        Match found[kMaxMatch];
-        for (std::int64_t i = start; i < regionEnd; ++i) {
-            matchStart_[static_cast<std::size_t>(i - start)] = static_cast<std::uint32_t>(matchData_.size());
-            const unsigned n = findMatches(effort_.depth, found);
-            const unsigned room = static_cast<unsigned>(std::min<std::int64_t>(regionEnd - i, kMaxMatch));
-            for (unsigned k = 0; k < n && found[k].length >= kMinMatch; ++k) {
-                if (found[k].length >= room) {
-                    if (room >= kMinMatch) matchData_.push_back(Match{room, found[k].distance});
-                    break;
-                }
-                matchData_.push_back(found[k]);
+        // Matches are cut to end inside the region, so that the path ends at its end.
+        if (effort_.trees) {
+            gatherMatches(start, size);
+            gatheredPath(start, size);
+            for (int pass = 1; pass < effort_.passes; ++pass) {
+                pricesFromPath(start, size);
+                gatheredPath(start, size);
             }
-        }
-        matchStart_[size] = static_cast<std::uint32_t>(matchData_.size());
-
-        cheapestPath(start, size);
-        for (int pass = 1; pass < effort_.passes; ++pass) {
-            pricesFromPath(start, size);
-            cheapestPath(start, size);
+        } else {
+            searchingPath(start, size);
         }
         for (std::size_t at = 0; at < size; at = steps_[at]) {
             const Node& step = nodes_[steps_[at]];
-            if (step.length == 1)
-                block_.literal(window_[start + static_cast<std::int64_t>(at)]);
+            if (step.length() == 1)
+                region_.literal(window_[start + static_cast<std::int64_t>(at)]);
             else
-                block_.match(step.length, step.distance);
+                region_.match(step.length(), step.distance());
         }
-        writeBlock();
+        closeRegion();
         pos_ = regionEnd;
     }
 }

@@ -98,8 +98,8 @@ TEST(Block, WorkedExampleByteForByte) {
 }
 
 std::vector<std::uint8_t> compress(Method method, const std::vector<std::uint8_t>& data, std::size_t step,
-                                   bool best = false) {
-    Encoder encoder(method, best ? bestEffort(method) : defaultEffort(method));
+                                   const Effort& effort) {
+    Encoder encoder(method, effort);
     std::vector<std::uint8_t> packed;
     for (std::size_t i = 0; i < data.size(); i += step) {
         encoder.write(data.data() + i, std::min(step, data.size() - i));
@@ -137,12 +137,15 @@ class RoundTripTest : public ::testing::TestWithParam<std::tuple<Method, RoundTr
 TEST_P(RoundTripTest, StrictDecoderGivesBackTheInput) {
     auto [method, c] = GetParam();
     const std::vector<std::uint8_t> data = c.make();
-    for (bool best : {false, true}) {
+    // The default, the best, and each parse whichever method it is the default of.
+    const Effort efforts[] = {defaultEffort(method), bestEffort(method), defaultEffort(Method::Lh5),
+                              defaultEffort(Method::Lh6), defaultEffort(Method::Lh7)};
+    for (std::size_t e = 0; e < std::size(efforts); ++e) {
         for (std::size_t step : {std::size_t{1} << 20, std::size_t{4093}}) {
-            const auto packed = compress(method, data, step, best);
+            const auto packed = compress(method, data, step, efforts[e]);
             std::vector<std::uint8_t> out;
-            ASSERT_EQ(decompress(method, packed, data.size(), out), "") << c.label << " best " << best;
-            ASSERT_TRUE(out == data) << c.label << " best " << best;
+            ASSERT_EQ(decompress(method, packed, data.size(), out), "") << c.label << " effort " << e;
+            ASSERT_TRUE(out == data) << c.label << " effort " << e;
         }
     }
 }
@@ -178,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Decoder, CorruptStreamsGiveErrorsNotCrashes) {
     const auto data = randomData(50000, 16, 9);
-    const auto packed = compress(Method::Lh5, data, 1 << 20);
+    const auto packed = compress(Method::Lh5, data, 1 << 20, defaultEffort(Method::Lh5));
     std::mt19937 random(11);
     int failures = 0;
     for (int round = 0; round < 300; ++round) {
@@ -230,6 +233,42 @@ TEST(Block, ZeroRunsAndLongCodeLengthsDecode) {
                   "")
             << "gap " << gap;
         EXPECT_TRUE(decoded == expected) << "gap " << gap;
+    }
+}
+
+// The size a block foresees, alone or joined with the next, is the size it
+// is written with: the parse ends blocks by it.
+TEST(Block, ForeseenBitsAreTheWrittenBits) {
+    struct Mix {
+        const char* label;
+        unsigned literals;   // distinct literal values
+        unsigned matchEvery; // a match after this many literals (0: none)
+    };
+    for (const Mix& mix : {Mix{"all literals", 256, 0}, Mix{"few literals", 3, 0}, Mix{"text-like", 60, 4},
+                           Mix{"mostly matches", 20, 1}}) {
+        for (Method method : {Method::Lh5, Method::Lh7}) {
+            std::mt19937 random(5);
+            auto fill = [&](BlockEncoder& block, std::size_t symbols) {
+                for (std::size_t i = 0; i < symbols; ++i) {
+                    if (mix.matchEvery && i % mix.matchEvery == 0)
+                        block.match(3 + random() % 60, 1 + random() % (1u << parameters(method).dictionaryBits));
+                    else
+                        block.literal(static_cast<std::uint8_t>(random() % mix.literals));
+                }
+            };
+            BlockEncoder first(parameters(method)), second(parameters(method));
+            fill(first, 3000);
+            fill(second, 500);
+            const std::uint64_t alone = first.bits(), joined = first.bits(&second);
+            BitWriter written;
+            BlockEncoder copy = first;
+            copy.write(written);
+            EXPECT_EQ(alone, written.bitCount()) << mix.label;
+            first.append(second);
+            BitWriter both;
+            first.write(both);
+            EXPECT_EQ(joined, both.bitCount()) << mix.label;
+        }
     }
 }
 
