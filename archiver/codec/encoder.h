@@ -31,8 +31,9 @@ Effort defaultEffort(Method method);
 // For a file of `size` bytes: small files, where a few bytes count for
 // more and the time is short, get the cheapest-path parse.
 Effort defaultEffort(Method method, std::uint64_t size);
-// The smallest output, at about a third of the default speed: the cheapest
-// parse of each stretch by the block prices.
+// The smallest output, a few times slower than the default: the cheapest
+// parse over every match at every position (trees), each region parsed
+// again by its own prices.
 Effort bestEffort(Method method);
 
 // Streams bytes into a -lh4- .. -lh7- bit stream. Feed it with write(),

@@ -35,7 +35,7 @@ const char kHelp[] =
     "  -r2  walk the folders named (\".\" is the base folder itself)\n"
     "  -x1  store paths relative to the base folder\n"
     "  -jm5 | -jm6 | -jm7   method -lh5- (default), -lh6- or -lh7-\n"
-    "  -jo1 smallest output: the cheapest parse, about a third of the speed\n"
+    "  -jo1 smallest output: the cheapest parse over every match, a few times slower\n"
     "  --threads=N          code on N threads (default: one per CPU); the archive\n"
     "                       is the same for every N\n"
     "  -c1  x, e: overwrite existing files without comparing dates (by default a\n"
