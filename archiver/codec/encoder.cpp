@@ -36,8 +36,8 @@ std::int64_t treeSlotsFor(int dictionaryBits, std::uint64_t sizeHint) {
 Effort defaultEffort(Method method) {
     switch (method) {
     // The larger windows are chosen for smaller archives: the cheapest path.
-    case Method::Lh7: return {8, 32, 128, 0, 0, true};
-    case Method::Lh6: return {4, 16, 128, 0, 0, true};
+    case Method::Lh7:
+    case Method::Lh6: return {8, 32, 128, 0, 0, true};
     // The everyday method stays quick: lazy matching.
     default: return {32, 8, 64, 32, 4096};
     }
