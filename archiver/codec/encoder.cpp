@@ -76,7 +76,7 @@ Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)
         head3_.reset(new std::int32_t[std::size_t{1} << hash3Bits_]);
         // The chains reach as far as the window, less one byte at -lh7- (16-bit links).
         chainMask_ = std::min<std::int64_t>((std::int64_t{1} << params_.dictionaryBits) - 1, 0xFFFF);
-        if (!effort.trees) maxDistance_ = chainMask_;
+        maxDistance_ = chainMask_;
         prev_.reset(new std::uint16_t[static_cast<std::size_t>(chainMask_ + 1)]);
         std::fill_n(prev_.get(), chainMask_ + 1, std::uint16_t{0});
         head4_.reset(new std::int32_t[std::size_t{1} << hash3Bits_]);
@@ -133,7 +133,7 @@ void Encoder::prime(const std::uint8_t* history, std::size_t size) {
     std::memcpy(window_.get(), history + (size - keep), keep);
     size = keep;
     end_ = pos_ = static_cast<std::int64_t>(size);
-    // Its positions go into the trees once the input that follows is held.
+    // Its positions go into the chains or trees once the input that follows is held.
 }
 
 void Encoder::finish(bool pad) {

@@ -72,7 +72,7 @@ private:
     void startPath(std::size_t size);
     void endPath(std::size_t size);
     void searchingPath(std::int64_t start, std::size_t size);
-    void gatherMatches(std::int64_t start, std::size_t size);
+    void gatherMatches(std::size_t size);
     void gatheredPath(std::int64_t start, std::size_t size);
     void pricesFromPath(std::int64_t start, std::size_t size);
     // The lazy parse searches hash chains (cheap to keep up, so the
@@ -90,10 +90,10 @@ private:
     void skipTo(std::int64_t next);
     unsigned longestMatch(std::int64_t pos, unsigned available, unsigned& distance, int chain) const;
     // Puts position pos in the chains (three bytes from it must be held):
-    // they link positions whose next four bytes hash alike, each to the one
+    // they link positions whose next five bytes hash alike, each to the one
     // before by its distance (16 bits, 0 ends the chain, so nothing moves
-    // when the window slides); a second table keeps the latest position of
-    // each three-byte hash, for the short matches the chains would miss.
+    // when the window slides); two more tables keep the latest position of
+    // each three- and four-byte hash, for the short matches the chains miss.
     void insert(std::int64_t pos) {
         const std::uint8_t* p = window_.get() + pos;
         const std::uint32_t three = p[0] | (p[1] << 8) | (p[2] << 16);
@@ -146,14 +146,14 @@ private:
     std::unique_ptr<std::uint8_t[]> window_;
     int hashBits_;
     int hash3Bits_;   // the three-byte table stays small enough for the cache
-    std::unique_ptr<std::int32_t[]> head_;    // chains by four bytes
+    std::unique_ptr<std::int32_t[]> head_;    // chains by five bytes
     std::unique_ptr<std::int32_t[]> head3_;   // latest position by three bytes
     std::int32_t nearest3_ = -1;              // head3_ entry that the last insert replaced
     std::unique_ptr<std::uint16_t[]> prev_;   // per chain slot: distance to the one before
-    std::int64_t chainMask_ = 0;
+    std::int64_t chainMask_ = 0;              // chain slots - 1: the window, or 64 KiB - 1
     static constexpr int kChainBytes = 5;     // bytes the chains hash: fewer, longer candidates than four
     std::unique_ptr<std::int32_t[]> head4_;   // latest position by four bytes
-    std::int32_t nearest4_ = -1;              // chain slots - 1: the window, or 64 KiB - 1
+    std::int32_t nearest4_ = -1;              // head4_ entry that the last insert replaced
     std::unique_ptr<MatchFinder> finder_;     // the trees, for the cheapest-path parse
     std::int64_t pos_ = 0;        // next position to parse
     std::int64_t end_ = 0;        // bytes held in the window

@@ -1,7 +1,7 @@
-// The cheapest-path parse: the input is cut into regions of fixed size, one
-// block each, and the cheapest way through a region (a shortest path over
-// its positions, a literal or a match from each) is found by the prices of
-// the last block. By default the matches come from the hash chains, and the
+// The cheapest-path parse: the input is cut into regions of fixed size, and
+// the cheapest way through a region (a shortest path over its positions, a
+// literal or a match from each) is found by the prices of the block it
+// joins (or of the last one). By default the matches come from the hash chains, and the
 // search and the path advance together; at the best effort the matches of
 // every position are gathered from the trees first, so that the region can
 // be parsed again by the prices its own last parse would give.
@@ -20,6 +20,19 @@ namespace {
 // at all, only there (at most this many symbols, well under a block's 65535).
 constexpr std::int64_t kRegion = 8192;
 constexpr unsigned kDenseLengths = 8;
+
+// Keeps the matches that fit in the `room` bytes left of the region, the
+// one that reaches past it cut to end there.
+unsigned fitMatches(Match* found, unsigned n, unsigned room) {
+    for (unsigned k = 0; k < n; ++k) {
+        if (found[k].length >= room) {
+            if (room < kMinMatch) return k;
+            found[k].length = room;
+            return k + 1;
+        }
+    }
+    return n;
+}
 
 }  // namespace
 
@@ -77,19 +90,6 @@ void Encoder::endPath(std::size_t size) {
     }
 }
 
-// Keeps the matches that fit in the `room` bytes left of the region, the
-// one that reaches past it cut to end there.
-static unsigned fitMatches(Match* found, unsigned n, unsigned room) {
-    for (unsigned k = 0; k < n; ++k) {
-        if (found[k].length >= room) {
-            if (room < kMinMatch) return k;
-            found[k].length = room;
-            return k + 1;
-        }
-    }
-    return n;
-}
-
 void Encoder::searchingPath(std::int64_t start, std::size_t size) {
     PathPrices prices;
     loadPrices(prices);
@@ -130,7 +130,7 @@ void Encoder::searchingPath(std::int64_t start, std::size_t size) {
     endPath(size);
 }
 
-void Encoder::gatherMatches(std::int64_t start, std::size_t size) {
+void Encoder::gatherMatches(std::size_t size) {
     matchStart_.assign(size + 1, 0);
     matchData_.clear();
     Match found[kMaxMatch];
@@ -141,7 +141,6 @@ void Encoder::gatherMatches(std::int64_t start, std::size_t size) {
         matchData_.insert(matchData_.end(), found, found + n);
     }
     matchStart_[size] = static_cast<std::uint32_t>(matchData_.size());
-    (void)start;
 }
 
 void Encoder::gatheredPath(std::int64_t start, std::size_t size) {
@@ -197,7 +196,7 @@ void Encoder::processOptimal(bool final) {
         const std::size_t size = static_cast<std::size_t>(regionEnd - start);
         // Matches are cut to end inside the region, so that the path ends at its end.
         if (effort_.trees) {
-            gatherMatches(start, size);
+            gatherMatches(size);
             gatheredPath(start, size);
             for (int pass = 1; pass < effort_.passes; ++pass) {
                 pricesFromPath(start, size);
