@@ -92,7 +92,8 @@ void BlockEncoder::append(BlockEncoder& other) {
     std::fill(other.offsetFrequency_.begin(), other.offsetFrequency_.end(), 0);
 }
 
-std::uint64_t BlockEncoder::bits(const BlockEncoder* other) const {
+std::uint64_t BlockEncoder::bits(const BlockEncoder* other, std::vector<std::uint8_t>* codeOut,
+                                 std::vector<std::uint8_t>* offsetOut) const {
     std::vector<std::uint32_t> code = codeFrequency_, offset = offsetFrequency_;
     if (other) {
         for (std::size_t s = 0; s < code.size(); ++s) code[s] += other->codeFrequency_[s];
@@ -120,17 +121,15 @@ std::uint64_t BlockEncoder::bits(const BlockEncoder* other) const {
     for (int t = 0; t < kTableSymbols; ++t) total += std::uint64_t{tFrequency[t]} * tLengths[t];
     for (std::size_t s = 0; s < code.size(); ++s) total += std::uint64_t{code[s]} * cLengths[s];
     for (std::size_t c = 0; c < offset.size(); ++c) total += std::uint64_t{offset[c]} * (pLengths[c] + (c > 1 ? c - 1 : 0));
+    if (codeOut && offsetOut) {
+        *codeOut = cLengths;
+        *offsetOut = pLengths;
+        for (std::size_t s = 0; s < code.size(); ++s)
+            if (!code[s]) (*codeOut)[s] = 0;
+        for (std::size_t c = 0; c < offset.size(); ++c)
+            if (!offset[c]) (*offsetOut)[c] = 0;
+    }
     return total;
-}
-
-void BlockEncoder::currentLengths(std::vector<std::uint8_t>& code, std::vector<std::uint8_t>& offset) const {
-    code = codeLengths(codeFrequency_);
-    offset = codeLengths(offsetFrequency_);
-    // Symbols padded in only to complete a code were not used: unknown price.
-    for (std::size_t s = 0; s < code.size(); ++s)
-        if (!codeFrequency_[s]) code[s] = 0;
-    for (std::size_t c = 0; c < offset.size(); ++c)
-        if (!offsetFrequency_[c]) offset[c] = 0;
 }
 
 void BlockEncoder::write(BitWriter& out) {

@@ -32,10 +32,10 @@ public:
     // Moves the symbols of `other` to the end of this block.
     void append(BlockEncoder& other);
     // Bits of this block as written (tables included), or of one block
-    // that would hold this one's symbols and then `other`'s.
-    std::uint64_t bits(const BlockEncoder* other = nullptr) const;
-    // The code lengths this block would be written with now.
-    void currentLengths(std::vector<std::uint8_t>& code, std::vector<std::uint8_t>& offset) const;
+    // that would hold this one's symbols and then `other`'s; and, when
+    // asked, the code lengths it would be written with (0 for unused symbols).
+    std::uint64_t bits(const BlockEncoder* other = nullptr, std::vector<std::uint8_t>* code = nullptr,
+                       std::vector<std::uint8_t>* offset = nullptr) const;
 
     // Writes the block and starts a new, empty one.
     void write(BitWriter& out);

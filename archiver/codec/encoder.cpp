@@ -80,8 +80,11 @@ Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)
         maxDistance_ = chainMask_;
         prev_.reset(new std::uint16_t[static_cast<std::size_t>(chainMask_ + 1)]);
         std::fill_n(prev_.get(), chainMask_ + 1, std::uint16_t{0});
-        head4_.reset(new std::int32_t[std::size_t{1} << hash3Bits_]);
-        std::fill_n(head4_.get(), std::size_t{1} << hash3Bits_, kNone);
+        if (effort.optimal) {
+            chainBytes_ = 5;
+            head4_.reset(new std::int32_t[std::size_t{1} << hash3Bits_]);
+            std::fill_n(head4_.get(), std::size_t{1} << hash3Bits_, kNone);
+        }
         std::fill_n(head_.get(), std::size_t{1} << hashBits_, kNone);
         std::fill_n(head3_.get(), std::size_t{1} << hash3Bits_, kNone);
     }
@@ -165,7 +168,7 @@ void Encoder::slide() {
     std::for_each(head3_.get(), head3_.get() + (std::size_t{1} << hash3Bits_), rebase);
     rebase(nearest3_);
     rebase(nearest4_);
-    std::for_each(head4_.get(), head4_.get() + (std::size_t{1} << hash3Bits_), rebase);
+    if (head4_) std::for_each(head4_.get(), head4_.get() + (std::size_t{1} << hash3Bits_), rebase);
 }
 
 unsigned Encoder::findMatches(int depth, Match* out) {

@@ -90,27 +90,29 @@ private:
     void skipTo(std::int64_t next);
     unsigned longestMatch(std::int64_t pos, unsigned available, unsigned& distance, int chain) const;
     // Puts position pos in the chains (three bytes from it must be held):
-    // they link positions whose next five bytes hash alike, each to the one
-    // before by its distance (16 bits, 0 ends the chain, so nothing moves
-    // when the window slides); two more tables keep the latest position of
-    // each three- and four-byte hash, for the short matches the chains miss.
+    // they link positions whose next chainBytes_ bytes hash alike, each to
+    // the one before by its distance (16 bits, 0 ends the chain, so nothing
+    // moves when the window slides); smaller tables keep the latest position
+    // of each three- (and four-) byte hash, for the short matches the chains miss.
     void insert(std::int64_t pos) {
         const std::uint8_t* p = window_.get() + pos;
         const std::uint32_t three = p[0] | (p[1] << 8) | (p[2] << 16);
         const std::uint32_t h3 = (three * 2654435761u) >> (32 - hash3Bits_);
         nearest3_ = head3_[h3];
         head3_[h3] = static_cast<std::int32_t>(pos);
-        if (pos + kChainBytes > end_) {
+        if (pos + chainBytes_ > end_) {
             prev_[pos & chainMask_] = 0;
             nearest4_ = kNoPosition;
             return;
         }
         std::uint64_t key;
         std::memcpy(&key, p, 8);   // the window has room past its end
-        const std::uint32_t h4 = (static_cast<std::uint32_t>(key) * 2654435761u) >> (32 - hash3Bits_);
-        nearest4_ = head4_[h4];
-        head4_[h4] = static_cast<std::int32_t>(pos);
-        key <<= 64 - 8 * kChainBytes;
+        if (head4_) {
+            const std::uint32_t h4 = (static_cast<std::uint32_t>(key) * 2654435761u) >> (32 - hash3Bits_);
+            nearest4_ = head4_[h4];
+            head4_[h4] = static_cast<std::int32_t>(pos);
+        }
+        key <<= 64 - 8 * chainBytes_;
         const std::uint32_t h = static_cast<std::uint32_t>((key * 0x9E3779B97F4A7C15ull) >> (64 - hashBits_));
         const std::int64_t last = head_[h];
         const std::int64_t delta = pos - last;
@@ -146,12 +148,15 @@ private:
     std::unique_ptr<std::uint8_t[]> window_;
     int hashBits_;
     int hash3Bits_;   // the three-byte table stays small enough for the cache
-    std::unique_ptr<std::int32_t[]> head_;    // chains by five bytes
+    std::unique_ptr<std::int32_t[]> head_;    // chains by chainBytes_ bytes
     std::unique_ptr<std::int32_t[]> head3_;   // latest position by three bytes
     std::int32_t nearest3_ = -1;              // head3_ entry that the last insert replaced
     std::unique_ptr<std::uint16_t[]> prev_;   // per chain slot: distance to the one before
     std::int64_t chainMask_ = 0;              // chain slots - 1: the window, or 64 KiB - 1
-    static constexpr int kChainBytes = 5;     // bytes the chains hash: fewer, longer candidates than four
+    // Bytes the chains hash: the cheapest path, which searches more
+    // positions, wants fewer and longer candidates (five, with a table of
+    // the latest position by four bytes); the lazy parse keeps four.
+    int chainBytes_ = 4;
     std::unique_ptr<std::int32_t[]> head4_;   // latest position by four bytes
     std::int32_t nearest4_ = -1;              // head4_ entry that the last insert replaced
     std::unique_ptr<MatchFinder> finder_;     // the trees, for the cheapest-path parse
@@ -162,7 +167,8 @@ private:
     unsigned prevDistance_ = 0;
     bool literalPending_ = false;
     BlockEncoder block_;
-    BlockEncoder region_;   // the cheapest-path parse's last region, before it joins a block
+    BlockEncoder region_;          // the last region parsed, before it joins a block
+    std::uint64_t blockBits_ = 0;  // block_ as it would be written now
     std::vector<double> codePrice_;     // bits per C symbol
     std::vector<double> offsetPrice_;   // bits per offset class, extra bits included
     double literalPrice_ = 8.0;

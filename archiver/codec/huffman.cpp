@@ -8,9 +8,15 @@ namespace lzh {
 std::vector<std::uint8_t> codeLengths(const std::vector<std::uint32_t>& frequencies) {
     const std::size_t n = frequencies.size();
     std::vector<std::uint8_t> lengths(n, 0);
-    std::vector<std::uint32_t> used;
+    // The used symbols by rising frequency, ties by symbol: one sort of
+    // frequency and symbol packed together.
+    std::vector<std::uint64_t> keyed;
+    keyed.reserve(n);
     for (std::uint32_t s = 0; s < n; ++s)
-        if (frequencies[s]) used.push_back(s);
+        if (frequencies[s]) keyed.push_back(std::uint64_t{frequencies[s]} << 32 | s);
+    std::sort(keyed.begin(), keyed.end());
+    std::vector<std::uint32_t> used(keyed.size());
+    for (std::size_t i = 0; i < keyed.size(); ++i) used[i] = static_cast<std::uint32_t>(keyed[i]);
     if (used.size() < 2) {
         // Two codes of length 1: the used symbol (if any) and a neighbour.
         std::uint32_t a = used.empty() ? 0 : used[0];
@@ -20,9 +26,7 @@ std::vector<std::uint8_t> codeLengths(const std::vector<std::uint32_t>& frequenc
         return lengths;
     }
 
-    // Huffman tree by the two-queue method over symbols sorted by frequency.
-    std::stable_sort(used.begin(), used.end(),
-                     [&](std::uint32_t x, std::uint32_t y) { return frequencies[x] < frequencies[y]; });
+    // Huffman tree by the two-queue method over the sorted symbols.
     const std::size_t leaves = used.size();
     std::vector<std::uint64_t> weight(2 * leaves);
     std::vector<std::uint32_t> parent(2 * leaves, 0);

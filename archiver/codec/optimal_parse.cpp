@@ -175,14 +175,24 @@ void Encoder::pricesFromPath(std::int64_t start, std::size_t size) {
 }
 
 void Encoder::closeRegion() {
-    if (!block_.empty()) {
+    // The next region is priced by the block as it will stand.
+    std::vector<std::uint8_t> code, offset, joinedCode, joinedOffset;
+    const std::uint64_t regionBits = region_.bits(nullptr, &code, &offset);
+    if (block_.empty()) {
+        blockBits_ = regionBits;
+    } else {
         const bool full = block_.symbolCount() + region_.symbolCount() > kMaxBlockSymbols;
-        if (full || block_.bits() + region_.bits() < block_.bits(&region_)) writeBlock();
+        const std::uint64_t joinedBits = full ? 0 : block_.bits(&region_, &joinedCode, &joinedOffset);
+        if (full || blockBits_ + regionBits < joinedBits) {
+            writeBlock();
+            blockBits_ = regionBits;
+        } else {
+            blockBits_ = joinedBits;
+            code.swap(joinedCode);
+            offset.swap(joinedOffset);
+        }
     }
     block_.append(region_);
-    // The next region is priced by the block as it stands.
-    std::vector<std::uint8_t> code, offset;
-    block_.currentLengths(code, offset);
     setPrices(code, offset);
 }
 
