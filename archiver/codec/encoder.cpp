@@ -105,6 +105,28 @@ void Encoder::setPrices(const std::vector<std::uint8_t>& code, const std::vector
         offsetPrice_[k] = (offset[k] ? offset[k] : 7.0) + (k > 1 ? k - 1.0 : 0.0);
 }
 
+void Encoder::closeRegion() {
+    // The next region is priced by the block as it will stand.
+    std::vector<std::uint8_t> code, offset, joinedCode, joinedOffset;
+    const std::uint64_t regionBits = region_.bits(nullptr, &code, &offset);
+    if (block_.empty()) {
+        blockBits_ = regionBits;
+    } else {
+        const bool full = block_.symbolCount() + region_.symbolCount() > kMaxBlockSymbols;
+        const std::uint64_t joinedBits = full ? 0 : block_.bits(&region_, &joinedCode, &joinedOffset);
+        if (full || blockBits_ + regionBits < joinedBits) {
+            writeBlock();
+            blockBits_ = regionBits;
+        } else {
+            blockBits_ = joinedBits;
+            code.swap(joinedCode);
+            offset.swap(joinedOffset);
+        }
+    }
+    block_.append(region_);
+    setPrices(code, offset);
+}
+
 Encoder::~Encoder() = default;
 
 void Encoder::write(const std::uint8_t* data, std::size_t size) {

@@ -174,28 +174,6 @@ void Encoder::pricesFromPath(std::int64_t start, std::size_t size) {
         offsetPrice_[c] = (offset[c] ? offsetBits[c] : 8.0) + (c > 1 ? c - 1.0 : 0.0);
 }
 
-void Encoder::closeRegion() {
-    // The next region is priced by the block as it will stand.
-    std::vector<std::uint8_t> code, offset, joinedCode, joinedOffset;
-    const std::uint64_t regionBits = region_.bits(nullptr, &code, &offset);
-    if (block_.empty()) {
-        blockBits_ = regionBits;
-    } else {
-        const bool full = block_.symbolCount() + region_.symbolCount() > kMaxBlockSymbols;
-        const std::uint64_t joinedBits = full ? 0 : block_.bits(&region_, &joinedCode, &joinedOffset);
-        if (full || blockBits_ + regionBits < joinedBits) {
-            writeBlock();
-            blockBits_ = regionBits;
-        } else {
-            blockBits_ = joinedBits;
-            code.swap(joinedCode);
-            offset.swap(joinedOffset);
-        }
-    }
-    block_.append(region_);
-    setPrices(code, offset);
-}
-
 void Encoder::processOptimal(bool final) {
     const std::int64_t stop = final ? end_ : end_ - kMaxMatch;
     if (inserted_ < pos_ && pos_ < stop) skipTo(pos_);
