@@ -16,6 +16,15 @@ constexpr std::int32_t kNone = -1;
 constexpr unsigned kLongMatch = 12;
 constexpr int kLongerSearch = 32;
 
+// Whether the two bytes at a and b agree: a candidate must agree at the
+// best length's last byte and the one after to be longer.
+inline bool sameTwo(const std::uint8_t* a, const std::uint8_t* b) {
+    std::uint16_t x, y;
+    std::memcpy(&x, a, 2);
+    std::memcpy(&y, b, 2);
+    return x == y;
+}
+
 // Small inputs get small tables: clearing them costs less than the data.
 int hashBitsFor(std::uint64_t sizeHint) {
     int bits = 10;
@@ -85,7 +94,7 @@ Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)
             head4_.reset(new std::int32_t[std::size_t{1} << hash3Bits_]);
             std::fill_n(head4_.get(), std::size_t{1} << hash3Bits_, kNone);
         }
-        std::fill_n(head_.get(), std::size_t{1} << hashBits_, kNone);
+        std::fill_n(head_.get(), std::size_t{1} << hashBits_, kNoChain);
         std::fill_n(head3_.get(), std::size_t{1} << hash3Bits_, kNone);
     }
     // Before any block: plain guesses, longer matches and farther offsets dearer.
@@ -186,7 +195,8 @@ void Encoder::slide() {
         return;
     }
     auto rebase = [](std::int32_t& p) { p = p >= shift ? static_cast<std::int32_t>(p - shift) : kNone; };
-    std::for_each(head_.get(), head_.get() + (std::size_t{1} << hashBits_), rebase);
+    std::for_each(head_.get(), head_.get() + (std::size_t{1} << hashBits_),
+                  [](std::int32_t& p) { p = p >= shift ? static_cast<std::int32_t>(p - shift) : kNoChain; });
     std::for_each(head3_.get(), head3_.get() + (std::size_t{1} << hash3Bits_), rebase);
     rebase(nearest3_);
     rebase(nearest4_);
@@ -215,7 +225,8 @@ unsigned Encoder::findMatches(int depth, Match* out) {
 
 void Encoder::skipTo(std::int64_t next) {
     if (!finder_) {
-        for (; inserted_ < next && inserted_ + kMinMatch <= end_; ++inserted_) insert(inserted_);
+        if (head4_) insertUpTo<true>(next);
+        else insertUpTo<false>(next);
         return;
     }
     const std::uint8_t* window = window_.get();
@@ -227,7 +238,8 @@ void Encoder::skipTo(std::int64_t next) {
 }
 
 unsigned Encoder::chainMatches(std::int64_t pos, unsigned limit, int depth, Match* out) const {
-    const std::uint8_t* here = window_.get() + pos;
+    const std::uint8_t* const window = window_.get();
+    const std::uint8_t* here = window + pos;
     unsigned best = kMinMatch - 1, count = 0;
     if (nearest3_ != kNone && pos - nearest3_ <= maxDistance_) {
         const unsigned length = commonLength(window_.get() + nearest3_, here, limit);
@@ -245,12 +257,17 @@ unsigned Encoder::chainMatches(std::int64_t pos, unsigned limit, int depth, Matc
             if (length >= limit) return count;
         }
     }
-    std::int64_t candidate = chainNext(pos);
-    while (candidate != kNone && depth-- > 0) {
-        const std::int64_t d = pos - candidate;
-        if (d > maxDistance_ || d <= 0) break;
-        const std::uint8_t* there = window_.get() + candidate;
-        if (there[best] == here[best] && there[0] == here[0] && there[1] == here[1]) {
+    // Down the chain, distance by distance; within reach every slot is still its own.
+    const std::uint16_t* const links = prev_.get();
+    const std::int64_t mask = chainMask_, reach = maxDistance_;
+    std::int64_t at = pos, d = 0;
+    while (depth-- > 0) {
+        const unsigned delta = links[at & mask];
+        d += delta;
+        if (!delta || d > reach) break;
+        at -= delta;
+        const std::uint8_t* there = window + at;
+        if (sameTwo(there + best - 1, here + best - 1)) {
             const unsigned length = commonLength(there, here, limit);
             if (length > best) {
                 out[count++] = Match{length, static_cast<unsigned>(d)};
@@ -261,7 +278,6 @@ unsigned Encoder::chainMatches(std::int64_t pos, unsigned limit, int depth, Matc
                 if (length >= limit) break;
             }
         }
-        candidate = chainNext(candidate);
     }
     return count;
 }
@@ -297,12 +313,17 @@ unsigned Encoder::longestMatch(std::int64_t pos, unsigned available, unsigned& d
             if (length >= nice) return best;
         }
     }
-    std::int64_t candidate = chainNext(pos);   // head before this position was inserted
-    while (candidate != kNone && chain-- > 0) {
-        const std::int64_t d = pos - candidate;
-        if (d > maxDistance || d <= 0) break;
-        const std::uint8_t* there = window_.get() + candidate;
-        if (there[best] == here[best] && there[0] == here[0] && there[1] == here[1]) {
+    // Down the chain from this position (just inserted), distance by distance.
+    const std::uint16_t* const links = prev_.get();
+    const std::int64_t mask = chainMask_;
+    std::int64_t at = pos, d = 0;
+    while (chain-- > 0) {
+        const unsigned delta = links[at & mask];
+        d += delta;
+        if (!delta || d > maxDistance) break;
+        at -= delta;
+        const std::uint8_t* there = window_.get() + at;
+        if (sameTwo(there + best - 1, here + best - 1)) {
             unsigned length = commonLength(there, here, limit);
             if (length > best) {
                 // A longer match farther back must also save more bits.
@@ -315,7 +336,6 @@ unsigned Encoder::longestMatch(std::int64_t pos, unsigned available, unsigned& d
                 }
             }
         }
-        candidate = chainNext(candidate);
     }
     if (best < kMinMatch || bestGain <= 0.0) return 0;
     return best;
@@ -342,7 +362,7 @@ void Encoder::process(bool final) {
     const double lazyBias = 1.0;
     while (pos_ < stop) {
         const unsigned available = static_cast<unsigned>(std::min<std::int64_t>(end_ - pos_, kMaxMatch));
-        while (inserted_ <= pos_ && inserted_ + kMinMatch <= end_) insert(inserted_++);
+        insertUpTo<false>(pos_ + 1);
 
         unsigned length = 0, distance = 0;
         if (prevLength_ < static_cast<unsigned>(effort_.lazyLength)) {
@@ -356,7 +376,7 @@ void Encoder::process(bool final) {
             // The match from the previous position wins.
             emitMatch(prevLength_, prevDistance_);
             const std::int64_t next = pos_ - 1 + prevLength_;
-            while (inserted_ < next && inserted_ + kMinMatch <= end_) insert(inserted_++);
+            insertUpTo<false>(next);
             pos_ = next;
             prevLength_ = 0;
             literalPending_ = false;

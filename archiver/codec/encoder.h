@@ -6,6 +6,7 @@
 #include "archiver/codec/method.h"
 
 #include <cstdint>
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <memory>
@@ -89,42 +90,68 @@ private:
     // Puts the positions up to `next` in the chains or trees without a search.
     void skipTo(std::int64_t next);
     unsigned longestMatch(std::int64_t pos, unsigned available, unsigned& distance, int chain) const;
-    // Puts position pos in the chains (three bytes from it must be held):
-    // they link positions whose next chainBytes_ bytes hash alike, each to
-    // the one before by its distance (16 bits, 0 ends the chain, so nothing
-    // moves when the window slides); smaller tables keep the latest position
-    // of each three- (and four-) byte hash, for the short matches the chains miss.
-    void insert(std::int64_t pos) {
-        const std::uint8_t* p = window_.get() + pos;
-        const std::uint32_t three = p[0] | (p[1] << 8) | (p[2] << 16);
-        const std::uint32_t h3 = (three * 2654435761u) >> (32 - hash3Bits_);
-        nearest3_ = head3_[h3];
-        head3_[h3] = static_cast<std::int32_t>(pos);
-        if (pos + chainBytes_ > end_) {
-            prev_[pos & chainMask_] = 0;
-            nearest4_ = kNoPosition;
-            return;
+    // Puts positions [from, to) in the chains (three bytes from each must be
+    // held): they link positions whose next chainBytes_ bytes hash alike
+    // (kFive: five, with a table of the latest position by four bytes; else
+    // four), each to the one before by its distance (16 bits, 0 ends the
+    // chain, so nothing moves when the window slides); a smaller table keeps
+    // the latest position of each three-byte hash, for the short matches the
+    // chains miss. nearest3_ (and nearest4_) are left as the last position found them.
+    template <bool kFive>
+    void insertRange(std::int64_t from, std::int64_t to) {
+        constexpr int kBytes = kFive ? 5 : 4;
+        const std::uint8_t* const window = window_.get();
+        std::int32_t* const head = head_.get();
+        std::int32_t* const head3 = head3_.get();
+        std::int32_t* const head4 = head4_.get();
+        std::uint16_t* const links = prev_.get();
+        const std::int64_t mask = chainMask_;
+        const int shift3 = 32 - hash3Bits_, shift = 64 - hashBits_;
+        const std::int64_t whole = std::min(to, end_ - kBytes + 1);   // all chain bytes held
+        std::int32_t near3 = nearest3_, near4 = nearest4_;
+        std::int64_t pos = from;
+        for (; pos < whole; ++pos) {
+            std::uint64_t key;
+            std::memcpy(&key, window + pos, 8);   // the window has room past its end
+            const std::uint32_t h3 = ((static_cast<std::uint32_t>(key) & 0xFFFFFF) * 2654435761u) >> shift3;
+            near3 = head3[h3];
+            head3[h3] = static_cast<std::int32_t>(pos);
+            if constexpr (kFive) {
+                const std::uint32_t h4 = (static_cast<std::uint32_t>(key) * 2654435761u) >> shift3;
+                near4 = head4[h4];
+                head4[h4] = static_cast<std::int32_t>(pos);
+            }
+            const std::uint32_t h = static_cast<std::uint32_t>(((key << (64 - 8 * kBytes)) * 0x9E3779B97F4A7C15ull) >> shift);
+            // No chain yet (kNoChain) is farther than any link reaches.
+            const std::int64_t delta = pos - head[h];
+            links[pos & mask] = delta <= mask ? static_cast<std::uint16_t>(delta) : 0;
+            head[h] = static_cast<std::int32_t>(pos);
         }
-        std::uint64_t key;
-        std::memcpy(&key, p, 8);   // the window has room past its end
-        if (head4_) {
-            const std::uint32_t h4 = (static_cast<std::uint32_t>(key) * 2654435761u) >> (32 - hash3Bits_);
-            nearest4_ = head4_[h4];
-            head4_[h4] = static_cast<std::int32_t>(pos);
+        for (; pos < to; ++pos) {   // the last few positions: too few bytes for a chain
+            const std::uint32_t three = window[pos] | (window[pos + 1] << 8) | (window[pos + 2] << 16);
+            const std::uint32_t h3 = (three * 2654435761u) >> shift3;
+            near3 = head3[h3];
+            head3[h3] = static_cast<std::int32_t>(pos);
+            links[pos & mask] = 0;
+            near4 = kNoPosition;
         }
-        key <<= 64 - 8 * chainBytes_;
-        const std::uint32_t h = static_cast<std::uint32_t>((key * 0x9E3779B97F4A7C15ull) >> (64 - hashBits_));
-        const std::int64_t last = head_[h];
-        const std::int64_t delta = pos - last;
-        prev_[pos & chainMask_] = last != kNoPosition && delta <= chainMask_ ? static_cast<std::uint16_t>(delta) : 0;
-        head_[h] = static_cast<std::int32_t>(pos);
+        nearest3_ = near3;
+        nearest4_ = near4;
     }
-    // The position before `at` on its chain, or kNoPosition.
-    std::int64_t chainNext(std::int64_t at) const {
-        const std::uint16_t delta = prev_[at & chainMask_];
-        return delta ? at - delta : kNoPosition;
+    void insert(std::int64_t pos) {
+        if (head4_) insertRange<true>(pos, pos + 1);
+        else insertRange<false>(pos, pos + 1);
+    }
+    // Puts the positions from inserted_ up to `next` in the chains, as far as three bytes are held.
+    template <bool kFive>
+    void insertUpTo(std::int64_t next) {
+        const std::int64_t to = std::min(next, end_ - static_cast<std::int64_t>(kMinMatch) + 1);
+        if (inserted_ >= to) return;
+        insertRange<kFive>(inserted_, to);
+        inserted_ = to;
     }
     static constexpr std::int32_t kNoPosition = -1;
+    static constexpr std::int32_t kNoChain = INT32_MIN;   // head_ of a hash with no position yet
 
     void slide();
     void emitLiteral(std::uint8_t byte);
