@@ -87,8 +87,8 @@ Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)
         // The chains reach as far as the window, less one byte at -lh7- (16-bit links).
         chainMask_ = std::min<std::int64_t>((std::int64_t{1} << params_.dictionaryBits) - 1, 0xFFFF);
         maxDistance_ = chainMask_;
+        // Not cleared: a link is read only at a position put in the chains, which wrote it.
         prev_.reset(new std::uint16_t[static_cast<std::size_t>(chainMask_ + 1)]);
-        std::fill_n(prev_.get(), chainMask_ + 1, std::uint16_t{0});
         if (effort.optimal) {
             chainBytes_ = 5;
             head4_.reset(new std::int32_t[std::size_t{1} << hash3Bits_]);

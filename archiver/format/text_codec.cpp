@@ -2,15 +2,41 @@
 
 #include <cerrno>
 #include <iconv.h>
+#include <vector>
 
 namespace lzh {
 namespace {
+
+// A conversion's descriptor, in its initial state. Opening one costs more
+// than converting a name, so each thread keeps those it has opened.
+iconv_t descriptor(const char* to, const char* from) {
+    struct Open {
+        std::string to, from;
+        iconv_t cd;
+    };
+    struct Cache {
+        std::vector<Open> open;
+        ~Cache() {
+            for (Open& o : open) ::iconv_close(o.cd);
+        }
+    };
+    thread_local Cache cache;
+    for (Open& o : cache.open) {
+        if (o.to == to && o.from == from) {
+            ::iconv(o.cd, nullptr, nullptr, nullptr, nullptr);
+            return o.cd;
+        }
+    }
+    iconv_t cd = ::iconv_open(to, from);
+    if (cd != reinterpret_cast<iconv_t>(-1)) cache.open.push_back(Open{to, from, cd});
+    return cd;
+}
 
 // One iconv conversion; on an unconvertible character `replace` (if given)
 // is written instead and the input advances by one UTF-8 character.
 std::optional<std::string> convert(const char* to, const char* from, const std::string& input,
                                    const char* replacement, bool* lossy) {
-    iconv_t cd = ::iconv_open(to, from);
+    iconv_t cd = descriptor(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
     std::string out;
     char* in = const_cast<char*>(input.data());
@@ -39,18 +65,28 @@ std::optional<std::string> convert(const char* to, const char* from, const std::
         }
         break;
     }
-    ::iconv_close(cd);
     return result;
+}
+
+// ASCII is the same in UTF-8 and CP932, and most names are ASCII.
+bool isAscii(const std::string& text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
 }
 
 }  // namespace
 
 std::string utf8ToCp932(const std::string& utf8, bool* lossy) {
     if (lossy) *lossy = false;
+    if (isAscii(utf8)) return utf8;
     return convert("CP932", "UTF-8", utf8, "_", lossy).value_or(std::string());
 }
 
-std::optional<std::string> cp932ToUtf8(const std::string& cp932) { return convert("UTF-8", "CP932", cp932, nullptr, nullptr); }
+std::optional<std::string> cp932ToUtf8(const std::string& cp932) {
+    if (isAscii(cp932)) return cp932;
+    return convert("UTF-8", "CP932", cp932, nullptr, nullptr);
+}
 
 std::string utf8ToUtf16le(const std::string& utf8) {
     return convert("UTF-16LE", "UTF-8", utf8, nullptr, nullptr).value_or(std::string());
@@ -65,6 +101,8 @@ std::optional<std::string> fromCodePage(const std::string& bytes, unsigned codeP
     return convert("UTF-8", name.c_str(), bytes, nullptr, nullptr);
 }
 
-bool isValidUtf8(const std::string& text) { return convert("UTF-8", "UTF-8", text, nullptr, nullptr).has_value(); }
+bool isValidUtf8(const std::string& text) {
+    return isAscii(text) || convert("UTF-8", "UTF-8", text, nullptr, nullptr).has_value();
+}
 
 }  // namespace lzh
