@@ -56,7 +56,7 @@ Effort defaultEffort(Method method) {
 Effort defaultEffort(Method method, std::uint64_t size) {
     // Small files, where a few bytes count for more and the time is short, get a deeper search.
     constexpr std::uint64_t kSmallFile = 64 * 1024;
-    if (size < kSmallFile) return {16, 64, 64, 0, 0, true};
+    if (size < kSmallFile) return {16, 32, 128, 0, 0, true};
     return defaultEffort(method);
 }
 
