@@ -64,7 +64,7 @@ public:
 private:
     void process(bool final);
     void processOptimal(bool final);
-    // The cheapest-path parse of `size` positions from start (nodes_, and
+    // The cheapest-path parse of `size` positions from start (pathCost_, and
     // steps_ forwards): searching as it goes, or over the matches gathered
     // before; then prices from that way's own codes.
     struct PathPrices;
@@ -199,15 +199,15 @@ private:
     std::vector<double> codePrice_;     // bits per C symbol
     std::vector<double> offsetPrice_;   // bits per offset class, extra bits included
     double literalPrice_ = 8.0;
-    // Work space of the optimal parse, kept between stretches.
-    struct Node {
-        float cost;
-        std::uint32_t how;   // how this position is reached: length (1 = literal), distance above
-        static std::uint32_t step(unsigned length, unsigned distance) { return length | distance << 9; }
-        unsigned length() const { return how & 511; }
-        unsigned distance() const { return how >> 9; }
-    };
-    std::vector<Node> nodes_;
+    // Work space of the optimal parse, kept between stretches: per position
+    // of the region, the cheapest cost found to reach it and how (length,
+    // 1 for a literal, with the distance above), apart so that a run of
+    // lengths is offered a few at once.
+    static std::uint32_t step(unsigned length, unsigned distance) { return length | distance << 9; }
+    static unsigned stepLength(std::uint32_t how) { return how & 511; }
+    static unsigned stepDistance(std::uint32_t how) { return how >> 9; }
+    std::vector<float> pathCost_;
+    std::vector<std::uint32_t> pathStep_;
     std::vector<Match> matchData_;           // the matches of every position, in order
     std::vector<std::uint32_t> matchStart_;  // per position: its first entry in matchData_
     std::vector<std::uint32_t> steps_;       // per position on the path: the next one

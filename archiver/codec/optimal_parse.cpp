@@ -11,7 +11,12 @@
 #include "archiver/codec/match_length.h"
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace lzh {
 namespace {
@@ -19,7 +24,7 @@ namespace {
 // Input bytes per region: the path is cut at its end, and a block ends, if
 // at all, only there (at most this many symbols, well under a block's 65535).
 constexpr std::int64_t kRegion = 8192;
-constexpr unsigned kDenseLengths = 8;
+constexpr unsigned kDenseLengths = 8;   // lengths tried from the shortest a match adds (two runs of four)
 
 // Keeps the matches that fit in the `room` bytes left of the region, the
 // one that reaches past it cut to end there.
@@ -36,55 +41,100 @@ unsigned fitMatches(Match* found, unsigned n, unsigned room) {
 
 }  // namespace
 
-// The prices as floats, each offset class with its extra bits.
+// The prices as floats, each offset class with its extra bits; the code
+// prices run on past the last length for the lanes of a run that end there.
 struct Encoder::PathPrices {
-    float code[kCodeSymbols];
+    float code[kCodeSymbols + kDenseLengths];
     float offset[32];
     const float* length() const { return code + kLiterals - kMinMatch; }
 };
 
 void Encoder::loadPrices(PathPrices& prices) const {
     for (int s = 0; s < kCodeSymbols; ++s) prices.code[s] = static_cast<float>(codePrice_[s]);
+    std::fill(prices.code + kCodeSymbols, std::end(prices.code), std::numeric_limits<float>::infinity());
     for (std::size_t c = 0; c < offsetPrice_.size(); ++c) prices.offset[c] = static_cast<float>(offsetPrice_[c]);
 }
+
+namespace {
+
+// Offers the positions lo..hi bytes ahead (hi < lo + kDenseLengths) the cost
+// base plus each length's price, by one distance: four lengths at a time,
+// without a branch per length (which would be hard to foresee).
+inline void offerLengths(float* cost, std::uint32_t* how, const float* lengthPrice, float base, unsigned lo,
+                         unsigned hi, unsigned distance) {
+#if defined(__SSE2__)
+    const __m128 start = _mm_set1_ps(base);
+    const __m128i beyond = _mm_set1_epi32(static_cast<int>(hi + 1));
+    const __m128i far = _mm_set1_epi32(static_cast<int>(distance << 9));
+    __m128i length = _mm_add_epi32(_mm_set1_epi32(static_cast<int>(lo)), _mm_setr_epi32(0, 1, 2, 3));
+    for (unsigned at = lo; at < lo + kDenseLengths; at += 4) {
+        const __m128 offered = _mm_add_ps(start, _mm_loadu_ps(lengthPrice + at));
+        const __m128 held = _mm_loadu_ps(cost + at);
+        const __m128 better =
+            _mm_and_ps(_mm_cmplt_ps(offered, held), _mm_castsi128_ps(_mm_cmplt_epi32(length, beyond)));
+        _mm_storeu_ps(cost + at, _mm_or_ps(_mm_and_ps(better, offered), _mm_andnot_ps(better, held)));
+        __m128i* const steps = reinterpret_cast<__m128i*>(how + at);
+        const __m128i take = _mm_castps_si128(better);
+        _mm_storeu_si128(steps, _mm_or_si128(_mm_and_si128(take, _mm_or_si128(length, far)),
+                                             _mm_andnot_si128(take, _mm_loadu_si128(steps))));
+        length = _mm_add_epi32(length, _mm_set1_epi32(4));
+    }
+#else
+    for (unsigned len = lo; len <= hi; ++len) {
+        const float offered = base + lengthPrice[len];
+        if (offered < cost[len]) {
+            cost[len] = offered;
+            how[len] = len | distance << 9;
+        }
+    }
+#endif
+}
+
+}  // namespace
 
 // From position k (reached at its cost): a literal, then the matches there,
 // rising in length. Every length near the shortest a match adds is tried,
 // then only its longest: cutting a long match short rarely pays.
 inline void Encoder::relax(const PathPrices& prices, std::size_t k, std::uint8_t byte, const Match* matches,
                            unsigned count) {
-    Node* from = nodes_.data() + k;
-    const float here = from->cost;
+    float* const cost = pathCost_.data() + k;
+    std::uint32_t* const how = pathStep_.data() + k;
+    const float here = cost[0];
     const float literal = here + prices.code[byte];
-    if (literal < from[1].cost) from[1] = Node{literal, Node::step(1, 0)};
+    if (literal < cost[1]) {
+        cost[1] = literal;
+        how[1] = step(1, 0);
+    }
     const float* lengthPrice = prices.length();
     unsigned shortest = kMinMatch;
     for (unsigned m = 0; m < count; ++m) {
         const unsigned longest = matches[m].length, distance = matches[m].distance;
         const float base = here + prices.offset[BlockEncoder::offsetClass(distance - 1)];
-        const unsigned dense = std::min(longest, shortest + kDenseLengths);
-        for (unsigned len = shortest; len <= dense; ++len) {
-            const float cost = base + lengthPrice[len];
-            if (cost < from[len].cost) from[len] = Node{cost, Node::step(len, distance)};
-        }
+        const unsigned dense = std::min(longest, shortest + kDenseLengths - 1);
+        offerLengths(cost, how, lengthPrice, base, shortest, dense, distance);
         if (longest > dense) {
-            const float cost = base + lengthPrice[longest];
-            if (cost < from[longest].cost) from[longest] = Node{cost, Node::step(longest, distance)};
+            const float offered = base + lengthPrice[longest];
+            if (offered < cost[longest]) {
+                cost[longest] = offered;
+                how[longest] = step(longest, distance);
+            }
         }
         shortest = longest + 1;
     }
 }
 
 void Encoder::startPath(std::size_t size) {
-    nodes_.assign(size + 1, Node{std::numeric_limits<float>::infinity(), 0});
-    nodes_[0].cost = 0;
+    // Room past the end for the last lanes of a run of lengths.
+    pathCost_.assign(size + 1 + kMaxMatch + kDenseLengths, std::numeric_limits<float>::infinity());
+    pathStep_.assign(size + 1 + kMaxMatch + kDenseLengths, 0);
+    pathCost_[0] = 0;
 }
 
 void Encoder::endPath(std::size_t size) {
     // The steps forwards, from the way back.
     steps_.assign(size + 1, 0);
     for (std::size_t k = size; k > 0;) {
-        const std::size_t from = k - nodes_[k].length();
+        const std::size_t from = k - stepLength(pathStep_[k]);
         steps_[from] = static_cast<std::uint32_t>(k);
         k = from;
     }
@@ -108,14 +158,20 @@ void Encoder::searchingPath(std::int64_t start, std::size_t size) {
             const std::int64_t at = start + static_cast<std::int64_t>(k);
             if (at + kMinMatch <= end_) insert(at);
             inserted_ = at + 1;
-            Node* from = nodes_.data() + k;
-            const float literal = from->cost + prices.code[bytes[k]];
-            if (literal < from[1].cost) from[1] = Node{literal, Node::step(1, 0)};
+            float* const cost = pathCost_.data() + k;
+            const float literal = cost[0] + prices.code[bytes[k]];
+            if (literal < cost[1]) {
+                cost[1] = literal;
+                pathStep_[k + 1] = step(1, 0);
+            }
             const unsigned rest = static_cast<unsigned>(std::min<std::size_t>(takenEnd - k, room));
             if (rest >= kMinMatch) {
-                const float cost = from->cost + prices.offset[BlockEncoder::offsetClass(takenDistance - 1)] +
-                                   prices.length()[rest];
-                if (cost < from[rest].cost) from[rest] = Node{cost, Node::step(rest, takenDistance)};
+                const float offered = cost[0] + prices.offset[BlockEncoder::offsetClass(takenDistance - 1)] +
+                                      prices.length()[rest];
+                if (offered < cost[rest]) {
+                    cost[rest] = offered;
+                    pathStep_[k + rest] = step(rest, takenDistance);
+                }
             }
             continue;
         }
@@ -156,12 +212,12 @@ void Encoder::gatheredPath(std::int64_t start, std::size_t size) {
 void Encoder::pricesFromPath(std::int64_t start, std::size_t size) {
     std::vector<std::uint32_t> code(kCodeSymbols, 0), offset(static_cast<std::size_t>(params_.offsetCodes), 0);
     for (std::size_t at = 0; at < size; at = steps_[at]) {
-        const Node& step = nodes_[steps_[at]];
-        if (step.length() == 1) {
+        const std::uint32_t how = pathStep_[steps_[at]];
+        if (stepLength(how) == 1) {
             ++code[window_[start + static_cast<std::int64_t>(at)]];
         } else {
-            ++code[kLiterals + step.length() - kMinMatch];
-            ++offset[BlockEncoder::offsetClass(step.distance() - 1)];
+            ++code[kLiterals + stepLength(how) - kMinMatch];
+            ++offset[BlockEncoder::offsetClass(stepDistance(how) - 1)];
         }
     }
     const std::vector<std::uint8_t> codeBits = codeLengths(code), offsetBits = codeLengths(offset);
@@ -194,11 +250,11 @@ void Encoder::processOptimal(bool final) {
             searchingPath(start, size);
         }
         for (std::size_t at = 0; at < size; at = steps_[at]) {
-            const Node& step = nodes_[steps_[at]];
-            if (step.length() == 1)
+            const std::uint32_t how = pathStep_[steps_[at]];
+            if (stepLength(how) == 1)
                 region_.literal(window_[start + static_cast<std::int64_t>(at)]);
             else
-                region_.match(step.length(), step.distance());
+                region_.match(stepLength(how), stepDistance(how));
         }
         closeRegion();
         pos_ = regionEnd;
