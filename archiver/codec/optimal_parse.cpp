@@ -29,6 +29,7 @@ constexpr unsigned kDenseLengths = 8;   // lengths tried from the shortest a mat
 // Keeps the matches that fit in the `room` bytes left of the region, the
 // one that reaches past it cut to end there.
 unsigned fitMatches(Match* found, unsigned n, unsigned room) {
+    if (n == 0 || found[n - 1].length < room) return n;   // all fit, as far from the region's end
     for (unsigned k = 0; k < n; ++k) {
         if (found[k].length >= room) {
             if (room < kMinMatch) return k;
@@ -101,10 +102,10 @@ inline void Encoder::relax(const PathPrices& prices, std::size_t k, std::uint8_t
     std::uint32_t* const how = pathStep_.data() + k;
     const float here = cost[0];
     const float literal = here + prices.code[byte];
-    if (literal < cost[1]) {
-        cost[1] = literal;
-        how[1] = step(1, 0);
-    }
+    // Chosen without a branch: a literal wins about half the time.
+    const std::uint32_t cheaper = 0u - static_cast<std::uint32_t>(literal < cost[1]);
+    how[1] = (how[1] & ~cheaper) | (step(1, 0) & cheaper);
+    cost[1] = std::min(literal, cost[1]);
     const float* lengthPrice = prices.length();
     unsigned shortest = kMinMatch;
     for (unsigned m = 0; m < count; ++m) {
