@@ -213,7 +213,7 @@ unsigned Encoder::findMatches(int depth, Match* out) {
     if (finder_) {
         n = finder_->findAndInsert(window, pos, limit, maxDistance_, depth, out);
     } else {
-        insert(pos);
+        insertRange<true>(pos, pos + 1);   // only the cheapest path searches here: five-byte chains
         n = chainMatches(pos, limit, depth, out);
     }
     if (n && out[n - 1].length == limit && limit < available) {

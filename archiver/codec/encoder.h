@@ -138,10 +138,6 @@ private:
         nearest3_ = near3;
         nearest4_ = near4;
     }
-    void insert(std::int64_t pos) {
-        if (head4_) insertRange<true>(pos, pos + 1);
-        else insertRange<false>(pos, pos + 1);
-    }
     // Puts the positions from inserted_ up to `next` in the chains, as far as three bytes are held.
     template <bool kFive>
     void insertUpTo(std::int64_t next) {

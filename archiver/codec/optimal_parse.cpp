@@ -157,7 +157,7 @@ void Encoder::searchingPath(std::int64_t start, std::size_t size) {
         if (k < takenEnd) {
             // Inside a long match: a literal, or the match's rest.
             const std::int64_t at = start + static_cast<std::int64_t>(k);
-            if (at + kMinMatch <= end_) insert(at);
+            if (at + kMinMatch <= end_) insertRange<true>(at, at + 1);
             inserted_ = at + 1;
             float* const cost = pathCost_.data() + k;
             const float literal = cost[0] + prices.code[bytes[k]];
