@@ -3,6 +3,7 @@
 #include "archiver/codec/match_length.h"
 
 #include <algorithm>
+#include <iterator>
 #include <cstring>
 
 namespace lzh {
@@ -15,6 +16,7 @@ constexpr int kHash3Bits = 14;
 constexpr std::int32_t kNone = -1;
 constexpr unsigned kLongMatch = 12;
 constexpr int kLongerSearch = 32;
+constexpr std::int64_t kInsertAhead = 32;
 
 // Whether the two bytes at a and b agree: a candidate must agree at the
 // best length's last byte and the one after to be longer.
@@ -199,6 +201,7 @@ void Encoder::slide() {
                   [](std::int32_t& p) { p = p >= shift ? static_cast<std::int32_t>(p - shift) : kNoChain; });
     std::for_each(head3_.get(), head3_.get() + (std::size_t{1} << hash3Bits_), rebase);
     rebase(nearest3_);
+    std::for_each(std::begin(nearest3Ahead_), std::end(nearest3Ahead_), rebase);
     rebase(nearest4_);
     if (head4_) std::for_each(head4_.get(), head4_.get() + (std::size_t{1} << hash3Bits_), rebase);
 }
@@ -291,14 +294,15 @@ unsigned Encoder::longestMatch(std::int64_t pos, unsigned available, unsigned& d
     double bestGain = 0.0;
     const unsigned nice = std::min<unsigned>(static_cast<unsigned>(effort_.niceLength), limit);
     // The nearest position with the same three-byte hash, then the chain.
-    if (nearest3_ != kNone && pos - nearest3_ > 0 && pos - nearest3_ <= maxDistance) {
-        const unsigned length = commonLength(window_.get() + nearest3_, here, limit);
+    const std::int32_t nearest3 = nearest3Ahead_[pos & kAheadMask];
+    if (nearest3 != kNone && pos - nearest3 > 0 && pos - nearest3 <= maxDistance) {
+        const unsigned length = commonLength(window_.get() + nearest3, here, limit);
         if (length >= kMinMatch) {
-            const double g = gain(length, static_cast<unsigned>(pos - nearest3_));
+            const double g = gain(length, static_cast<unsigned>(pos - nearest3));
             if (g > 0.0) {
                 best = length;
                 bestGain = g;
-                distance = static_cast<unsigned>(pos - nearest3_);
+                distance = static_cast<unsigned>(pos - nearest3);
                 if (length >= nice) return best;
             }
         }
@@ -362,7 +366,8 @@ void Encoder::process(bool final) {
     const double lazyBias = 1.0;
     while (pos_ < stop) {
         const unsigned available = static_cast<unsigned>(std::min<std::int64_t>(end_ - pos_, kMaxMatch));
-        insertUpTo<false>(pos_ + 1);
+        // Positions go into the chains a run ahead of the search, for fewer set-ups.
+        if (inserted_ <= pos_) insertUpTo<false>(pos_ + kInsertAhead);
 
         unsigned length = 0, distance = 0;
         if (prevLength_ < static_cast<unsigned>(effort_.lazyLength)) {

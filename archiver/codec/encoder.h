@@ -96,7 +96,9 @@ private:
     // four), each to the one before by its distance (16 bits, 0 ends the
     // chain, so nothing moves when the window slides); a smaller table keeps
     // the latest position of each three-byte hash, for the short matches the
-    // chains miss. nearest3_ (and nearest4_) are left as the last position found them.
+    // chains miss. nearest3_ (and nearest4_) are left as the last position
+    // found them; the lazy parse, which puts positions in a run ahead of its
+    // search, finds each position's in nearest3Ahead_.
     template <bool kFive>
     void insertRange(std::int64_t from, std::int64_t to) {
         constexpr int kBytes = kFive ? 5 : 4;
@@ -116,6 +118,7 @@ private:
             const std::uint32_t h3 = ((static_cast<std::uint32_t>(key) & 0xFFFFFF) * 2654435761u) >> shift3;
             near3 = head3[h3];
             head3[h3] = static_cast<std::int32_t>(pos);
+            if constexpr (!kFive) nearest3Ahead_[pos & kAheadMask] = near3;
             if constexpr (kFive) {
                 const std::uint32_t h4 = (static_cast<std::uint32_t>(key) * 2654435761u) >> shift3;
                 near4 = head4[h4];
@@ -132,6 +135,7 @@ private:
             const std::uint32_t h3 = (three * 2654435761u) >> shift3;
             near3 = head3[h3];
             head3[h3] = static_cast<std::int32_t>(pos);
+            if constexpr (!kFive) nearest3Ahead_[pos & kAheadMask] = near3;
             links[pos & mask] = 0;
             near4 = kNoPosition;
         }
@@ -174,6 +178,8 @@ private:
     std::unique_ptr<std::int32_t[]> head_;    // chains by chainBytes_ bytes
     std::unique_ptr<std::int32_t[]> head3_;   // latest position by three bytes
     std::int32_t nearest3_ = -1;              // head3_ entry that the last insert replaced
+    static constexpr std::int64_t kAheadMask = 63;   // the lazy parse inserts at most 32 positions ahead
+    std::int32_t nearest3Ahead_[kAheadMask + 1];     // per position (modulo): the head3_ entry it replaced
     std::unique_ptr<std::uint16_t[]> prev_;   // per chain slot: distance to the one before
     std::int64_t chainMask_ = 0;              // chain slots - 1: the window, or 64 KiB - 1
     // Bytes the chains hash: the cheapest path, which searches more
