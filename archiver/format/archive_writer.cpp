@@ -5,6 +5,7 @@
 #include "archiver/codec/segment_encoder.h"
 #include "archiver/format/file_handle.h"
 #include "archiver/format/member_header.h"
+#include "archiver/format/reused_memory.h"
 #include "archiver/format/worker_pool.h"
 
 #include <cerrno>
@@ -84,7 +85,9 @@ ArchiveWriter::ArchiveWriter(int fd, Method method, bool best, Progress* progres
       progress_(progress),
       // One thread codes in the caller; more run beside it, the caller reading and writing.
       pool_(new WorkerPool(threads > 1 ? threads : 0)),
-      maxInFlight_(threads > 1 ? 2 * std::size_t{threads} : 1) {}
+      maxInFlight_(threads > 1 ? 2 * std::size_t{threads} : 1) {
+    keepFreedBlocksForReuse();
+}
 
 ArchiveWriter::~ArchiveWriter() {
     // Segments still in coding finish before their buffers go.
