@@ -85,7 +85,11 @@ ArchiveWriter::ArchiveWriter(int fd, Method method, bool best, Progress* progres
       progress_(progress),
       // One thread codes in the caller; more run beside it, the caller reading and writing.
       pool_(new WorkerPool(threads > 1 ? threads : 0)),
-      maxInFlight_(threads > 1 ? 2 * std::size_t{threads} : 1) {
+      // Ahead of the writing, two segments' worth of input per thread; small
+      // files, many to a segment's worth, keep the threads busy between the
+      // caller's reads and writes.
+      maxInFlight_(threads > 1 ? 32 * std::size_t{threads} : 1),
+      maxInFlightBytes_(threads > 1 ? 2 * kSegmentSize * threads : 0) {
     keepFreedBlocksForReuse();
 }
 
@@ -164,7 +168,8 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
             return encodeSegment(method, effort, chunk->data() + history, history, want);
         }));
         ++inFlight_;
-        while (inFlight_ > maxInFlight_)
+        inFlightBytes_ += want;
+        while (inFlight_ > maxInFlight_ || (inFlight_ > 1 && inFlightBytes_ > maxInFlightBytes_))
             if (std::string fault = writeNext(); !fault.empty()) return fault;
         if (read == info.originalSize) break;
         previous = chunk;
@@ -197,8 +202,9 @@ std::string ArchiveWriter::writeNext() {
     }
     BitWriter coded = m.segments.front().get();
     m.segments.pop_front();
-    --inFlight_;
     const std::uint64_t segmentBytes = std::min<std::uint64_t>(m.info.originalSize - m.coded, kSegmentSize);
+    --inFlight_;
+    inFlightBytes_ -= segmentBytes;
     m.coded += segmentBytes;
     if (!advance(segmentBytes)) return kCancelledFault;
     if (m.tooBig) return {};

@@ -63,7 +63,9 @@ private:
     std::unique_ptr<WorkerPool> pool_;
     std::deque<std::unique_ptr<Pending>> pending_;   // members in work, in archive order
     std::size_t inFlight_ = 0;                       // segments coded or in coding, not yet written
+    std::uint64_t inFlightBytes_ = 0;                // their input bytes
     std::size_t maxInFlight_;
+    std::uint64_t maxInFlightBytes_;
     std::unique_ptr<std::uint8_t[]> buffer_;   // one read buffer for stored members
     std::uint64_t offset_ = 0;
 };
