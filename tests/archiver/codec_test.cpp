@@ -48,6 +48,34 @@ TEST(BitIo, MixedWidthFieldsRoundTrip) {
     EXPECT_TRUE(in.overrun());
 }
 
+
+// Segments are coded apart and joined: a stream appended at any bit offset,
+// with any number of its own bits still in its word, must read as if one
+// writer had written both.
+TEST(BitIo, JoinedStreamsReadAsOne) {
+    std::mt19937 random(7);
+    for (unsigned headBits : {0u, 1u, 7u, 8u, 9u, 31u, 32u, 33u, 63u, 100u}) {
+        for (unsigned tailBits : {0u, 5u, 8u, 24u, 31u, 32u, 39u, 200u, 1001u}) {
+            BitWriter head, tail, whole;
+            auto fill = [&](BitWriter& part, unsigned bits) {
+                while (bits > 0) {
+                    const unsigned n = std::min(bits, 1 + static_cast<unsigned>(random() % 32));
+                    const std::uint32_t value = static_cast<std::uint32_t>(random());
+                    part.put(n, value);
+                    whole.put(n, value);
+                    bits -= n;
+                }
+            };
+            fill(head, headBits);
+            fill(tail, tailBits);
+            head.append(tail);
+            EXPECT_EQ(head.bitCount(), whole.bitCount()) << headBits << "+" << tailBits;
+            head.flush();
+            whole.flush();
+            EXPECT_EQ(head.bytes(), whole.bytes()) << headBits << "+" << tailBits;
+        }
+    }
+}
 TEST(Huffman, LengthLimitedCodesStayCompleteAndCanonical) {
     // Fibonacci frequencies force a plain Huffman tree far beyond 16 levels.
     std::vector<std::uint32_t> freq(40);
