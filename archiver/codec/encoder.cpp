@@ -240,27 +240,11 @@ void Encoder::skipTo(std::int64_t next) {
     }
 }
 
-unsigned Encoder::chainMatches(std::int64_t pos, unsigned limit, int depth, Match* out) const {
+template <typename Offer>
+void Encoder::walkChain(std::int64_t pos, int depth, unsigned limit, const unsigned& best, Offer offer) const {
+    // Within reach every link's slot is still its own.
     const std::uint8_t* const window = window_.get();
-    const std::uint8_t* here = window + pos;
-    unsigned best = kMinMatch - 1, count = 0;
-    if (nearest3_ != kNone && pos - nearest3_ <= maxDistance_) {
-        const unsigned length = commonLength(window_.get() + nearest3_, here, limit);
-        if (length >= kMinMatch) {
-            out[count++] = Match{length, static_cast<unsigned>(pos - nearest3_)};
-            best = length;
-            if (length >= limit) return count;
-        }
-    }
-    if (nearest4_ != kNone && nearest4_ != nearest3_ && pos - nearest4_ <= maxDistance_) {
-        const unsigned length = commonLength(window_.get() + nearest4_, here, limit);
-        if (length > best) {
-            out[count++] = Match{length, static_cast<unsigned>(pos - nearest4_)};
-            best = length;
-            if (length >= limit) return count;
-        }
-    }
-    // Down the chain, distance by distance; within reach every slot is still its own.
+    const std::uint8_t* const here = window + pos;
     const std::uint16_t* const links = prev_.get();
     const std::int64_t mask = chainMask_, reach = maxDistance_;
     std::int64_t at = pos, d = 0;
@@ -270,18 +254,40 @@ unsigned Encoder::chainMatches(std::int64_t pos, unsigned limit, int depth, Matc
         if (!delta || d > reach) break;
         at -= delta;
         const std::uint8_t* there = window + at;
-        if (sameTwo(there + best - 1, here + best - 1)) {
-            const unsigned length = commonLength(there, here, limit);
-            if (length > best) {
-                out[count++] = Match{length, static_cast<unsigned>(d)};
-                // A long match is worth a longer search for a longer one:
-                // the path takes it whole, skipping the search inside it.
-                if (best < kLongMatch && length >= kLongMatch) depth += kLongerSearch;
-                best = length;
-                if (length >= limit) break;
-            }
+        if (!sameTwo(there + best - 1, here + best - 1)) continue;
+        const unsigned length = commonLength(there, here, limit);
+        if (length > best && offer(length, static_cast<unsigned>(d), depth)) break;
+    }
+}
+
+unsigned Encoder::chainMatches(std::int64_t pos, unsigned limit, int depth, Match* out) const {
+    const std::uint8_t* const window = window_.get();
+    const std::uint8_t* here = window + pos;
+    unsigned best = kMinMatch - 1, count = 0;
+    if (nearest3_ != kNone && pos - nearest3_ <= maxDistance_) {
+        const unsigned length = commonLength(window + nearest3_, here, limit);
+        if (length >= kMinMatch) {
+            out[count++] = Match{length, static_cast<unsigned>(pos - nearest3_)};
+            best = length;
+            if (length >= limit) return count;
         }
     }
+    if (nearest4_ != kNone && nearest4_ != nearest3_ && pos - nearest4_ <= maxDistance_) {
+        const unsigned length = commonLength(window + nearest4_, here, limit);
+        if (length > best) {
+            out[count++] = Match{length, static_cast<unsigned>(pos - nearest4_)};
+            best = length;
+            if (length >= limit) return count;
+        }
+    }
+    walkChain(pos, depth, limit, best, [&](unsigned length, unsigned distance, int& left) {
+        out[count++] = Match{length, distance};
+        // A long match is worth a longer search for a longer one:
+        // the path takes it whole, skipping the search inside it.
+        if (best < kLongMatch && length >= kLongMatch) left += kLongerSearch;
+        best = length;
+        return length >= limit;
+    });
     return count;
 }
 
@@ -307,40 +313,15 @@ unsigned Encoder::longestMatch(std::int64_t pos, unsigned available, unsigned& d
             }
         }
     }
-    if (nearest4_ != kNone && pos - nearest4_ <= maxDistance) {
-        const unsigned length = commonLength(window_.get() + nearest4_, here, limit);
-        const double g = length >= kMinMatch ? gain(length, static_cast<unsigned>(pos - nearest4_)) : 0.0;
-        if (length > best && g > bestGain) {
-            best = length;
-            bestGain = g;
-            distance = static_cast<unsigned>(pos - nearest4_);
-            if (length >= nice) return best;
-        }
-    }
-    // Down the chain from this position (just inserted), distance by distance.
-    const std::uint16_t* const links = prev_.get();
-    const std::int64_t mask = chainMask_;
-    std::int64_t at = pos, d = 0;
-    while (chain-- > 0) {
-        const unsigned delta = links[at & mask];
-        d += delta;
-        if (!delta || d > maxDistance) break;
-        at -= delta;
-        const std::uint8_t* there = window_.get() + at;
-        if (sameTwo(there + best - 1, here + best - 1)) {
-            unsigned length = commonLength(there, here, limit);
-            if (length > best) {
-                // A longer match farther back must also save more bits.
-                const double g = length >= kMinMatch ? gain(length, static_cast<unsigned>(d)) : 0.0;
-                if (best < kMinMatch || g > bestGain) {
-                    best = length;
-                    bestGain = g;
-                    distance = static_cast<unsigned>(d);
-                    if (length >= nice) break;
-                }
-            }
-        }
-    }
+    walkChain(pos, chain, limit, best, [&](unsigned length, unsigned d, int&) {
+        // A longer match farther back must also save more bits.
+        const double g = length >= kMinMatch ? gain(length, d) : 0.0;
+        if (best >= kMinMatch && g <= bestGain) return false;
+        best = length;
+        bestGain = g;
+        distance = d;
+        return length >= nice;
+    });
     if (best < kMinMatch || bestGain <= 0.0) return 0;
     return best;
 }

@@ -90,6 +90,12 @@ private:
     // Puts the positions up to `next` in the chains or trees without a search.
     void skipTo(std::int64_t next);
     unsigned longestMatch(std::int64_t pos, unsigned available, unsigned& distance, int chain) const;
+    // Walks the chain down from pos (at most `depth` links, within reach),
+    // distance by distance; every candidate longer than `best` goes to
+    // offer(length, distance, linksLeft), which may raise best and the links
+    // left, and returns true to end the walk.
+    template <typename Offer>
+    void walkChain(std::int64_t pos, int depth, unsigned limit, const unsigned& best, Offer offer) const;
     // Puts positions [from, to) in the chains (three bytes from each must be
     // held): they link positions whose next chainBytes_ bytes hash alike
     // (kFive: five, with a table of the latest position by four bytes; else
