@@ -166,6 +166,9 @@ TEST_F(ArchiveFixture, ArchiveIsTheSameForEveryThreadCount) {
     // Segments: one cut inside a match-rich stretch, the last one short.
     files.push_back({"big.dat", test::mixedRecords(3 * (1 << 20) + 12345, 9)});
     files.push_back({"grows.bin", std::string(2 << 20, 'z') + test::mixedRecords(70000, 10)});
+    // Many small files: more of them are coded at once than threads or segments.
+    for (unsigned i = 0; i < 150; ++i)
+        files.push_back({"small/" + std::to_string(i) + ".txt", test::mixedRecords(100 + i * 37 % 3000, 20 + i)});
     struct { Method method; bool best; } table[] = {{Method::Lh5, false}, {Method::Lh7, false}, {Method::Lh6, true}};
     for (auto& row : table) {
         std::string first;

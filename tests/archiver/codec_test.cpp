@@ -207,6 +207,50 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(methodId(std::get<0>(info.param))).substr(1, 3) + "_" + std::get<1>(info.param).label;
     });
 
+// A word list: each line shares a prefix with the one before, so matches are
+// short and overlap, where the choice between them decides the size.
+std::vector<std::uint8_t> wordList(std::size_t lines) {
+    std::mt19937 random(11);
+    std::string text, word = "a";
+    for (std::size_t i = 0; i < lines; ++i) {
+        word.resize(1 + random() % std::min<std::size_t>(word.size(), 6));
+        for (unsigned k = 1 + random() % 5; k > 0; --k) word += static_cast<char>('a' + random() % 6);
+        text += word + (random() % 4 ? "\n" : "ing\n");
+    }
+    return bytes(text);
+}
+
+// Repeats must still be found after the window has slid, by every parse: a
+// block nearly the window's size, repeated, is coded once and then matched
+// (a chain or table left pointing at old positions loses a block per slide).
+TEST(Encoder, RepeatsAreFoundAfterTheWindowSlides) {
+    for (Method method : {Method::Lh5, Method::Lh6, Method::Lh7}) {
+        const std::size_t window = std::size_t{1} << parameters(method).dictionaryBits;
+        const std::vector<std::uint8_t> block = randomData(window - 1000, 256, 12);
+        std::vector<std::uint8_t> data;
+        while (data.size() < (1u << 20) + 777) data.insert(data.end(), block.begin(), block.end());
+        const Effort efforts[] = {defaultEffort(method), bestEffort(method), defaultEffort(Method::Lh5),
+                                  defaultEffort(Method::Lh7)};
+        for (std::size_t e = 0; e < std::size(efforts); ++e) {
+            const auto packed = compress(method, data, 65536, efforts[e]);
+            EXPECT_LT(packed.size(), block.size() + data.size() / 100) << methodId(method) << " effort " << e;
+        }
+    }
+}
+
+// The cheapest path weighs every split of overlapping matches; where matches
+// are short it must come out smaller than the lazy parse, at every window.
+TEST(Encoder, CheapestPathBeatsLazyMatchingOnShortMatches) {
+    const std::vector<std::uint8_t> data = wordList(60000);
+    for (Method method : {Method::Lh5, Method::Lh6, Method::Lh7}) {
+        const std::size_t lazy = compress(method, data, 1 << 20, defaultEffort(Method::Lh5)).size();
+        const std::size_t cheapest = compress(method, data, 1 << 20, defaultEffort(Method::Lh7)).size();
+        const std::size_t best = compress(method, data, 1 << 20, bestEffort(method)).size();
+        EXPECT_LT(cheapest, lazy * 99 / 100) << methodId(method);
+        EXPECT_LE(best, cheapest) << methodId(method);
+    }
+}
+
 TEST(Decoder, CorruptStreamsGiveErrorsNotCrashes) {
     const auto data = randomData(50000, 16, 9);
     const auto packed = compress(Method::Lh5, data, 1 << 20, defaultEffort(Method::Lh5));
