@@ -92,7 +92,6 @@ Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)
         // Not cleared: a link is read only at a position put in the chains, which wrote it.
         prev_.reset(new std::uint16_t[static_cast<std::size_t>(chainMask_ + 1)]);
         if (effort.optimal) {
-            chainBytes_ = 5;
             head4_.reset(new std::int32_t[std::size_t{1} << hash3Bits_]);
             std::fill_n(head4_.get(), std::size_t{1} << hash3Bits_, kNone);
         }

@@ -97,10 +97,12 @@ private:
     template <typename Offer>
     void walkChain(std::int64_t pos, int depth, unsigned limit, const unsigned& best, Offer offer) const;
     // Puts positions [from, to) in the chains (three bytes from each must be
-    // held): they link positions whose next chainBytes_ bytes hash alike
-    // (kFive: five, with a table of the latest position by four bytes; else
-    // four), each to the one before by its distance (16 bits, 0 ends the
-    // chain, so nothing moves when the window slides); a smaller table keeps
+    // held): they link positions whose next bytes hash alike (kFive: five,
+    // with a table of the latest position by four bytes, for the cheapest
+    // path, which searches more positions and wants fewer and longer
+    // candidates; else four, for the lazy parse), each to the one before
+    // by its distance (16 bits, 0 ends the chain, so nothing moves when the
+    // window slides); a smaller table keeps
     // the latest position of each three-byte hash, for the short matches the
     // chains miss. nearest3_ (and nearest4_) are left as the last position
     // found them; the lazy parse, which puts positions in a run ahead of its
@@ -181,17 +183,13 @@ private:
     std::unique_ptr<std::uint8_t[]> window_;
     int hashBits_;
     int hash3Bits_;   // the three-byte table stays small enough for the cache
-    std::unique_ptr<std::int32_t[]> head_;    // chains by chainBytes_ bytes
+    std::unique_ptr<std::int32_t[]> head_;    // chains by four or five bytes
     std::unique_ptr<std::int32_t[]> head3_;   // latest position by three bytes
     std::int32_t nearest3_ = -1;              // head3_ entry that the last insert replaced
     static constexpr std::int64_t kAheadMask = 63;   // the lazy parse inserts at most 32 positions ahead
     std::int32_t nearest3Ahead_[kAheadMask + 1];     // per position (modulo): the head3_ entry it replaced
     std::unique_ptr<std::uint16_t[]> prev_;   // per chain slot: distance to the one before
     std::int64_t chainMask_ = 0;              // chain slots - 1: the window, or 64 KiB - 1
-    // Bytes the chains hash: the cheapest path, which searches more
-    // positions, wants fewer and longer candidates (five, with a table of
-    // the latest position by four bytes); the lazy parse keeps four.
-    int chainBytes_ = 4;
     std::unique_ptr<std::int32_t[]> head4_;   // latest position by four bytes
     std::int32_t nearest4_ = -1;              // head4_ entry that the last insert replaced
     std::unique_ptr<MatchFinder> finder_;     // the trees, for the cheapest-path parse
