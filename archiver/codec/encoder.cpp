@@ -48,7 +48,7 @@ Effort defaultEffort(Method method) {
     switch (method) {
     // The largest window is chosen for the smallest archives: the cheapest
     // path, still quicker than the peers at this method.
-    case Method::Lh7: return {8, 32, 128, 0, 0, true};
+    case Method::Lh7: return {16, 12, 128, 0, 0, true};
     // The everyday methods stay quick: lazy matching.
     case Method::Lh6: return {64, 16, 128, 32, 4096};
     default: return {32, 8, 64, 32, 4096};
@@ -58,7 +58,7 @@ Effort defaultEffort(Method method) {
 Effort defaultEffort(Method method, std::uint64_t size) {
     // Small files, where a few bytes count for more and the time is short, get a deeper search.
     constexpr std::uint64_t kSmallFile = 64 * 1024;
-    if (size < kSmallFile) return {16, 32, 128, 0, 0, true};
+    if (size < kSmallFile) return {16, 16, 128, 0, 0, true};
     return defaultEffort(method);
 }
 
@@ -205,7 +205,8 @@ void Encoder::slide() {
     if (head4_) std::for_each(head4_.get(), head4_.get() + (std::size_t{1} << hash3Bits_), rebase);
 }
 
-unsigned Encoder::findMatches(int depth, Match* out) {
+template <bool kBack>
+unsigned Encoder::searchAt(int depth, Match* out, BackSearch* back) {
     const std::int64_t pos = inserted_++;
     const unsigned available = static_cast<unsigned>(std::min<std::int64_t>(end_ - pos, kMaxMatch));
     if (available < kMinMatch) return 0;
@@ -216,7 +217,7 @@ unsigned Encoder::findMatches(int depth, Match* out) {
         n = finder_->findAndInsert(window, pos, limit, maxDistance_, depth, out);
     } else {
         insertRange<true>(pos, pos + 1);   // only the cheapest path searches here: five-byte chains
-        n = chainMatches(pos, limit, depth, out);
+        n = chainMatches<kBack>(pos, limit, depth, out, back);
     }
     if (n && out[n - 1].length == limit && limit < available) {
         Match& last = out[n - 1];
@@ -224,6 +225,10 @@ unsigned Encoder::findMatches(int depth, Match* out) {
     }
     return n;
 }
+
+unsigned Encoder::findMatches(int depth, Match* out) { return searchAt<false>(depth, out, nullptr); }
+
+unsigned Encoder::findMatchesBack(int depth, Match* out, BackSearch& back) { return searchAt<true>(depth, out, &back); }
 
 void Encoder::skipTo(std::int64_t next) {
     if (!finder_) {
@@ -239,8 +244,9 @@ void Encoder::skipTo(std::int64_t next) {
     }
 }
 
-template <typename Offer>
-void Encoder::walkChain(std::int64_t pos, int depth, unsigned limit, const unsigned& best, Offer offer) const {
+template <typename Offer, typename Each>
+void Encoder::walkChain(std::int64_t pos, int depth, unsigned limit, const unsigned& best, Offer offer,
+                        Each each) const {
     // Within reach every link's slot is still its own.
     const std::uint8_t* const window = window_.get();
     const std::uint8_t* const here = window + pos;
@@ -253,16 +259,37 @@ void Encoder::walkChain(std::int64_t pos, int depth, unsigned limit, const unsig
         if (!delta || d > reach) break;
         at -= delta;
         const std::uint8_t* there = window + at;
+        each(at, static_cast<unsigned>(d));
         if (!sameTwo(there + best - 1, here + best - 1)) continue;
         const unsigned length = commonLength(there, here, limit);
         if (length > best && offer(length, static_cast<unsigned>(d), depth)) break;
     }
 }
 
-unsigned Encoder::chainMatches(std::int64_t pos, unsigned limit, int depth, Match* out) const {
+template <bool kBack>
+unsigned Encoder::chainMatches(std::int64_t pos, unsigned limit, int depth, Match* out, BackSearch* back) const {
     const std::uint8_t* const window = window_.get();
     const std::uint8_t* here = window + pos;
     unsigned best = kMinMatch - 1, count = 0;
+    // Candidates that agree before pos too: how far back, and how far on.
+    unsigned farthestBack = 0, farthestOn = 0;
+    auto reachBack = [&](std::int64_t at, unsigned distance) {
+        const unsigned most = static_cast<unsigned>(std::min<std::int64_t>(back->limit, at));
+        if (most == 0 || window[at - 1] != here[-1]) return;
+        const unsigned before = commonLengthBack(window + at, here, most);
+        const unsigned on = commonLength(window + at, here, limit);
+        if (on == 0 || before + on < kMinMatch || (before <= farthestBack && on <= farthestOn) ||
+            back->count == BackSearch::kRoom)
+            return;
+        farthestBack = std::max(farthestBack, before);
+        farthestOn = std::max(farthestOn, on);
+        back->matches[back->count++] = BackMatch{before, Match{before + on, distance}};
+    };
+    if constexpr (kBack) {
+        if (nearest3_ != kNone && pos - nearest3_ <= maxDistance_) reachBack(nearest3_, static_cast<unsigned>(pos - nearest3_));
+        if (nearest4_ != kNone && nearest4_ != nearest3_ && pos - nearest4_ <= maxDistance_)
+            reachBack(nearest4_, static_cast<unsigned>(pos - nearest4_));
+    }
     if (nearest3_ != kNone && pos - nearest3_ <= maxDistance_) {
         const unsigned length = commonLength(window + nearest3_, here, limit);
         if (length >= kMinMatch) {
@@ -286,6 +313,8 @@ unsigned Encoder::chainMatches(std::int64_t pos, unsigned limit, int depth, Matc
         if (best < kLongMatch && length >= kLongMatch) left += kLongerSearch;
         best = length;
         return length >= limit;
+    }, [&](std::int64_t at, unsigned distance) {
+        if constexpr (kBack) reachBack(at, distance);
     });
     return count;
 }
@@ -320,7 +349,7 @@ unsigned Encoder::longestMatch(std::int64_t pos, unsigned available, unsigned& d
         bestGain = g;
         distance = d;
         return length >= nice;
-    });
+    }, [](std::int64_t, unsigned) {});
     if (best < kMinMatch || bestGain <= 0.0) return 0;
     return best;
 }

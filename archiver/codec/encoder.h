@@ -86,16 +86,39 @@ private:
     // length found; a match of the nice length is followed as far as the
     // bytes held allow.
     unsigned findMatches(int depth, Match* out);
-    unsigned chainMatches(std::int64_t pos, unsigned limit, int depth, Match* out) const;
+    // The same, right after positions the path did not search (inside a long
+    // match, up to `limit` of them): a candidate that also agrees on the
+    // bytes before the position goes to `matches` as a match that starts
+    // `back` bytes earlier, so that the path may still start a match inside
+    // the one it skipped. Only candidates that start earlier or reach
+    // farther than those kept before them are kept.
+    struct BackMatch {
+        unsigned back;
+        Match match;
+    };
+    struct BackSearch {
+        static constexpr unsigned kRoom = 64;
+        unsigned limit;
+        unsigned count = 0;
+        BackMatch matches[kRoom];
+    };
+    unsigned findMatchesBack(int depth, Match* out, BackSearch& back);
+    template <bool kBack>
+    unsigned searchAt(int depth, Match* out, BackSearch* back);
+    template <bool kBack>
+    unsigned chainMatches(std::int64_t pos, unsigned limit, int depth, Match* out, BackSearch* back) const;
+    // Offers the path the matches found before k, each from where it starts
+    // (whose cost is final): only the lengths that reach past k are new.
+    void offerBackMatches(const PathPrices& prices, std::size_t k, std::size_t size, const BackSearch& back);
     // Puts the positions up to `next` in the chains or trees without a search.
     void skipTo(std::int64_t next);
     unsigned longestMatch(std::int64_t pos, unsigned available, unsigned& distance, int chain) const;
     // Walks the chain down from pos (at most `depth` links, within reach),
-    // distance by distance; every candidate longer than `best` goes to
-    // offer(length, distance, linksLeft), which may raise best and the links
-    // left, and returns true to end the walk.
-    template <typename Offer>
-    void walkChain(std::int64_t pos, int depth, unsigned limit, const unsigned& best, Offer offer) const;
+    // distance by distance; every candidate goes to each(position, distance),
+    // and every one longer than `best` to offer(length, distance, linksLeft),
+    // which may raise best and the links left, and returns true to end the walk.
+    template <typename Offer, typename Each>
+    void walkChain(std::int64_t pos, int depth, unsigned limit, const unsigned& best, Offer offer, Each each) const;
     // Puts positions [from, to) in the chains (three bytes from each must be
     // held): they link positions whose next bytes hash alike (kFive: five,
     // with a table of the latest position by four bytes, for the cheapest

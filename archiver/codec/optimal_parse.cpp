@@ -141,6 +141,31 @@ void Encoder::endPath(std::size_t size) {
     }
 }
 
+void Encoder::offerBackMatches(const PathPrices& prices, std::size_t k, std::size_t size, const BackSearch& back) {
+    const BackMatch* const backs = back.matches;
+    for (unsigned b = 0; b < back.count; ++b) {
+        const std::size_t from = k - backs[b].back;
+        const unsigned longest =
+            static_cast<unsigned>(std::min<std::size_t>({backs[b].match.length, kMaxMatch, size - from}));
+        const unsigned shortest = std::max<unsigned>(kMinMatch, backs[b].back + 1);
+        const unsigned distance = backs[b].match.distance;
+        const float base = pathCost_[from] + prices.offset[BlockEncoder::offsetClass(distance - 1)];
+        float* const cost = pathCost_.data() + from;
+        std::uint32_t* const how = pathStep_.data() + from;
+        auto offer = [&](unsigned length) {
+            const float offered = base + prices.length()[length];
+            if (offered < cost[length]) {
+                cost[length] = offered;
+                how[length] = step(length, distance);
+            }
+        };
+        // As relax does: the lengths near the shortest, then the longest.
+        const unsigned dense = std::min(longest, shortest + kDenseLengths - 1);
+        for (unsigned length = shortest; length <= dense; ++length) offer(length);
+        if (longest > dense) offer(longest);
+    }
+}
+
 void Encoder::searchingPath(std::int64_t start, std::size_t size) {
     PathPrices prices;
     loadPrices(prices);
@@ -150,7 +175,7 @@ void Encoder::searchingPath(std::int64_t start, std::size_t size) {
     // A match of the skip length is not searched inside: the positions in
     // it are only offered its rest.
     const unsigned skip = static_cast<unsigned>(effort_.goodLength);
-    std::size_t takenEnd = 0;
+    std::size_t takenStart = 0, takenEnd = 0;
     unsigned takenDistance = 0;
     for (std::size_t k = 0; k < size; ++k) {
         const unsigned room = static_cast<unsigned>(std::min<std::size_t>(size - k, kMaxMatch));
@@ -176,8 +201,19 @@ void Encoder::searchingPath(std::int64_t start, std::size_t size) {
             }
             continue;
         }
-        unsigned n = findMatches(effort_.depth, found);
+        // Right after a skipped match, a match found here may start inside it.
+        const unsigned backLimit = k == takenEnd && k > 0 ? static_cast<unsigned>(k - takenStart - 1) : 0;
+        unsigned n;
+        if (backLimit) {
+            BackSearch back;
+            back.limit = backLimit;
+            n = findMatchesBack(effort_.depth, found, back);
+            offerBackMatches(prices, k, size, back);
+        } else {
+            n = findMatches(effort_.depth, found);
+        }
         if (n && found[n - 1].length >= skip && k + found[n - 1].length > takenEnd) {
+            takenStart = k;
             takenEnd = k + found[n - 1].length;
             takenDistance = found[n - 1].distance;
         }

@@ -165,9 +165,11 @@ class RoundTripTest : public ::testing::TestWithParam<std::tuple<Method, RoundTr
 TEST_P(RoundTripTest, StrictDecoderGivesBackTheInput) {
     auto [method, c] = GetParam();
     const std::vector<std::uint8_t> data = c.make();
-    // The default, the best, and each parse whichever method it is the default of.
-    const Effort efforts[] = {defaultEffort(method), bestEffort(method), defaultEffort(Method::Lh5),
-                              defaultEffort(Method::Lh6), defaultEffort(Method::Lh7)};
+    // The default, the best, each parse whichever method it is the default
+    // of, and a cheapest path that searches inside no match of 4 or more
+    // (so that most matches are found from past the match skipped).
+    const Effort efforts[] = {defaultEffort(method),      bestEffort(method),          defaultEffort(Method::Lh5),
+                              defaultEffort(Method::Lh6), defaultEffort(Method::Lh7), Effort{8, 4, 64, 0, 0, true}};
     for (std::size_t e = 0; e < std::size(efforts); ++e) {
         for (std::size_t step : {std::size_t{1} << 20, std::size_t{4093}}) {
             const auto packed = compress(method, data, step, efforts[e]);
@@ -248,6 +250,18 @@ TEST(Encoder, CheapestPathBeatsLazyMatchingOnShortMatches) {
         const std::size_t best = compress(method, data, 1 << 20, bestEffort(method)).size();
         EXPECT_LT(cheapest, lazy * 99 / 100) << methodId(method);
         EXPECT_LE(best, cheapest) << methodId(method);
+    }
+}
+
+// The cheapest path does not search inside a long match; a match that
+// starts inside it must still be found (from the position after it, where
+// it reaches back), or the parse loses most of what it gains on overlaps.
+TEST(Encoder, MatchesStartingInsideASkippedMatchAreFound) {
+    const std::vector<std::uint8_t> data = wordList(60000);
+    for (Method method : {Method::Lh5, Method::Lh7}) {
+        const std::size_t skipping = compress(method, data, 1 << 20, Effort{8, 4, 64, 0, 0, true}).size();
+        const std::size_t everywhere = compress(method, data, 1 << 20, Effort{8, 256, 64, 0, 0, true}).size();
+        EXPECT_LT(skipping, everywhere * 115 / 100) << methodId(method);
     }
 }
 
