@@ -181,9 +181,6 @@ void Encoder::searchingPath(std::int64_t start, std::size_t size) {
         const unsigned room = static_cast<unsigned>(std::min<std::size_t>(size - k, kMaxMatch));
         if (k < takenEnd) {
             // Inside a long match: a literal, or the match's rest.
-            const std::int64_t at = start + static_cast<std::int64_t>(k);
-            if (at + kMinMatch <= end_) insertRange<true>(at, at + 1);
-            inserted_ = at + 1;
             float* const cost = pathCost_.data() + k;
             const float literal = cost[0] + prices.code[bytes[k]];
             if (literal < cost[1]) {
@@ -216,6 +213,10 @@ void Encoder::searchingPath(std::int64_t start, std::size_t size) {
             takenStart = k;
             takenEnd = k + found[n - 1].length;
             takenDistance = found[n - 1].distance;
+            // The positions inside go into the chains at once.
+            const std::int64_t to = start + static_cast<std::int64_t>(std::min(takenEnd, size));
+            insertRange<true>(inserted_, std::min<std::int64_t>(to, end_ - kMinMatch + 1));
+            inserted_ = to;
         }
         n = fitMatches(found, n, room);
         relax(prices, k, bytes[k], found, n);
