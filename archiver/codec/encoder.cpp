@@ -216,7 +216,7 @@ unsigned Encoder::searchAt(int depth, Match* out, BackSearch* back) {
     if (finder_) {
         n = finder_->findAndInsert(window, pos, limit, maxDistance_, depth, out);
     } else {
-        insertRange<true>(pos, pos + 1);   // only the cheapest path searches here: five-byte chains
+        insertRange<true>(pos, pos + 1);   // only the cheapest path searches here: six-byte chains
         n = chainMatches<kBack>(pos, limit, depth, out, back);
     }
     if (n && out[n - 1].length == limit && limit < available) {

@@ -120,7 +120,7 @@ private:
     template <typename Offer, typename Each>
     void walkChain(std::int64_t pos, int depth, unsigned limit, const unsigned& best, Offer offer, Each each) const;
     // Puts positions [from, to) in the chains (three bytes from each must be
-    // held): they link positions whose next bytes hash alike (kFive: five,
+    // held): they link positions whose next bytes hash alike (kLong: six,
     // with a table of the latest position by four bytes, for the cheapest
     // path, which searches more positions and wants fewer and longer
     // candidates; else four, for the lazy parse), each to the one before
@@ -130,9 +130,9 @@ private:
     // chains miss. nearest3_ (and nearest4_) are left as the last position
     // found them; the lazy parse, which puts positions in a run ahead of its
     // search, finds each position's in nearest3Ahead_.
-    template <bool kFive>
+    template <bool kLong>
     void insertRange(std::int64_t from, std::int64_t to) {
-        constexpr int kBytes = kFive ? 5 : 4;
+        constexpr int kBytes = kLong ? 6 : 4;
         const std::uint8_t* const window = window_.get();
         std::int32_t* const head = head_.get();
         std::int32_t* const head3 = head3_.get();
@@ -149,8 +149,8 @@ private:
             const std::uint32_t h3 = ((static_cast<std::uint32_t>(key) & 0xFFFFFF) * 2654435761u) >> shift3;
             near3 = head3[h3];
             head3[h3] = static_cast<std::int32_t>(pos);
-            if constexpr (!kFive) nearest3Ahead_[pos & kAheadMask] = near3;
-            if constexpr (kFive) {
+            if constexpr (!kLong) nearest3Ahead_[pos & kAheadMask] = near3;
+            if constexpr (kLong) {
                 const std::uint32_t h4 = (static_cast<std::uint32_t>(key) * 2654435761u) >> shift3;
                 near4 = head4[h4];
                 head4[h4] = static_cast<std::int32_t>(pos);
@@ -166,7 +166,7 @@ private:
             const std::uint32_t h3 = (three * 2654435761u) >> shift3;
             near3 = head3[h3];
             head3[h3] = static_cast<std::int32_t>(pos);
-            if constexpr (!kFive) nearest3Ahead_[pos & kAheadMask] = near3;
+            if constexpr (!kLong) nearest3Ahead_[pos & kAheadMask] = near3;
             links[pos & mask] = 0;
             near4 = kNoPosition;
         }
@@ -174,11 +174,11 @@ private:
         nearest4_ = near4;
     }
     // Puts the positions from inserted_ up to `next` in the chains, as far as three bytes are held.
-    template <bool kFive>
+    template <bool kLong>
     void insertUpTo(std::int64_t next) {
         const std::int64_t to = std::min(next, end_ - static_cast<std::int64_t>(kMinMatch) + 1);
         if (inserted_ >= to) return;
-        insertRange<kFive>(inserted_, to);
+        insertRange<kLong>(inserted_, to);
         inserted_ = to;
     }
     static constexpr std::int32_t kNoPosition = -1;
@@ -206,7 +206,7 @@ private:
     std::unique_ptr<std::uint8_t[]> window_;
     int hashBits_;
     int hash3Bits_;   // the three-byte table stays small enough for the cache
-    std::unique_ptr<std::int32_t[]> head_;    // chains by four or five bytes
+    std::unique_ptr<std::int32_t[]> head_;    // chains by four or six bytes
     std::unique_ptr<std::int32_t[]> head3_;   // latest position by three bytes
     std::int32_t nearest3_ = -1;              // head3_ entry that the last insert replaced
     static constexpr std::int64_t kAheadMask = 63;   // the lazy parse inserts at most 32 positions ahead
