@@ -48,7 +48,7 @@ Effort defaultEffort(Method method) {
     switch (method) {
     // The largest window is chosen for the smallest archives: the cheapest
     // path, still quicker than the peers at this method.
-    case Method::Lh7: return {16, 12, 128, 0, 0, true};
+    case Method::Lh7: return {12, 12, 128, 0, 0, true};
     // The everyday methods stay quick: lazy matching.
     case Method::Lh6: return {64, 16, 128, 32, 4096};
     default: return {32, 8, 64, 32, 4096};
