@@ -285,12 +285,13 @@ unsigned Encoder::chainMatches(std::int64_t pos, unsigned limit, int depth, Matc
         farthestOn = std::max(farthestOn, on);
         back->matches[back->count++] = BackMatch{before, Match{before + on, distance}};
     };
+    const bool near3 = nearest3_ != kNone && pos - nearest3_ <= maxDistance_;
+    const bool near4 = nearest4_ != kNone && nearest4_ != nearest3_ && pos - nearest4_ <= maxDistance_;
     if constexpr (kBack) {
-        if (nearest3_ != kNone && pos - nearest3_ <= maxDistance_) reachBack(nearest3_, static_cast<unsigned>(pos - nearest3_));
-        if (nearest4_ != kNone && nearest4_ != nearest3_ && pos - nearest4_ <= maxDistance_)
-            reachBack(nearest4_, static_cast<unsigned>(pos - nearest4_));
+        if (near3) reachBack(nearest3_, static_cast<unsigned>(pos - nearest3_));
+        if (near4) reachBack(nearest4_, static_cast<unsigned>(pos - nearest4_));
     }
-    if (nearest3_ != kNone && pos - nearest3_ <= maxDistance_) {
+    if (near3) {
         const unsigned length = commonLength(window + nearest3_, here, limit);
         if (length >= kMinMatch) {
             out[count++] = Match{length, static_cast<unsigned>(pos - nearest3_)};
@@ -298,7 +299,7 @@ unsigned Encoder::chainMatches(std::int64_t pos, unsigned limit, int depth, Matc
             if (length >= limit) return count;
         }
     }
-    if (nearest4_ != kNone && nearest4_ != nearest3_ && pos - nearest4_ <= maxDistance_) {
+    if (near4) {
         const unsigned length = commonLength(window + nearest4_, here, limit);
         if (length > best) {
             out[count++] = Match{length, static_cast<unsigned>(pos - nearest4_)};

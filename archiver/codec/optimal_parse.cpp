@@ -91,11 +91,28 @@ inline void offerLengths(float* cost, std::uint32_t* how, const float* lengthPri
 #endif
 }
 
+// Offers the position `length` bytes ahead the cost `offered`, by one step.
+inline void offerLength(float* cost, std::uint32_t* how, float offered, unsigned length, unsigned distance) {
+    if (offered < cost[length]) {
+        cost[length] = offered;
+        how[length] = length | distance << 9;
+    }
+}
+
+// Offers one match of lengths shortest..longest from the position at cost[0]:
+// the lengths near the shortest, then only the longest (cutting a long
+// match short rarely pays).
+inline void offerMatch(float* cost, std::uint32_t* how, const float* lengthPrice, float base, unsigned shortest,
+                       unsigned longest, unsigned distance) {
+    const unsigned dense = std::min(longest, shortest + kDenseLengths - 1);
+    offerLengths(cost, how, lengthPrice, base, shortest, dense, distance);
+    if (longest > dense) offerLength(cost, how, base + lengthPrice[longest], longest, distance);
+}
+
 }  // namespace
 
 // From position k (reached at its cost): a literal, then the matches there,
-// rising in length. Every length near the shortest a match adds is tried,
-// then only its longest: cutting a long match short rarely pays.
+// rising in length, each from the length after the one before.
 inline void Encoder::relax(const PathPrices& prices, std::size_t k, std::uint8_t byte, const Match* matches,
                            unsigned count) {
     float* const cost = pathCost_.data() + k;
@@ -111,15 +128,7 @@ inline void Encoder::relax(const PathPrices& prices, std::size_t k, std::uint8_t
     for (unsigned m = 0; m < count; ++m) {
         const unsigned longest = matches[m].length, distance = matches[m].distance;
         const float base = here + prices.offset[BlockEncoder::offsetClass(distance - 1)];
-        const unsigned dense = std::min(longest, shortest + kDenseLengths - 1);
-        offerLengths(cost, how, lengthPrice, base, shortest, dense, distance);
-        if (longest > dense) {
-            const float offered = base + lengthPrice[longest];
-            if (offered < cost[longest]) {
-                cost[longest] = offered;
-                how[longest] = step(longest, distance);
-            }
-        }
+        offerMatch(cost, how, lengthPrice, base, shortest, longest, distance);
         shortest = longest + 1;
     }
 }
@@ -150,19 +159,8 @@ void Encoder::offerBackMatches(const PathPrices& prices, std::size_t k, std::siz
         const unsigned shortest = std::max<unsigned>(kMinMatch, backs[b].back + 1);
         const unsigned distance = backs[b].match.distance;
         const float base = pathCost_[from] + prices.offset[BlockEncoder::offsetClass(distance - 1)];
-        float* const cost = pathCost_.data() + from;
-        std::uint32_t* const how = pathStep_.data() + from;
-        auto offer = [&](unsigned length) {
-            const float offered = base + prices.length()[length];
-            if (offered < cost[length]) {
-                cost[length] = offered;
-                how[length] = step(length, distance);
-            }
-        };
-        // As relax does: the lengths near the shortest, then the longest.
-        const unsigned dense = std::min(longest, shortest + kDenseLengths - 1);
-        for (unsigned length = shortest; length <= dense; ++length) offer(length);
-        if (longest > dense) offer(longest);
+        offerMatch(pathCost_.data() + from, pathStep_.data() + from, prices.length(), base, shortest, longest,
+                   distance);
     }
 }
 
@@ -189,12 +187,10 @@ void Encoder::searchingPath(std::int64_t start, std::size_t size) {
             }
             const unsigned rest = static_cast<unsigned>(std::min<std::size_t>(takenEnd - k, room));
             if (rest >= kMinMatch) {
-                const float offered = cost[0] + prices.offset[BlockEncoder::offsetClass(takenDistance - 1)] +
-                                      prices.length()[rest];
-                if (offered < cost[rest]) {
-                    cost[rest] = offered;
-                    pathStep_[k + rest] = step(rest, takenDistance);
-                }
+                offerLength(cost, pathStep_.data() + k,
+                            cost[0] + prices.offset[BlockEncoder::offsetClass(takenDistance - 1)] +
+                                prices.length()[rest],
+                            rest, takenDistance);
             }
             continue;
         }
