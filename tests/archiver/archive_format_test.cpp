@@ -34,10 +34,9 @@ TEST(Level2Header, ByteExactForAFixedMember) {
     info.mtime = 1700000000;
     info.unixMode = 0100644;
     const std::vector<std::uint8_t> expected = withCrc({
-        0x3B, 0x00, '-', 'l', 'h', '0', '-', 6, 0, 0, 0, 6, 0, 0, 0, 0x00, 0xF1, 0x53, 0x65, 0x20, 0x02, 0x34, 0x5A,
+        0x34, 0x00, '-', 'l', 'h', '0', '-', 6, 0, 0, 0, 6, 0, 0, 0, 0x00, 0xF1, 0x53, 0x65, 0x20, 0x02, 0x34, 0x5A,
         'U', 0x05, 0x00,
-        0x00, 0, 0, 0x07, 0x00,                              // header CRC
-        0x46, 0xA4, 0x03, 0, 0, 0x08, 0x00,                  // code page 932
+        0x00, 0, 0, 0x08, 0x00,                              // header CRC; no code page for ASCII
         0x01, 'a', '.', 't', 'x', 't', 0x08, 0x00,           // file name
         0x02, 'd', 'o', 'c', 's', 0xFF, 0x05, 0x00,          // folder, 0xFF-terminated; no UTF-16 copies
         0x50, 0xA4, 0x81, 0x00, 0x00,                        // mode 0100644, end of chain
@@ -65,13 +64,14 @@ TEST(Level2Header, SizeOf256GrowsTheCrcExtensionInsteadOfPadding) {
 }
 
 TEST(Level2Header, FoldersAndShiftJisNamesRoundTripThroughTheReader) {
-    // UTF-16 copies (0x44/0x45) only where CP932 cannot hold the name exactly.
-    struct { std::string name; bool directory; std::string expectedRead; std::string rawCp932; bool utf16; } table[] = {
-        {"sub/deeper", true, "sub/deeper/", "\x02sub\xFF" "deeper\xFF", false},
-        {"日本語ソ表.txt", false, "日本語ソ表.txt", "\x01\x93\xfa\x96\x7b\x8c\xea\x83\x5c\x95\x5c.txt", false},
-        {"フォルダ/ソ.txt", false, "フォルダ/ソ.txt", "\x83\x5c.txt", false},
-        {"a b/Ωé€.bin", false, "a b/Ωé€.bin", "\x01\x83\xb6__.bin", true},
-        {"é/plain.txt", false, "é/plain.txt", "\x01plain.txt", true},
+    // UTF-16 copies (0x44/0x45) only where CP932 cannot hold the name
+    // exactly; the code page (0x46 = 932) only where a name is not ASCII.
+    struct { std::string name; bool directory; std::string expectedRead; std::string rawCp932; bool utf16, codePage; } table[] = {
+        {"sub/deeper", true, "sub/deeper/", "\x02sub\xFF" "deeper\xFF", false, false},
+        {"日本語ソ表.txt", false, "日本語ソ表.txt", "\x01\x93\xfa\x96\x7b\x8c\xea\x83\x5c\x95\x5c.txt", false, true},
+        {"フォルダ/ソ.txt", false, "フォルダ/ソ.txt", "\x83\x5c.txt", false, true},
+        {"a b/Ωé€.bin", false, "a b/Ωé€.bin", "\x01\x83\xb6__.bin", true, true},
+        {"é/plain.txt", false, "é/plain.txt", "\x01plain.txt", true, true},
     };
     for (auto& row : table) {
         MemberInfo info;
@@ -81,6 +81,7 @@ TEST(Level2Header, FoldersAndShiftJisNamesRoundTripThroughTheReader) {
         std::string bytes(h.begin(), h.end());
         EXPECT_NE(bytes.find(row.rawCp932), std::string::npos) << row.name;
         EXPECT_EQ(bytes.find(std::string(".\0", 2)) != std::string::npos, row.utf16) << row.name;
+        EXPECT_EQ(bytes.find(std::string("\x46\xA4\x03\0\0", 5)) != std::string::npos, row.codePage) << row.name;
         h.push_back(0);
         std::vector<ArchiveMember> members;
         ASSERT_EQ(readArchive(h, members), "") << row.name;
