@@ -20,6 +20,7 @@ namespace lzh {
 namespace {
 
 constexpr std::size_t kChunk = 1 << 18;
+constexpr std::size_t kOutputBuffer = 1 << 18;
 
 std::string systemError(const std::string& what, const std::string& path) {
     return what + " " + path + ": " + std::strerror(errno);
@@ -43,6 +44,17 @@ ssize_t readSome(int fd, std::uint8_t* buffer, std::size_t size) {
 }  // namespace
 
 std::string ArchiveWriter::writeAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
+    // The part that is still in the output buffer is changed there.
+    const std::uint64_t buffered = bufferedFrom_;
+    if (offset + size > buffered) {
+        const std::size_t skip = offset < buffered ? static_cast<std::size_t>(buffered - offset) : 0;
+        std::copy(data + skip, data + size, out_.begin() + static_cast<std::ptrdiff_t>(offset + skip - buffered));
+        size = skip;
+    }
+    return writeThrough(offset, data, size);
+}
+
+std::string ArchiveWriter::writeThrough(std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
     while (size > 0) {
         ssize_t n = ::pwrite(fd_, data, size, static_cast<off_t>(offset));
         if (n < 0) {
@@ -56,10 +68,38 @@ std::string ArchiveWriter::writeAt(std::uint64_t offset, const std::uint8_t* dat
     return {};
 }
 
-std::string ArchiveWriter::append(const std::uint8_t* data, std::size_t size) {
-    std::string fault = writeAt(offset_, data, size);
-    if (fault.empty()) offset_ += size;
+std::string ArchiveWriter::flushOutput() {
+    std::string fault = writeThrough(bufferedFrom_, out_.data(), out_.size());
+    bufferedFrom_ += out_.size();
+    out_.clear();
     return fault;
+}
+
+std::string ArchiveWriter::append(const std::uint8_t* data, std::size_t size) {
+    // Small writes (a header, a small member's data) gather in the buffer:
+    // one system call for many members.
+    if (out_.size() + size > kOutputBuffer)
+        if (std::string fault = flushOutput(); !fault.empty()) return fault;
+    if (size >= kOutputBuffer) {
+        std::string fault = writeThrough(offset_, data, size);
+        if (fault.empty()) offset_ = bufferedFrom_ += size;
+        return fault;
+    }
+    out_.insert(out_.end(), data, data + size);
+    offset_ += size;
+    return {};
+}
+
+// Goes back to `offset` (not before the archive's last member): what was
+// written from there on is written over.
+void ArchiveWriter::rewind(std::uint64_t offset) {
+    if (offset >= bufferedFrom_) {
+        out_.resize(static_cast<std::size_t>(offset - bufferedFrom_));
+    } else {
+        out_.clear();
+        bufferedFrom_ = offset;
+    }
+    offset_ = offset;
 }
 
 // A member from its file being read to its last byte written.
@@ -91,6 +131,7 @@ ArchiveWriter::ArchiveWriter(int fd, Method method, bool best, Progress* progres
       maxInFlight_(threads > 1 ? 32 * std::size_t{threads} : 1),
       maxInFlightBytes_(threads > 1 ? 2 * kSegmentSize * threads : 0) {
     keepFreedBlocksForReuse();
+    out_.reserve(kOutputBuffer);
 }
 
 ArchiveWriter::~ArchiveWriter() {
@@ -249,7 +290,7 @@ std::string ArchiveWriter::completeMember(Pending& m) {
 
 std::string ArchiveWriter::storeMember(Pending& m) {
     m.info.method = Method::Lh0;
-    offset_ = m.dataOffset;
+    rewind(m.dataOffset);
     if (!buffer_) buffer_.reset(new std::uint8_t[kChunk]);
     std::uint8_t* const buffer = buffer_.get();
     std::uint64_t at = 0;
@@ -312,7 +353,8 @@ std::string ArchiveWriter::copyRange(int sourceFd, std::uint64_t offset, std::ui
 std::string ArchiveWriter::finish() {
     if (std::string fault = writeAll(); !fault.empty()) return fault;
     const std::uint8_t end = 0;
-    return append(&end, 1);
+    if (std::string fault = append(&end, 1); !fault.empty()) return fault;
+    return flushOutput();
 }
 
 }  // namespace lzh

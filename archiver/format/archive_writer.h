@@ -8,6 +8,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace lzh {
 
@@ -46,8 +47,14 @@ public:
 private:
     struct Pending;
 
+    // Output goes through a buffer: append() adds at the end, writeAt()
+    // changes bytes written before (in the buffer or the file), and
+    // flushOutput() writes the buffer out.
     std::string writeAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size);
+    std::string writeThrough(std::uint64_t offset, const std::uint8_t* data, std::size_t size);
     std::string append(const std::uint8_t* data, std::size_t size);
+    std::string flushOutput();
+    void rewind(std::uint64_t offset);
     // Writes the oldest coded segment, or the oldest member once all of it is.
     std::string writeNext();
     std::string writeAll();
@@ -67,7 +74,9 @@ private:
     std::size_t maxInFlight_;
     std::uint64_t maxInFlightBytes_;
     std::unique_ptr<std::uint8_t[]> buffer_;   // one read buffer for stored members
-    std::uint64_t offset_ = 0;
+    std::uint64_t offset_ = 0;        // the archive's length so far, buffer included
+    std::vector<std::uint8_t> out_;   // the archive's last bytes, not yet written
+    std::uint64_t bufferedFrom_ = 0;  // where out_ starts in the archive
 };
 
 }  // namespace lzh

@@ -13,7 +13,6 @@
 #include <unistd.h>
 
 namespace lzh::test {
-namespace {
 
 std::string randomBytes(std::size_t n, unsigned alphabet, unsigned seed) {
     std::string s(n, '\0');
@@ -21,8 +20,6 @@ std::string randomBytes(std::size_t n, unsigned alphabet, unsigned seed) {
     for (char& c : s) c = static_cast<char>(random() % alphabet);
     return s;
 }
-
-}  // namespace
 
 void ArchiveFixture::writeFile(const std::string& name, const std::string& content) const {
     const QString full = QString::fromStdString(path(name));

@@ -38,6 +38,9 @@ public:
 // spaces, Japanese names with 0x5C trail bytes, a name outside CP932.
 std::vector<SampleFile> standardSampleFiles(const ArchiveFixture& fixture);
 
+// `n` bytes drawn evenly from the first `alphabet` byte values.
+std::string randomBytes(std::size_t n, unsigned alphabet, unsigned seed);
+
 // Lines of text mixed with stretches of noise, `size` bytes.
 std::string mixedRecords(std::size_t size, unsigned seed);
 
