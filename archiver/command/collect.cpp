@@ -75,7 +75,8 @@ private:
             if (at->second.first == id) return {};
             return "two files would be stored as " + stored + ": " + at->second.second + " and " + source;
         }
-        entries_.push_back({stored, source, folder, static_cast<std::int64_t>(st.st_mtime)});
+        entries_.push_back({stored, source, folder, static_cast<std::int64_t>(st.st_mtime),
+                            folder ? 0 : static_cast<std::uint64_t>(st.st_size)});
         return {};
     }
 
@@ -96,8 +97,8 @@ private:
             const std::string child = relative.empty() ? n : relative + "/" + n;
             struct stat link {};
             if (::lstat(source.c_str(), &link) != 0) return "cannot read " + source + ": " + std::strerror(errno);
-            struct stat st {};
-            if (::stat(source.c_str(), &st) != 0) continue;   // a dangling link: nothing to store
+            struct stat st = link;   // a link is followed
+            if (S_ISLNK(link.st_mode) && ::stat(source.c_str(), &st) != 0) continue;   // dangling: nothing to store
             std::string fault;
             if (S_ISDIR(st.st_mode)) {
                 if (S_ISLNK(link.st_mode)) continue;   // links to folders are not followed

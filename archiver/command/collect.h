@@ -14,6 +14,7 @@ struct Entry {
     std::string source;       // path on disk
     bool folder = false;
     std::int64_t mtime = 0;
+    std::uint64_t size = 0;   // bytes, as the walk found them (for the progress total)
 };
 
 // Turns the command's names (and the names of its list files, already read

@@ -7,7 +7,6 @@
 #include "archiver/format/worker_pool.h"
 
 #include <map>
-#include <sys/stat.h>
 
 namespace lzh {
 namespace {
@@ -16,10 +15,7 @@ namespace {
 std::uint64_t bytesToRead(const std::vector<ArchiveMember>& members, const std::vector<int>& replacement,
                           const std::vector<Entry>& entries, const std::vector<bool>& placed) {
     std::uint64_t total = 0;
-    auto fileSize = [&](const Entry& e) {
-        struct stat st {};
-        return !e.folder && ::stat(e.source.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
-    };
+    auto fileSize = [](const Entry& e) { return e.size; };
     for (std::size_t m = 0; m < members.size(); ++m)
         total += replacement[m] < 0 ? members[m].headerSize + members[m].packedSize
                                     : fileSize(entries[static_cast<std::size_t>(replacement[m])]);
