@@ -57,11 +57,10 @@ Effort defaultEffort(Method method) {
 
 Effort defaultEffort(Method method, std::uint64_t size) {
     // Small files, where a few bytes count for more and the time is short,
-    // get a deeper search: the cheapest path searching more positions at
-    // -lh7-, lazy matching as deep as at -lh6- at the quicker methods.
+    // get lazy matching as deep as at -lh6- at the quicker methods.
     constexpr std::uint64_t kSmallFile = 64 * 1024;
-    if (size >= kSmallFile) return defaultEffort(method);
-    return method == Method::Lh7 ? Effort{16, 16, 128, 0, 0, true} : defaultEffort(Method::Lh6);
+    if (size >= kSmallFile || method == Method::Lh7) return defaultEffort(method);
+    return defaultEffort(Method::Lh6);
 }
 
 Effort bestEffort(Method) { return {32, 256, 256, 256, 16384, true, 2, true}; }
