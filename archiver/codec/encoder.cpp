@@ -49,18 +49,24 @@ Effort defaultEffort(Method method) {
     // The largest window is chosen for the smallest archives: the cheapest
     // path, still quicker than the peers at this method.
     case Method::Lh7: return {12, 12, 128, 0, 0, true};
-    // The everyday methods stay quick: lazy matching.
-    case Method::Lh6: return {64, 16, 128, 32, 4096};
-    default: return {32, 8, 64, 32, 4096};
+    // The everyday methods stay quick: lazy matching, which also looks one
+    // position past the next before it takes a match.
+    case Method::Lh6:
+        return {.depth = 48, .goodLength = 16, .niceLength = 128, .lazyLength = 32, .blockSymbols = 4096,
+                .furtherDepth = 6};
+    default:
+        return {.depth = 12, .goodLength = 8, .niceLength = 64, .lazyLength = 32, .blockSymbols = 4096,
+                .furtherDepth = 1};
     }
 }
 
 Effort defaultEffort(Method method, std::uint64_t size) {
     // Small files, where a few bytes count for more and the time is short,
-    // get lazy matching as deep as at -lh6- at the quicker methods.
+    // get a deeper lazy search at the quicker methods (the search past the
+    // next position gains nothing on them).
     constexpr std::uint64_t kSmallFile = 64 * 1024;
     if (size >= kSmallFile || method == Method::Lh7) return defaultEffort(method);
-    return defaultEffort(Method::Lh6);
+    return {64, 16, 128, 32, 4096};
 }
 
 Effort bestEffort(Method) { return {32, 256, 256, 256, 16384, true, 2, true}; }
@@ -389,6 +395,27 @@ void Encoder::process(bool final) {
 
         if (prevLength_ >= kMinMatch &&
             (length < kMinMatch || gain(length, distance) <= gain(prevLength_, prevDistance_) + lazyBias)) {
+            // Before it is taken: a match one position further on may be
+            // worth the two literals it costs (a shallow search there).
+            if (effort_.furtherDepth > 0 && prevLength_ < static_cast<unsigned>(effort_.lazyLength) &&
+                pos_ + 1 < stop) {
+                const std::int64_t later = pos_ + 1;
+                if (inserted_ <= later) insertUpTo<false>(later + kInsertAhead);
+                unsigned laterDistance = 0;
+                const unsigned laterLength = longestMatch(
+                    later, static_cast<unsigned>(std::min<std::int64_t>(end_ - later, kMaxMatch)), laterDistance,
+                    effort_.furtherDepth);
+                if (laterLength >= kMinMatch && gain(laterLength, laterDistance) >
+                                                    gain(prevLength_, prevDistance_) + lazyBias + literalPrice_) {
+                    emitLiteral(window_[pos_ - 1]);
+                    emitLiteral(window_[pos_]);
+                    literalPending_ = true;   // the byte at `later`, unless its match is taken
+                    prevLength_ = laterLength;
+                    prevDistance_ = laterDistance;
+                    pos_ = later + 1;
+                    continue;
+                }
+            }
             // The match from the previous position wins.
             emitMatch(prevLength_, prevDistance_);
             const std::int64_t next = pos_ - 1 + prevLength_;

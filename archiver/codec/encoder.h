@@ -26,6 +26,8 @@ struct Effort {
     int passes = 1;         // cheapest-path parses of a region, each by the prices of the one before
     bool trees = false;     // the cheapest-path parse gathers every match at every position
                             // from binary trees instead of searching hash chains as it goes
+    int furtherDepth = 0;   // lazy: chain links searched one position past the next before a
+                            // match is taken, for a match worth two literals (0: no search)
 };
 
 Effort defaultEffort(Method method);
