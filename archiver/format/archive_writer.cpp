@@ -112,6 +112,7 @@ struct ArchiveWriter::Pending {
     bool allSubmitted = false;
     bool started = false;                         // its header placeholder is written
     bool tooBig = false;                          // the coded data does not get smaller: stored
+    std::vector<std::uint8_t> header;             // as written first, rewritten once the data is in
     std::uint64_t headerOffset = 0;
     std::uint64_t dataOffset = 0;
     std::uint64_t coded = 0;                      // bytes of the file whose coded segments are in
@@ -229,8 +230,8 @@ std::string ArchiveWriter::writeNext() {
         m.headerOffset = offset_;
         // The header's length does not depend on the packed size, so a
         // placeholder is written first and rewritten once the data is in.
-        std::vector<std::uint8_t> header = level2Header(m.info);
-        if (std::string fault = append(header.data(), header.size()); !fault.empty()) return fault;
+        m.header = level2Header(m.info);
+        if (std::string fault = append(m.header.data(), m.header.size()); !fault.empty()) return fault;
         m.dataOffset = offset_;
         m.started = true;
         if (progress_) progress_->startMember(m.info.name);
@@ -284,8 +285,8 @@ std::string ArchiveWriter::completeMember(Pending& m) {
     if (m.tooBig)
         if (std::string fault = storeMember(m); !fault.empty()) return fault;
     m.info.packedSize = offset_ - m.dataOffset;
-    std::vector<std::uint8_t> final = level2Header(m.info);
-    return writeAt(m.headerOffset, final.data(), final.size());
+    updateLevel2Header(m.header, m.info);
+    return writeAt(m.headerOffset, m.header.data(), m.header.size());
 }
 
 std::string ArchiveWriter::storeMember(Pending& m) {

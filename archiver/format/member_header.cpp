@@ -51,7 +51,39 @@ std::vector<std::string> splitPath(const std::string& path) {
     return parts;
 }
 
+// Sizes of 4 GiB and more go in ext 0x42, with all ones in the 32-bit fields.
+bool needsWideSizes(const MemberInfo& info) { return info.originalSize >= k4GiB || info.packedSize >= k4GiB; }
+
+// The header's own CRC (ext 0x00, the first extension), over the header
+// with that field zero.
+void sealHeader(std::vector<std::uint8_t>& h) {
+    h[27] = h[28] = 0;
+    const std::uint16_t headerCrc = crc16(h.data(), h.size());
+    h[27] = static_cast<std::uint8_t>(headerCrc);
+    h[28] = static_cast<std::uint8_t>(headerCrc >> 8);
+}
+
+void put32At(std::vector<std::uint8_t>& h, std::size_t at, std::uint64_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) h[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
 }  // namespace
+
+void updateLevel2Header(std::vector<std::uint8_t>& h, const MemberInfo& info) {
+    const char* id = methodId(info.directory ? Method::Lhd : info.method);
+    std::copy(id, id + 5, h.begin() + 2);
+    h[21] = static_cast<std::uint8_t>(info.crc);
+    h[22] = static_cast<std::uint8_t>(info.crc >> 8);
+    if (!needsWideSizes(info)) {
+        put32At(h, 7, info.packedSize, 4);
+    } else {
+        // The packed size is the first half of ext 0x42.
+        std::size_t size = h[24] | h[25] << 8;
+        for (std::size_t at = 26; size != 0 && at + size <= h.size(); at += size, size = h[at - 2] | h[at - 1] << 8)
+            if (h[at] == 0x42) put32At(h, at + 1, info.packedSize, 8);
+    }
+    sealHeader(h);
+}
 
 std::uint32_t headerTime(std::int64_t unixSeconds) {
     if (unixSeconds < 0) return 0;
@@ -106,7 +138,7 @@ std::vector<std::uint8_t> level2Header(const MemberInfo& info) {
         if (!folders.empty()) exts.push_back({0x45, joinFolder(folders16, std::string("\xFF\xFF", 2))});
     }
     exts.push_back({0x50, le16(info.unixMode)});
-    const bool wide = info.originalSize >= k4GiB || info.packedSize >= k4GiB;
+    const bool wide = needsWideSizes(info);
     if (wide) {
         std::string sizes;
         for (int i = 0; i < 8; ++i) sizes.push_back(static_cast<char>(info.packedSize >> (8 * i)));
@@ -141,9 +173,7 @@ std::vector<std::uint8_t> level2Header(const MemberInfo& info) {
         h.insert(h.end(), exts[i].data.begin(), exts[i].data.end());
         put16(h, i + 1 < exts.size() ? static_cast<std::uint32_t>(3 + exts[i + 1].data.size()) : 0u);
     }
-    const std::uint16_t headerCrc = crc16(h.data(), h.size());
-    h[27] = static_cast<std::uint8_t>(headerCrc);
-    h[28] = static_cast<std::uint8_t>(headerCrc >> 8);
+    sealHeader(h);
     return h;
 }
 

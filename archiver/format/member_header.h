@@ -20,12 +20,16 @@ struct MemberInfo {
     std::uint16_t unixMode = 0100644;
 };
 
-// A level-2 header with OS ID 'U': header CRC, code page 932, the name in
-// CP932 (folders separated by 0xFF), in UTF-16LE as well only when CP932
-// cannot hold it exactly, the Unix mode, and the
+// A level-2 header with OS ID 'U': header CRC, code page 932 (for names
+// beyond ASCII), the name in CP932 (folders separated by 0xFF), in UTF-16LE
+// as well only when CP932 cannot hold it exactly, the Unix mode, and the
 // 64-bit sizes for members of 4 GiB and more. Its length depends only on
 // the name, the folder flag and whether the sizes need 64 bits.
 std::vector<std::uint8_t> level2Header(const MemberInfo& info);
+// Rewrites what is known only once a member's data is written (method,
+// packed size, CRC, and the header's own CRC) in a header that
+// level2Header made for the same name, folder flag and original size.
+void updateLevel2Header(std::vector<std::uint8_t>& header, const MemberInfo& info);
 
 // A file's time as a level-2 header holds it: seconds clamped to 1970..2106.
 std::uint32_t headerTime(std::int64_t unixSeconds);

@@ -118,6 +118,31 @@ TEST(Level2Header, SizesOf4GiBAndMoreGoInTheSizeExtension) {
     }
 }
 
+// The header written before a member's data, once updated, is the header
+// of the finished member: coded, stored instead, of 4 GiB and more, long names.
+TEST(Level2Header, UpdatedPlaceholderEqualsTheFinishedHeader) {
+    const std::uint64_t k4GiB = std::uint64_t{1} << 32;
+    struct { std::string name; Method method; std::uint64_t packed, original; } table[] = {
+        {"docs/a.txt", Method::Lh5, 1234, 5000},
+        {"日本語/ソ表.txt", Method::Lh0, 5000, 5000},
+        {"a b/Ωé€.bin", Method::Lh7, 77, 1 << 20},
+        {"big.bin", Method::Lh6, k4GiB + 7, 5 * k4GiB + 3},
+        {std::string(217, 'n'), Method::Lh5, 1, 300},   // 256 bytes: the CRC extension grows by one
+    };
+    for (const auto& row : table) {
+        MemberInfo info;
+        info.name = row.name;
+        info.originalSize = row.original;
+        info.mtime = 1700000000;
+        std::vector<std::uint8_t> header = level2Header(info);
+        info.method = row.method;
+        info.packedSize = row.packed;
+        info.crc = 0xBEEF;
+        updateLevel2Header(header, info);
+        EXPECT_EQ(header, level2Header(info)) << row.name;
+    }
+}
+
 TEST(Level2Header, UnfitNamesAreRefused) {
     for (const char* name : {"", "/abs", "a//b", "./a", "a/..", "../x", "a/./b"}) EXPECT_FALSE(isStorableName(name)) << name;
     for (const char* name : {"a", "a/b", ".hidden", "a..b", "x/.y/z"}) EXPECT_TRUE(isStorableName(name)) << name;
