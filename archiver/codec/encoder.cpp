@@ -49,14 +49,15 @@ Effort defaultEffort(Method method) {
     // The largest window is chosen for the smallest archives: the cheapest
     // path, still quicker than the peers at this method.
     case Method::Lh7: return {12, 12, 128, 0, 0, true};
-    // The everyday methods stay quick: lazy matching, which also looks one
-    // position past the next before it takes a match.
+    // The everyday methods stay quick: lazy matching. At -lh6- it also looks
+    // one position past the next before it takes a match (at -lh5- that
+    // costs more time than the bytes it saves, or, searching less to pay
+    // for it, makes source code and machine code larger).
     case Method::Lh6:
         return {.depth = 48, .goodLength = 16, .niceLength = 128, .lazyLength = 32, .blockSymbols = 4096,
                 .furtherDepth = 6};
     default:
-        return {.depth = 12, .goodLength = 8, .niceLength = 64, .lazyLength = 32, .blockSymbols = 4096,
-                .furtherDepth = 1};
+        return {32, 8, 64, 32, 4096};
     }
 }
 
