@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace lzh {
@@ -248,6 +250,39 @@ TEST_F(ArchiveFixture, VanishedOrUnreadableSourceIsAnError) {
     EXPECT_NE(writer.addFile("folder", dir()), "");
     EXPECT_NE(writer.addFile("../up", dir()), "");
     ::close(fd);
+}
+
+// A full disk (here a file-size limit) fails the archive with the reason,
+// whether the bytes were waiting in the output buffer or went straight out.
+TEST_F(ArchiveFixture, ArchiveThatCannotBeWrittenIsAnError) {
+    std::vector<test::SampleFile> many;
+    for (int i = 0; i < 30; ++i) many.push_back({"small/" + std::to_string(i), test::mixedRecords(300, 40 + i)});
+    struct { const char* label; std::vector<test::SampleFile> files; rlim_t limit; } table[] = {
+        {"buffered", many, 2000},
+        {"written through", {{"noise.bin", test::randomBytes(600000, 256, 5), false, true}}, 100000},
+    };
+    for (const auto& row : table) {
+        for (const test::SampleFile& f : row.files) writeFile("src/" + f.stored, f.content);
+        const std::string archive = path(std::string(row.label) + ".lzh");
+        int fd = ::open(archive.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+        struct rlimit old {};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = old;
+        small.rlim_cur = row.limit;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        std::string fault;
+        {
+            ArchiveWriter writer(fd, Method::Lh5);
+            for (const test::SampleFile& f : row.files)
+                if (fault.empty()) fault = writer.addFile(f.stored, path("src/" + f.stored));
+            if (fault.empty()) fault = writer.finish();
+        }
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+        ::close(fd);
+        EXPECT_NE(fault.find("cannot write the archive: "), std::string::npos) << row.label << ": " << fault;
+    }
 }
 
 TEST(ArchiveReader, ShortLevel1HeaderFoundByTheFuzzer) {
