@@ -15,12 +15,11 @@ namespace {
 std::uint64_t bytesToRead(const std::vector<ArchiveMember>& members, const std::vector<int>& replacement,
                           const std::vector<Entry>& entries, const std::vector<bool>& placed) {
     std::uint64_t total = 0;
-    auto fileSize = [](const Entry& e) { return e.size; };
     for (std::size_t m = 0; m < members.size(); ++m)
         total += replacement[m] < 0 ? members[m].headerSize + members[m].packedSize
-                                    : fileSize(entries[static_cast<std::size_t>(replacement[m])]);
+                                    : entries[static_cast<std::size_t>(replacement[m])].size;
     for (std::size_t i = 0; i < entries.size(); ++i)
-        if (!placed[i]) total += fileSize(entries[i]);
+        if (!placed[i]) total += entries[i].size;
     return total;
 }
 

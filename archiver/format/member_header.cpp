@@ -63,7 +63,8 @@ void sealHeader(std::vector<std::uint8_t>& h) {
     h[28] = static_cast<std::uint8_t>(headerCrc >> 8);
 }
 
-void put32At(std::vector<std::uint8_t>& h, std::size_t at, std::uint64_t v, int bytes) {
+// Writes the low `bytes` bytes of v at `at`, least significant first.
+void putAt(std::vector<std::uint8_t>& h, std::size_t at, std::uint64_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) h[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
@@ -72,15 +73,14 @@ void put32At(std::vector<std::uint8_t>& h, std::size_t at, std::uint64_t v, int 
 void updateLevel2Header(std::vector<std::uint8_t>& h, const MemberInfo& info) {
     const char* id = methodId(info.directory ? Method::Lhd : info.method);
     std::copy(id, id + 5, h.begin() + 2);
-    h[21] = static_cast<std::uint8_t>(info.crc);
-    h[22] = static_cast<std::uint8_t>(info.crc >> 8);
+    putAt(h, 21, info.crc, 2);
     if (!needsWideSizes(info)) {
-        put32At(h, 7, info.packedSize, 4);
+        putAt(h, 7, info.packedSize, 4);
     } else {
         // The packed size is the first half of ext 0x42.
         std::size_t size = h[24] | h[25] << 8;
         for (std::size_t at = 26; size != 0 && at + size <= h.size(); at += size, size = h[at - 2] | h[at - 1] << 8)
-            if (h[at] == 0x42) put32At(h, at + 1, info.packedSize, 8);
+            if (h[at] == 0x42) putAt(h, at + 1, info.packedSize, 8);
     }
     sealHeader(h);
 }
@@ -122,7 +122,7 @@ std::vector<std::uint8_t> level2Header(const MemberInfo& info) {
     std::vector<Ext> exts;
     exts.push_back({0x00, le16(0)});   // header CRC, filled in below
     // ASCII reads the same in every code page: the code page goes only with
-    // names that have other characters (7 bytes a member, 1 % of an archive
+    // names that have other characters (7 bytes a member, 0.8 % of an archive
     // of small files).
     const bool ascii = std::all_of(info.name.begin(), info.name.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
