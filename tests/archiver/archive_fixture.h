@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ struct SampleFile {
 class ArchiveFixture : public ::testing::Test {
 public:
     QTemporaryDir temp;
+    // Names that are not UTF-8 are beyond QTemporaryDir's own clean-up.
+    ~ArchiveFixture() override { std::filesystem::remove_all(dir()); }
     std::string dir() const { return temp.path().toStdString(); }
     std::string path(const std::string& name) const { return dir() + "/" + name; }
     void writeFile(const std::string& name, const std::string& content) const;
