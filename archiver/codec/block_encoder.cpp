@@ -81,15 +81,29 @@ void BlockEncoder::writeCodeLengths(BitWriter& out, const std::vector<std::uint8
     });
 }
 
+void BlockEncoder::grow() {
+    // A match takes a symbol and a distance: both have room for as many.
+    const std::size_t room = std::max<std::size_t>(4096, 2 * symbols_.size());
+    symbols_.resize(room);
+    distances_.resize(room);
+}
+
+void BlockEncoder::clear() {
+    count_ = matchCount_ = 0;
+    std::fill(codeFrequency_.begin(), codeFrequency_.end(), 0);
+    std::fill(offsetFrequency_.begin(), offsetFrequency_.end(), 0);
+}
+
 void BlockEncoder::append(BlockEncoder& other) {
-    symbols_.insert(symbols_.end(), other.symbols_.begin(), other.symbols_.end());
-    distances_.insert(distances_.end(), other.distances_.begin(), other.distances_.end());
+    while (symbols_.size() < count_ + other.count_) grow();
+    std::copy_n(other.symbols_.begin(), other.count_, symbols_.begin() + static_cast<std::ptrdiff_t>(count_));
+    std::copy_n(other.distances_.begin(), other.matchCount_,
+                distances_.begin() + static_cast<std::ptrdiff_t>(matchCount_));
+    count_ += other.count_;
+    matchCount_ += other.matchCount_;
     for (std::size_t s = 0; s < codeFrequency_.size(); ++s) codeFrequency_[s] += other.codeFrequency_[s];
     for (std::size_t c = 0; c < offsetFrequency_.size(); ++c) offsetFrequency_[c] += other.offsetFrequency_[c];
-    other.symbols_.clear();
-    other.distances_.clear();
-    std::fill(other.codeFrequency_.begin(), other.codeFrequency_.end(), 0);
-    std::fill(other.offsetFrequency_.begin(), other.offsetFrequency_.end(), 0);
+    other.clear();
 }
 
 std::uint64_t BlockEncoder::bits(const BlockEncoder* other, std::vector<std::uint8_t>* codeOut,
@@ -144,13 +158,14 @@ void BlockEncoder::write(BitWriter& out) {
     const std::vector<std::uint8_t> pLengths = codeLengths(offsetFrequency_);
     const std::vector<std::uint16_t> pCodes = canonicalCodes(pLengths);
 
-    out.put(16, static_cast<std::uint32_t>(symbols_.size()));
+    out.put(16, static_cast<std::uint32_t>(count_));
     writeTableLengths(out, tLengths, kTableBits, 3);
     writeCodeLengths(out, cLengths, tLengths, tCodes);
     writeTableLengths(out, pLengths, static_cast<unsigned>(params_.offsetBits), -1);
 
     std::size_t nextDistance = 0;
-    for (std::uint16_t symbol : symbols_) {
+    for (std::size_t i = 0; i < count_; ++i) {
+        const std::uint16_t symbol = symbols_[i];
         out.put(cLengths[symbol], cCodes[symbol]);
         if (symbol >= kLiterals) {
             std::uint32_t p = distances_[nextDistance++];
@@ -174,10 +189,7 @@ void BlockEncoder::write(BitWriter& out) {
     for (std::size_t c = 0; c < offsetFrequency_.size(); ++c)
         if (!offsetFrequency_[c]) lastOffsetLengths_[c] = 0;
 
-    symbols_.clear();
-    distances_.clear();
-    std::fill(codeFrequency_.begin(), codeFrequency_.end(), 0);
-    std::fill(offsetFrequency_.begin(), offsetFrequency_.end(), 0);
+    clear();
 }
 
 }  // namespace lzh

@@ -14,20 +14,24 @@ class BlockEncoder {
 public:
     explicit BlockEncoder(const MethodParameters& params);
 
+    // Symbols go into room kept ahead (grown out of line), so that adding
+    // one is a store and a count.
     void literal(std::uint8_t byte) {
-        symbols_.push_back(byte);
+        if (count_ == symbols_.size()) [[unlikely]] grow();
+        symbols_[count_++] = byte;
         ++codeFrequency_[byte];
     }
     // A match of length 3..256 at distance 1..2^dictionaryBits.
     void match(unsigned length, unsigned distance) {
-        std::uint16_t symbol = static_cast<std::uint16_t>(length - kMinMatch + kLiterals);
-        symbols_.push_back(symbol);
+        if (count_ == symbols_.size()) [[unlikely]] grow();
+        const auto symbol = static_cast<std::uint16_t>(length - kMinMatch + kLiterals);
+        symbols_[count_++] = symbol;
         ++codeFrequency_[symbol];
-        distances_.push_back(distance - 1);
+        distances_[matchCount_++] = distance - 1;
         ++offsetFrequency_[offsetClass(distance - 1)];
     }
-    std::size_t symbolCount() const { return symbols_.size(); }
-    bool empty() const { return symbols_.empty(); }
+    std::size_t symbolCount() const { return count_; }
+    bool empty() const { return count_ == 0; }
 
     // Moves the symbols of `other` to the end of this block.
     void append(BlockEncoder& other);
@@ -56,8 +60,13 @@ private:
                           const std::vector<std::uint8_t>& tLengths, const std::vector<std::uint16_t>& tCodes);
 
     MethodParameters params_;
-    std::vector<std::uint16_t> symbols_;
-    std::vector<std::uint32_t> distances_;   // distance - 1, one per match
+    void grow();
+    void clear();
+
+    std::vector<std::uint16_t> symbols_;     // the first count_ are the block's
+    std::vector<std::uint32_t> distances_;   // distance - 1 of each match, the first matchCount_
+    std::size_t count_ = 0;
+    std::size_t matchCount_ = 0;
     std::vector<std::uint32_t> codeFrequency_;
     std::vector<std::uint32_t> offsetFrequency_;
     std::vector<std::uint8_t> lastCodeLengths_;

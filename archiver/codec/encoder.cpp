@@ -363,16 +363,6 @@ unsigned Encoder::longestMatch(std::int64_t pos, unsigned available, unsigned& d
     return best;
 }
 
-void Encoder::emitLiteral(std::uint8_t byte) {
-    region_.literal(byte);
-    if (region_.symbolCount() >= static_cast<std::size_t>(effort_.blockSymbols)) closeRegion();
-}
-
-void Encoder::emitMatch(unsigned length, unsigned distance) {
-    region_.match(length, distance);
-    if (region_.symbolCount() >= static_cast<std::size_t>(effort_.blockSymbols)) closeRegion();
-}
-
 void Encoder::process(bool final) {
     if (effort_.optimal) {
         processOptimal(final);

@@ -187,8 +187,14 @@ private:
     static constexpr std::int32_t kNoChain = INT32_MIN;   // head_ of a hash with no position yet
 
     void slide();
-    void emitLiteral(std::uint8_t byte);
-    void emitMatch(unsigned length, unsigned distance);
+    void emitLiteral(std::uint8_t byte) {
+        region_.literal(byte);
+        if (region_.symbolCount() >= static_cast<std::size_t>(effort_.blockSymbols)) closeRegion();
+    }
+    void emitMatch(unsigned length, unsigned distance) {
+        region_.match(length, distance);
+        if (region_.symbolCount() >= static_cast<std::size_t>(effort_.blockSymbols)) closeRegion();
+    }
     void writeBlock();
     void setPrices(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_t>& offset);
     // Adds the parsed region to the block, or ends the block first where
