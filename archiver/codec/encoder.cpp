@@ -18,13 +18,10 @@ constexpr unsigned kLongMatch = 12;
 constexpr int kLongerSearch = 32;
 constexpr std::int64_t kInsertAhead = 32;
 
-// Whether the two bytes at a and b agree: a candidate must agree at the
-// best length's last byte and the one after to be longer.
-inline bool sameTwo(const std::uint8_t* a, const std::uint8_t* b) {
-    std::uint16_t x, y;
-    std::memcpy(&x, a, 2);
-    std::memcpy(&y, b, 2);
-    return x == y;
+inline std::uint16_t twoBytes(const std::uint8_t* at) {
+    std::uint16_t x;
+    std::memcpy(&x, at, 2);
+    return x;
 }
 
 // Small inputs get small tables: clearing them costs less than the data.
@@ -261,6 +258,9 @@ void Encoder::walkChain(std::int64_t pos, int depth, unsigned limit, const unsig
     const std::uint16_t* const links = prev_.get();
     const std::int64_t mask = chainMask_, reach = maxDistance_;
     std::int64_t at = pos, d = 0;
+    // The two bytes a longer candidate must have at the best length's end.
+    std::size_t last = best - 1;
+    std::uint16_t want = twoBytes(here + last);
     while (depth-- > 0) {
         const unsigned delta = links[at & mask];
         d += delta;
@@ -268,9 +268,11 @@ void Encoder::walkChain(std::int64_t pos, int depth, unsigned limit, const unsig
         at -= delta;
         const std::uint8_t* there = window + at;
         each(at, static_cast<unsigned>(d));
-        if (!sameTwo(there + best - 1, here + best - 1)) continue;
+        if (twoBytes(there + last) != want) continue;
         const unsigned length = commonLength(there, here, limit);
         if (length > best && offer(length, static_cast<unsigned>(d), depth)) break;
+        last = best - 1;
+        want = twoBytes(here + last);
     }
 }
 
