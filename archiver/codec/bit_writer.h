@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -21,6 +22,40 @@ public:
             bytes_.resize(at + 4);
             std::memcpy(bytes_.data() + at, &word, 4);
         }
+    }
+    // A run of fields whose total is known: `fill` gets a writer that keeps
+    // its bits in registers and stores words straight into room made
+    // beforehand for `totalBits` more bits.
+    class Run {
+    public:
+        void put(unsigned count, std::uint32_t value) {
+            bits_ = (bits_ << count) | (value & ((std::uint64_t{1} << count) - 1));
+            pending_ += count;
+            if (pending_ >= 32) {
+                pending_ -= 32;
+                const std::uint32_t word = __builtin_bswap32(static_cast<std::uint32_t>(bits_ >> pending_));
+                std::memcpy(at_, &word, 4);
+                at_ += 4;
+            }
+        }
+
+    private:
+        friend class BitWriter;
+        Run(std::uint64_t bits, unsigned pending, std::uint8_t* at) : bits_(bits), pending_(pending), at_(at) {}
+        std::uint64_t bits_;
+        unsigned pending_;
+        std::uint8_t* at_;
+    };
+    template <typename Fill>
+    void putRun(std::uint64_t totalBits, Fill fill) {
+        const std::size_t start = bytes_.size();
+        bytes_.resize(start + static_cast<std::size_t>(totalBits / 32 + 1) * 4);
+        Run run(bits_, pending_, bytes_.data() + start);
+        fill(run);
+        if (run.at_ > bytes_.data() + bytes_.size()) std::abort();   // more bits than promised: a fault here
+        bytes_.resize(static_cast<std::size_t>(run.at_ - bytes_.data()));
+        bits_ = run.bits_;
+        pending_ = run.pending_;
     }
     // Pads the last partial byte with zero bits.
     void flush() {

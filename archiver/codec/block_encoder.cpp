@@ -163,17 +163,24 @@ void BlockEncoder::write(BitWriter& out) {
     writeCodeLengths(out, cLengths, tLengths, tCodes);
     writeTableLengths(out, pLengths, static_cast<unsigned>(params_.offsetBits), -1);
 
-    std::size_t nextDistance = 0;
-    for (std::size_t i = 0; i < count_; ++i) {
-        const std::uint16_t symbol = symbols_[i];
-        out.put(cLengths[symbol], cCodes[symbol]);
-        if (symbol >= kLiterals) {
-            std::uint32_t p = distances_[nextDistance++];
-            unsigned c = offsetClass(p);
-            out.put(pLengths[c], pCodes[c]);
-            if (c > 1) out.put(c - 1, p);
+    std::uint64_t symbolBits = 0;
+    for (int s = 0; s < kCodeSymbols; ++s) symbolBits += std::uint64_t{codeFrequency_[s]} * cLengths[s];
+    for (std::size_t c = 0; c < offsetFrequency_.size(); ++c)
+        symbolBits += std::uint64_t{offsetFrequency_[c]} * (pLengths[c] + (c > 1 ? c - 1 : 0));
+    out.putRun(symbolBits, [&](BitWriter::Run& run) {
+        const std::uint16_t* const symbols = symbols_.data();
+        const std::uint32_t* distance = distances_.data();
+        for (std::size_t i = 0; i < count_; ++i) {
+            const std::uint16_t symbol = symbols[i];
+            run.put(cLengths[symbol], cCodes[symbol]);
+            if (symbol >= kLiterals) {
+                const std::uint32_t p = *distance++;
+                const unsigned c = offsetClass(p);
+                run.put(pLengths[c], pCodes[c]);
+                if (c > 1) run.put(c - 1, p);
+            }
         }
-    }
+    });
 
     std::uint64_t literalCount = 0, literalBits = 0;
     for (int b = 0; b < kLiterals; ++b) {
