@@ -167,21 +167,32 @@ void BlockEncoder::write(BitWriter& out) {
     for (int s = 0; s < kCodeSymbols; ++s) symbolBits += std::uint64_t{codeFrequency_[s]} * cLengths[s];
     for (std::size_t c = 0; c < offsetFrequency_.size(); ++c)
         symbolBits += std::uint64_t{offsetFrequency_[c]} * (pLengths[c] + (c > 1 ? c - 1 : 0));
+    // Per offset class: its code followed by the extra bits' place, and the
+    // length of both (every class a distance's bit length can have).
+    std::uint32_t offsetCode[33] = {}, offsetLength[33] = {};
+    for (std::size_t c = 0; c < pLengths.size(); ++c) {
+        const unsigned extra = c > 1 ? static_cast<unsigned>(c) - 1 : 0;
+        offsetCode[c] = std::uint32_t{pCodes[c]} << extra;
+        offsetLength[c] = pLengths[c] + extra;
+    }
+    // One field per symbol, a match's offset included, chosen without a
+    // branch: whether a symbol is a literal or a match cannot be foreseen.
     out.putRun(symbolBits, [&](BitWriter::Run& run) {
         const std::uint16_t* const symbols = symbols_.data();
-        const std::uint32_t* distance = distances_.data();
+        const std::uint32_t* const distances = distances_.data();
+        std::size_t next = 0;   // the next match's distance (read ahead: the room holds at least count_)
         for (std::size_t i = 0; i < count_; ++i) {
-            const std::uint16_t symbol = symbols[i];
-            run.put(cLengths[symbol], cCodes[symbol]);
-            if (symbol >= kLiterals) {
-                const std::uint32_t p = *distance++;
-                const unsigned c = offsetClass(p);
-                run.put(pLengths[c], pCodes[c]);
-                if (c > 1) run.put(c - 1, p);
-            }
+            const unsigned symbol = symbols[i];
+            const bool isMatch = symbol >= kLiterals;
+            const std::uint32_t p = distances[next];
+            const unsigned c = offsetClass(p);
+            const unsigned extraMask = (1u << (c > 1 ? c - 1 : 0)) - 1;
+            const unsigned tailLength = isMatch ? offsetLength[c] : 0;
+            const std::uint64_t tail = isMatch ? (offsetCode[c] | (p & extraMask)) : 0;
+            run.put(cLengths[symbol] + tailLength, std::uint64_t{cCodes[symbol]} << tailLength | tail);
+            next += isMatch;
         }
     });
-
     std::uint64_t literalCount = 0, literalBits = 0;
     for (int b = 0; b < kLiterals; ++b) {
         literalCount += codeFrequency_[b];

@@ -3,6 +3,7 @@
 #include "archiver/codec/bit_writer.h"
 #include "archiver/codec/method.h"
 
+#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -51,7 +52,7 @@ public:
     double lastLiteralBits() const { return lastLiteralBits_; }
 
     // Bit length of p (0 for p = 0).
-    static unsigned offsetClass(std::uint32_t p) { return p == 0 ? 0 : 32 - __builtin_clz(p); }
+    static unsigned offsetClass(std::uint32_t p) { return static_cast<unsigned>(std::bit_width(p)); }
 
 private:
     void writeTableLengths(BitWriter& out, const std::vector<std::uint8_t>& lengths, unsigned countBits,
