@@ -46,18 +46,18 @@ Effort defaultEffort(Method method) {
     // The largest window is chosen for the smallest archives: the cheapest
     // path, still quicker than the peers at this method.
     case Method::Lh7: return {12, 12, 128, 0, 0, true};
-    // The everyday methods stay quick: lazy matching. At -lh6- it also looks
-    // one position past the next before it takes a match (at -lh5- that
-    // costs more time than the bytes it saves, or, searching less to pay
-    // for it, makes source code and machine code larger). Smaller regions
-    // end blocks closer to where the data changes and update the prices
+    // The everyday methods stay quick: lazy matching that also looks one
+    // position past the next before it takes a match (a shallow look: most
+    // of its cost is the look itself, not its depth). Smaller regions end
+    // blocks closer to where the data changes and update the prices
     // sooner, for the cost of sizing more of them: 2,048 symbols at -lh5-,
     // 1,024 at -lh6-, which has more time to spare.
     case Method::Lh6:
         return {.depth = 48, .goodLength = 16, .niceLength = 128, .lazyLength = 32, .blockSymbols = 1024,
                 .furtherDepth = 6};
     default:
-        return {32, 8, 64, 32, 2048};
+        return {.depth = 32, .goodLength = 8, .niceLength = 64, .lazyLength = 32, .blockSymbols = 2048,
+                .furtherDepth = 3};
     }
 }
 
