@@ -375,7 +375,9 @@ void Encoder::process(bool final) {
     }
     // Parse while a whole maximal match fits in the bytes held (or to the end).
     const std::int64_t stop = final ? end_ : end_ - kMaxMatch;
-    // The later match must save this much more to be worth a literal first.
+    // The later match must save this many bits more to be worth a literal
+    // first (and half a mean literal more for the look past the next, which
+    // it costs two).
     const double lazyBias = 1.0;
     while (pos_ < stop) {
         const unsigned available = static_cast<unsigned>(std::min<std::int64_t>(end_ - pos_, kMaxMatch));
@@ -390,7 +392,8 @@ void Encoder::process(bool final) {
         }
 
         if (prevLength_ >= kMinMatch &&
-            (length < kMinMatch || gain(length, distance) <= gain(prevLength_, prevDistance_) + lazyBias)) {
+            (length < kMinMatch ||
+             laterSaves(pos_ - 1, prevLength_, prevDistance_, pos_, length, distance) <= lazyBias)) {
             // Before it is taken: a match one position further on may be
             // worth the two literals it costs (a shallow search there).
             if (effort_.furtherDepth > 0 && prevLength_ < static_cast<unsigned>(effort_.lazyLength) &&
@@ -401,8 +404,9 @@ void Encoder::process(bool final) {
                 const unsigned laterLength = longestMatch(
                     later, static_cast<unsigned>(std::min<std::int64_t>(end_ - later, kMaxMatch)), laterDistance,
                     effort_.furtherDepth);
-                if (laterLength >= kMinMatch && gain(laterLength, laterDistance) >
-                                                    gain(prevLength_, prevDistance_) + lazyBias + literalPrice_) {
+                if (laterLength >= kMinMatch &&
+                    laterSaves(pos_ - 1, prevLength_, prevDistance_, later, laterLength, laterDistance) >
+                        lazyBias + literalPrice_ / 2) {
                     emitLiteral(window_[pos_ - 1]);
                     emitLiteral(window_[pos_]);
                     literalPending_ = true;   // the byte at `later`, unless its match is taken

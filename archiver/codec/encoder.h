@@ -207,6 +207,27 @@ private:
         return length * literalPrice_ - codePrice_[kLiterals + length - kMinMatch] - offsetPrice_[cls];
     }
 
+    // Bits of the literals from `from` to `to`, by the current prices.
+    double literalBits(std::int64_t from, std::int64_t to) const {
+        double bits = 0;
+        for (std::int64_t i = from; i < to; ++i) bits += codePrice_[window_[i]];
+        return bits;
+    }
+    double matchBits(unsigned length, unsigned distance) const {
+        return codePrice_[kLiterals + length - kMinMatch] + offsetPrice_[BlockEncoder::offsetClass(distance - 1)];
+    }
+    // Bits saved by literals from `first` up to `later` and then the later
+    // match, over the first match, both to where the longer one ends; each
+    // byte by its own price (the mean would take a rare byte for a common one).
+    double laterSaves(std::int64_t first, unsigned firstLength, unsigned firstDistance, std::int64_t later,
+                      unsigned laterLength, unsigned laterDistance) const {
+        const std::int64_t firstEnd = first + firstLength, laterEnd = later + laterLength;
+        double saved = matchBits(firstLength, firstDistance) - matchBits(laterLength, laterDistance) -
+                       literalBits(first, later);
+        if (laterEnd > firstEnd) saved += literalBits(firstEnd, laterEnd);
+        else saved -= literalBits(laterEnd, firstEnd);
+        return saved;
+    }
     MethodParameters params_;
     Effort effort_;
     std::int64_t capacity_;       // bytes the window holds before it slides
