@@ -60,10 +60,10 @@ private:
     void writeCodeLengths(BitWriter& out, const std::vector<std::uint8_t>& codeLengths,
                           const std::vector<std::uint8_t>& tLengths, const std::vector<std::uint16_t>& tCodes);
 
-    MethodParameters params_;
     void grow();
     void clear();
 
+    MethodParameters params_;
     std::vector<std::uint16_t> symbols_;     // the first count_ are the block's
     std::vector<std::uint32_t> distances_;   // distance - 1 of each match, the first matchCount_
     std::size_t count_ = 0;

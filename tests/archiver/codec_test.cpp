@@ -76,6 +76,44 @@ TEST(BitIo, JoinedStreamsReadAsOne) {
         }
     }
 }
+// A run of fields (as a block's symbols go out) after any number of bits
+// already written, and plain fields after it, must read as if written
+// one by one; the run may be promised no more room than its bits need.
+TEST(BitIo, RunOfFieldsReadsAsSingleFields) {
+    std::mt19937 random(11);
+    for (unsigned before : {0u, 1u, 7u, 8u, 31u, 32u, 45u}) {
+        for (unsigned fields : {0u, 1u, 2u, 3u, 1000u}) {
+            BitWriter fast, plain;
+            for (unsigned b = before; b > 0;) {
+                const unsigned n = std::min(b, 13u);
+                fast.put(n, 0x1555u);
+                plain.put(n, 0x1555u);
+                b -= n;
+            }
+            std::vector<std::pair<unsigned, std::uint64_t>> run;
+            std::uint64_t total = 0;
+            for (unsigned f = 0; f < fields; ++f) {
+                const unsigned n = 1 + static_cast<unsigned>(random() % 47);
+                run.emplace_back(n, ((std::uint64_t{random()} << 32) | random()) & ((std::uint64_t{1} << n) - 1));
+                total += n;
+            }
+            fast.putRun(total, [&](BitWriter::Run& r) {
+                for (const auto& [n, value] : run) r.put(n, value);
+            });
+            for (const auto& [n, value] : run) {
+                if (n > 32) plain.put(n - 32, static_cast<std::uint32_t>(value >> 32));
+                plain.put(std::min(n, 32u), static_cast<std::uint32_t>(value));
+            }
+            fast.put(5, 0x11);
+            plain.put(5, 0x11);
+            EXPECT_EQ(fast.bitCount(), plain.bitCount()) << before << " " << fields;
+            fast.flush();
+            plain.flush();
+            EXPECT_EQ(fast.bytes(), plain.bytes()) << before << " " << fields;
+        }
+    }
+}
+
 TEST(Huffman, LengthLimitedCodesStayCompleteAndCanonical) {
     // Fibonacci frequencies force a plain Huffman tree far beyond 16 levels.
     std::vector<std::uint32_t> freq(40);
