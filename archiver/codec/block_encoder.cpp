@@ -81,12 +81,9 @@ void BlockEncoder::writeCodeLengths(BitWriter& out, const std::vector<std::uint8
     });
 }
 
-void BlockEncoder::grow() {
-    // A match takes a symbol and a distance: both have room for as many.
-    const std::size_t room = std::max<std::size_t>(4096, 2 * symbols_.size());
-    symbols_.resize(room);
-    distances_.resize(room);
-}
+void BlockEncoder::grow() { symbols_.resize(std::max<std::size_t>(4096, 2 * symbols_.size())); }
+
+void BlockEncoder::growDistances() { distances_.resize(std::max<std::size_t>(1024, 2 * distances_.size())); }
 
 void BlockEncoder::clear() {
     count_ = matchCount_ = 0;
@@ -96,6 +93,7 @@ void BlockEncoder::clear() {
 
 void BlockEncoder::append(BlockEncoder& other) {
     while (symbols_.size() < count_ + other.count_) grow();
+    while (distances_.size() < matchCount_ + other.matchCount_) growDistances();
     std::copy_n(other.symbols_.begin(), other.count_, symbols_.begin() + static_cast<std::ptrdiff_t>(count_));
     std::copy_n(other.distances_.begin(), other.matchCount_,
                 distances_.begin() + static_cast<std::ptrdiff_t>(matchCount_));
@@ -177,10 +175,11 @@ void BlockEncoder::write(BitWriter& out) {
     }
     // One field per symbol, a match's offset included, chosen without a
     // branch: whether a symbol is a literal or a match cannot be foreseen.
+    if (distances_.size() <= matchCount_) growDistances();   // room for the read past the last match
     out.putRun(symbolBits, [&](BitWriter::Run& run) {
         const std::uint16_t* const symbols = symbols_.data();
         const std::uint32_t* const distances = distances_.data();
-        std::size_t next = 0;   // the next match's distance (read ahead: the room holds at least count_)
+        std::size_t next = 0;   // the next match's distance (read ahead, also past the last one)
         for (std::size_t i = 0; i < count_; ++i) {
             const unsigned symbol = symbols[i];
             const bool isMatch = symbol >= kLiterals;

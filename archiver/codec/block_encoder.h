@@ -25,6 +25,7 @@ public:
     // A match of length 3..256 at distance 1..2^dictionaryBits.
     void match(unsigned length, unsigned distance) {
         if (count_ == symbols_.size()) [[unlikely]] grow();
+        if (matchCount_ == distances_.size()) [[unlikely]] growDistances();
         const auto symbol = static_cast<std::uint16_t>(length - kMinMatch + kLiterals);
         symbols_[count_++] = symbol;
         ++codeFrequency_[symbol];
@@ -61,6 +62,7 @@ private:
                           const std::vector<std::uint8_t>& tLengths, const std::vector<std::uint16_t>& tCodes);
 
     void grow();
+    void growDistances();
     void clear();
 
     MethodParameters params_;
