@@ -36,6 +36,16 @@ void forEachCodeLengthSymbol(const std::vector<std::uint8_t>& lengths, std::size
     }
 }
 
+// Bits of the symbols themselves (codes, offset codes and their extra bits).
+std::uint64_t symbolBits(const std::vector<std::uint32_t>& code, const std::vector<std::uint8_t>& cLengths,
+                         const std::vector<std::uint32_t>& offset, const std::vector<std::uint8_t>& pLengths) {
+    std::uint64_t total = 0;
+    for (std::size_t s = 0; s < code.size(); ++s) total += std::uint64_t{code[s]} * cLengths[s];
+    for (std::size_t c = 0; c < offset.size(); ++c)
+        total += std::uint64_t{offset[c]} * (pLengths[c] + BlockEncoder::offsetExtraBits(static_cast<unsigned>(c)));
+    return total;
+}
+
 std::size_t usedCount(const std::vector<std::uint8_t>& lengths) {
     std::size_t n = lengths.size();
     while (n > 0 && lengths[n - 1] == 0) --n;
@@ -131,8 +141,7 @@ std::uint64_t BlockEncoder::bits(const BlockEncoder* other, std::vector<std::uin
     };
     total += tableBits(tLengths, 3) + tableBits(pLengths, 0);
     for (int t = 0; t < kTableSymbols; ++t) total += std::uint64_t{tFrequency[t]} * tLengths[t];
-    for (std::size_t s = 0; s < code.size(); ++s) total += std::uint64_t{code[s]} * cLengths[s];
-    for (std::size_t c = 0; c < offset.size(); ++c) total += std::uint64_t{offset[c]} * (pLengths[c] + (c > 1 ? c - 1 : 0));
+    total += symbolBits(code, cLengths, offset, pLengths);
     if (codeOut && offsetOut) {
         *codeOut = cLengths;
         *offsetOut = pLengths;
@@ -161,22 +170,18 @@ void BlockEncoder::write(BitWriter& out) {
     writeCodeLengths(out, cLengths, tLengths, tCodes);
     writeTableLengths(out, pLengths, static_cast<unsigned>(params_.offsetBits), -1);
 
-    std::uint64_t symbolBits = 0;
-    for (int s = 0; s < kCodeSymbols; ++s) symbolBits += std::uint64_t{codeFrequency_[s]} * cLengths[s];
-    for (std::size_t c = 0; c < offsetFrequency_.size(); ++c)
-        symbolBits += std::uint64_t{offsetFrequency_[c]} * (pLengths[c] + (c > 1 ? c - 1 : 0));
     // Per offset class: its code followed by the extra bits' place, and the
     // length of both (every class a distance's bit length can have).
     std::uint32_t offsetCode[33] = {}, offsetLength[33] = {};
     for (std::size_t c = 0; c < pLengths.size(); ++c) {
-        const unsigned extra = c > 1 ? static_cast<unsigned>(c) - 1 : 0;
+        const unsigned extra = offsetExtraBits(static_cast<unsigned>(c));
         offsetCode[c] = std::uint32_t{pCodes[c]} << extra;
         offsetLength[c] = pLengths[c] + extra;
     }
     // One field per symbol, a match's offset included, chosen without a
     // branch: whether a symbol is a literal or a match cannot be foreseen.
     if (distances_.size() <= matchCount_) growDistances();   // room for the read past the last match
-    out.putRun(symbolBits, [&](BitWriter::Run& run) {
+    out.putRun(symbolBits(codeFrequency_, cLengths, offsetFrequency_, pLengths), [&](BitWriter::Run& run) {
         const std::uint16_t* const symbols = symbols_.data();
         const std::uint32_t* const distances = distances_.data();
         std::size_t next = 0;   // the next match's distance (read ahead, also past the last one)
@@ -185,7 +190,7 @@ void BlockEncoder::write(BitWriter& out) {
             const bool isMatch = symbol >= kLiterals;
             const std::uint32_t p = distances[next];
             const unsigned c = offsetClass(p);
-            const unsigned extraMask = (1u << (c > 1 ? c - 1 : 0)) - 1;
+            const unsigned extraMask = (1u << offsetExtraBits(c)) - 1;
             const unsigned tailLength = isMatch ? offsetLength[c] : 0;
             const std::uint64_t tail = isMatch ? (offsetCode[c] | (p & extraMask)) : 0;
             run.put(cLengths[symbol] + tailLength, std::uint64_t{cCodes[symbol]} << tailLength | tail);

@@ -54,6 +54,8 @@ public:
 
     // Bit length of p (0 for p = 0).
     static unsigned offsetClass(std::uint32_t p) { return static_cast<unsigned>(std::bit_width(p)); }
+    // Bits after an offset class's code: p less its leading one.
+    static unsigned offsetExtraBits(unsigned offsetClass) { return offsetClass > 1 ? offsetClass - 1 : 0; }
 
 private:
     void writeTableLengths(BitWriter& out, const std::vector<std::uint8_t>& lengths, unsigned countBits,

@@ -107,7 +107,7 @@ Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)
     }
     // Before any block: plain guesses, longer matches and farther offsets dearer.
     for (int len = kMinMatch; len <= kMaxMatch; ++len) codePrice_[kLiterals + len - kMinMatch] = len < 16 ? 7.0 : 10.0;
-    for (int c = 0; c < params_.offsetCodes; ++c) offsetPrice_[static_cast<std::size_t>(c)] = 4.0 + (c > 1 ? c - 1 : 0);
+    for (int c = 0; c < params_.offsetCodes; ++c) offsetPrice_[static_cast<std::size_t>(c)] = 4.0 + BlockEncoder::offsetExtraBits(static_cast<unsigned>(c));
 }
 
 void Encoder::writeBlock() {
@@ -119,7 +119,7 @@ void Encoder::writeBlock() {
 void Encoder::setPrices(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_t>& offset) {
     for (int s = 0; s < kCodeSymbols; ++s) codePrice_[s] = code[s] ? code[s] : (s < kLiterals ? 12.0 : 13.0);
     for (std::size_t k = 0; k < offset.size(); ++k)
-        offsetPrice_[k] = (offset[k] ? offset[k] : 7.0) + (k > 1 ? k - 1.0 : 0.0);
+        offsetPrice_[k] = (offset[k] ? offset[k] : 7.0) + BlockEncoder::offsetExtraBits(static_cast<unsigned>(k));
 }
 
 void Encoder::closeRegion() {

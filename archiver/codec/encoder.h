@@ -202,10 +202,7 @@ private:
     void closeRegion();
     // Bits a match saves over coding its bytes as literals, by the prices
     // of the last block written.
-    double gain(unsigned length, unsigned distance) const {
-        const unsigned cls = BlockEncoder::offsetClass(distance - 1);
-        return length * literalPrice_ - codePrice_[kLiterals + length - kMinMatch] - offsetPrice_[cls];
-    }
+    double gain(unsigned length, unsigned distance) const { return length * literalPrice_ - matchBits(length, distance); }
 
     // Bits of the literals from `from` to `to`, by the current prices.
     double literalBits(std::int64_t from, std::int64_t to) const {
@@ -213,6 +210,7 @@ private:
         for (std::int64_t i = from; i < to; ++i) bits += codePrice_[window_[i]];
         return bits;
     }
+    // Bits of a match by the current prices.
     double matchBits(unsigned length, unsigned distance) const {
         return codePrice_[kLiterals + length - kMinMatch] + offsetPrice_[BlockEncoder::offsetClass(distance - 1)];
     }

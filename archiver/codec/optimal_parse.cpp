@@ -261,7 +261,7 @@ void Encoder::pricesFromPath(std::int64_t start, std::size_t size) {
         if (code[s]) longest = std::max(longest, codeBits[s]);
     for (int s = 0; s < kCodeSymbols; ++s) codePrice_[s] = code[s] ? codeBits[s] : longest + 2.0;
     for (std::size_t c = 0; c < offset.size(); ++c)
-        offsetPrice_[c] = (offset[c] ? offsetBits[c] : 8.0) + (c > 1 ? c - 1.0 : 0.0);
+        offsetPrice_[c] = (offset[c] ? offsetBits[c] : 8.0) + BlockEncoder::offsetExtraBits(static_cast<unsigned>(c));
 }
 
 void Encoder::processOptimal(bool final) {
