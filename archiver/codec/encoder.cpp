@@ -31,11 +31,13 @@ int hashBitsFor(std::uint64_t sizeHint) {
     return bits;
 }
 
-// Tree slots: one per position within reach (more than the largest
-// distance), fewer for a smaller input; small tables stay in the cache.
+// Tree slots: one per position within reach, fewer for a smaller input;
+// small tables stay in the cache. As many as the window holds, not one
+// more power of two: that gives up only the window's farthest distance,
+// and halves the trees (at -lh7-, 1 MiB to 512 KiB).
 std::int64_t treeSlotsFor(int dictionaryBits, std::uint64_t sizeHint) {
     std::int64_t slots = 1 << 10;
-    while (slots <= (std::int64_t{1} << dictionaryBits) && static_cast<std::uint64_t>(slots) < sizeHint) slots <<= 1;
+    while (slots < (std::int64_t{1} << dictionaryBits) && static_cast<std::uint64_t>(slots) < sizeHint) slots <<= 1;
     return slots;
 }
 
