@@ -266,7 +266,8 @@ private:
     std::vector<std::uint32_t> pathStep_;
     std::vector<Match> matchData_;           // the matches of every position, in order
     std::vector<std::uint32_t> matchStart_;  // per position: its first entry in matchData_
-    std::vector<std::uint32_t> steps_;       // per position on the path: the next one
+    std::vector<std::uint32_t> steps_;       // the path's steps, forwards from firstStep_ to the region's size
+    std::size_t firstStep_ = 0;
     BitWriter out_;
 };
 

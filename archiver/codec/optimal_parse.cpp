@@ -134,20 +134,21 @@ inline void Encoder::relax(const PathPrices& prices, std::size_t k, std::uint8_t
 }
 
 void Encoder::startPath(std::size_t size) {
-    // Room past the end for the last lanes of a run of lengths.
-    pathCost_.assign(size + 1 + kMaxMatch + kDenseLengths, std::numeric_limits<float>::infinity());
-    pathStep_.assign(size + 1 + kMaxMatch + kDenseLengths, 0);
+    // Room past the end for the last lanes of a run of lengths. A step is
+    // read only where a cost was offered, which writes it: the steps need
+    // no clearing.
+    const std::size_t room = size + 1 + kMaxMatch + kDenseLengths;
+    pathCost_.assign(room, std::numeric_limits<float>::infinity());
+    if (pathStep_.size() < room) pathStep_.resize(room);
     pathCost_[0] = 0;
 }
 
 void Encoder::endPath(std::size_t size) {
-    // The steps forwards, from the way back.
-    steps_.assign(size + 1, 0);
-    for (std::size_t k = size; k > 0;) {
-        const std::size_t from = k - stepLength(pathStep_[k]);
-        steps_[from] = static_cast<std::uint32_t>(k);
-        k = from;
-    }
+    // The way back, written from the end of steps_ so that it reads forwards.
+    if (steps_.size() < size) steps_.resize(size);
+    std::size_t first = size;
+    for (std::size_t k = size; k > 0; k -= stepLength(pathStep_[k])) steps_[--first] = pathStep_[k];
+    firstStep_ = first;
 }
 
 void Encoder::offerBackMatches(const PathPrices& prices, std::size_t k, std::size_t size, const BackSearch& back) {
@@ -245,14 +246,16 @@ void Encoder::gatheredPath(std::int64_t start, std::size_t size) {
 
 void Encoder::pricesFromPath(std::int64_t start, std::size_t size) {
     std::vector<std::uint32_t> code(kCodeSymbols, 0), offset(static_cast<std::size_t>(params_.offsetCodes), 0);
-    for (std::size_t at = 0; at < size; at = steps_[at]) {
-        const std::uint32_t how = pathStep_[steps_[at]];
+    std::int64_t at = start;
+    for (std::size_t i = firstStep_; i < size; ++i) {
+        const std::uint32_t how = steps_[i];
         if (stepLength(how) == 1) {
-            ++code[window_[start + static_cast<std::int64_t>(at)]];
+            ++code[window_[at]];
         } else {
             ++code[kLiterals + stepLength(how) - kMinMatch];
             ++offset[BlockEncoder::offsetClass(stepDistance(how) - 1)];
         }
+        at += stepLength(how);
     }
     const std::vector<std::uint8_t> codeBits = codeLengths(code), offsetBits = codeLengths(offset);
     // Symbols the path did not use stay possible, at a price above the used ones.
@@ -283,12 +286,14 @@ void Encoder::processOptimal(bool final) {
         } else {
             searchingPath(start, size);
         }
-        for (std::size_t at = 0; at < size; at = steps_[at]) {
-            const std::uint32_t how = pathStep_[steps_[at]];
+        std::int64_t at = start;
+        for (std::size_t i = firstStep_; i < size; ++i) {
+            const std::uint32_t how = steps_[i];
             if (stepLength(how) == 1)
-                region_.literal(window_[start + static_cast<std::int64_t>(at)]);
+                region_.literal(window_[at]);
             else
                 region_.match(stepLength(how), stepDistance(how));
+            at += stepLength(how);
         }
         closeRegion();
         pos_ = regionEnd;
