@@ -226,6 +226,11 @@ unsigned Encoder::searchAt(int depth, Match* out, BackSearch* back) {
         n = finder_->findAndInsert(window, pos, limit, maxDistance_, depth, out);
     } else {
         insertRange<true>(pos, pos + 1);   // only the cheapest path searches here: six-byte chains
+        // The next position's chain head, asked for now: the table is too
+        // large to stay near, and the next search starts there.
+        std::uint64_t key;
+        std::memcpy(&key, window + pos + 1, 8);
+        __builtin_prefetch(head_.get() + chainHash<true>(key), 1);
         n = chainMatches<kBack>(pos, limit, depth, out, back);
     }
     if (n && out[n - 1].length == limit && limit < available) {

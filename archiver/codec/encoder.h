@@ -121,6 +121,16 @@ private:
     // which may raise best and the links left, and returns true to end the walk.
     template <typename Offer, typename Each>
     void walkChain(std::int64_t pos, int depth, unsigned limit, const unsigned& best, Offer offer, Each each) const;
+    // Bytes a chain's positions agree on (by hash): six for the cheapest
+    // path, four for the lazy parse.
+    template <bool kLong>
+    static constexpr int chainBytes() { return kLong ? 6 : 4; }
+    // The chain hash of the first chainBytes() bytes of `key` (little-endian).
+    template <bool kLong>
+    std::uint32_t chainHash(std::uint64_t key) const {
+        return static_cast<std::uint32_t>(((key << (64 - 8 * chainBytes<kLong>())) * 0x9E3779B97F4A7C15ull) >>
+                                          (64 - hashBits_));
+    }
     // Puts positions [from, to) in the chains (three bytes from each must be
     // held): they link positions whose next bytes hash alike (kLong: six,
     // with a table of the latest position by four bytes, for the cheapest
@@ -134,14 +144,14 @@ private:
     // search, finds each position's in nearest3Ahead_.
     template <bool kLong>
     void insertRange(std::int64_t from, std::int64_t to) {
-        constexpr int kBytes = kLong ? 6 : 4;
+        constexpr int kBytes = chainBytes<kLong>();
         const std::uint8_t* const window = window_.get();
         std::int32_t* const head = head_.get();
         std::int32_t* const head3 = head3_.get();
         std::int32_t* const head4 = head4_.get();
         std::uint16_t* const links = prev_.get();
         const std::int64_t mask = chainMask_;
-        const int shift3 = 32 - hash3Bits_, shift = 64 - hashBits_;
+        const int shift3 = 32 - hash3Bits_;
         const std::int64_t whole = std::min(to, end_ - kBytes + 1);   // all chain bytes held
         std::int32_t near3 = nearest3_, near4 = nearest4_;
         std::int64_t pos = from;
@@ -157,7 +167,7 @@ private:
                 near4 = head4[h4];
                 head4[h4] = static_cast<std::int32_t>(pos);
             }
-            const std::uint32_t h = static_cast<std::uint32_t>(((key << (64 - 8 * kBytes)) * 0x9E3779B97F4A7C15ull) >> shift);
+            const std::uint32_t h = chainHash<kLong>(key);
             // No chain yet (kNoChain) is farther than any link reaches.
             const std::int64_t delta = pos - head[h];
             links[pos & mask] = delta <= mask ? static_cast<std::uint16_t>(delta) : 0;
