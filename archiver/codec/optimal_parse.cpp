@@ -60,7 +60,8 @@ namespace {
 
 // Offers the positions lo..hi bytes ahead (hi < lo + kDenseLengths) the cost
 // base plus each length's price, by one distance: four lengths at a time,
-// without a branch per length (which would be hard to foresee).
+// without a branch per length (which would be hard to foresee); the second
+// four only when the run reaches them.
 inline void offerLengths(float* cost, std::uint32_t* how, const float* lengthPrice, float base, unsigned lo,
                          unsigned hi, unsigned distance) {
 #if defined(__SSE2__)
@@ -68,7 +69,7 @@ inline void offerLengths(float* cost, std::uint32_t* how, const float* lengthPri
     const __m128i beyond = _mm_set1_epi32(static_cast<int>(hi + 1));
     const __m128i far = _mm_set1_epi32(static_cast<int>(distance << 9));
     __m128i length = _mm_add_epi32(_mm_set1_epi32(static_cast<int>(lo)), _mm_setr_epi32(0, 1, 2, 3));
-    for (unsigned at = lo; at < lo + kDenseLengths; at += 4) {
+    for (unsigned at = lo; at <= hi; at += 4) {
         const __m128 offered = _mm_add_ps(start, _mm_loadu_ps(lengthPrice + at));
         const __m128 held = _mm_loadu_ps(cost + at);
         const __m128 better =
