@@ -177,23 +177,20 @@ void Encoder::searchingPath(std::int64_t start, std::size_t size) {
     const unsigned skip = static_cast<unsigned>(effort_.goodLength);
     std::size_t takenStart = 0, takenEnd = 0;
     unsigned takenDistance = 0;
+    float takenOffsetPrice = 0;
     for (std::size_t k = 0; k < size; ++k) {
         const unsigned room = static_cast<unsigned>(std::min<std::size_t>(size - k, kMaxMatch));
         if (k < takenEnd) {
             // Inside a long match: a literal, or the match's rest.
             float* const cost = pathCost_.data() + k;
+            std::uint32_t* const how = pathStep_.data() + k;
             const float literal = cost[0] + prices.code[bytes[k]];
-            if (literal < cost[1]) {
-                cost[1] = literal;
-                pathStep_[k + 1] = step(1, 0);
-            }
+            const std::uint32_t cheaper = 0u - static_cast<std::uint32_t>(literal < cost[1]);
+            how[1] = (how[1] & ~cheaper) | (step(1, 0) & cheaper);
+            cost[1] = std::min(literal, cost[1]);
             const unsigned rest = static_cast<unsigned>(std::min<std::size_t>(takenEnd - k, room));
-            if (rest >= kMinMatch) {
-                offerLength(cost, pathStep_.data() + k,
-                            cost[0] + prices.offset[BlockEncoder::offsetClass(takenDistance - 1)] +
-                                prices.length()[rest],
-                            rest, takenDistance);
-            }
+            if (rest >= kMinMatch)
+                offerLength(cost, how, cost[0] + takenOffsetPrice + prices.length()[rest], rest, takenDistance);
             continue;
         }
         // Right after a skipped match, a match found here may start inside it.
@@ -211,6 +208,7 @@ void Encoder::searchingPath(std::int64_t start, std::size_t size) {
             takenStart = k;
             takenEnd = k + found[n - 1].length;
             takenDistance = found[n - 1].distance;
+            takenOffsetPrice = prices.offset[BlockEncoder::offsetClass(takenDistance - 1)];
             // The positions inside go into the chains at once.
             const std::int64_t to = start + static_cast<std::int64_t>(std::min(takenEnd, size));
             insertRange<true>(inserted_, std::min<std::int64_t>(to, end_ - kMinMatch + 1));
