@@ -92,6 +92,14 @@ inline void offerLengths(float* cost, std::uint32_t* how, const float* lengthPri
 #endif
 }
 
+// Offers the next position the cost `offered` by a literal (`by`), chosen
+// without a branch: a literal wins about half the time.
+inline void offerNext(float* cost, std::uint32_t* how, float offered, std::uint32_t by) {
+    const std::uint32_t cheaper = 0u - static_cast<std::uint32_t>(offered < cost[1]);
+    how[1] = (how[1] & ~cheaper) | (by & cheaper);
+    cost[1] = std::min(offered, cost[1]);
+}
+
 // Offers the position `length` bytes ahead the cost `offered`, by one step.
 inline void offerLength(float* cost, std::uint32_t* how, float offered, unsigned length, unsigned distance) {
     if (offered < cost[length]) {
@@ -119,11 +127,7 @@ inline void Encoder::relax(const PathPrices& prices, std::size_t k, std::uint8_t
     float* const cost = pathCost_.data() + k;
     std::uint32_t* const how = pathStep_.data() + k;
     const float here = cost[0];
-    const float literal = here + prices.code[byte];
-    // Chosen without a branch: a literal wins about half the time.
-    const std::uint32_t cheaper = 0u - static_cast<std::uint32_t>(literal < cost[1]);
-    how[1] = (how[1] & ~cheaper) | (step(1, 0) & cheaper);
-    cost[1] = std::min(literal, cost[1]);
+    offerNext(cost, how, here + prices.code[byte], step(1, 0));
     const float* lengthPrice = prices.length();
     unsigned shortest = kMinMatch;
     for (unsigned m = 0; m < count; ++m) {
@@ -184,10 +188,7 @@ void Encoder::searchingPath(std::int64_t start, std::size_t size) {
             // Inside a long match: a literal, or the match's rest.
             float* const cost = pathCost_.data() + k;
             std::uint32_t* const how = pathStep_.data() + k;
-            const float literal = cost[0] + prices.code[bytes[k]];
-            const std::uint32_t cheaper = 0u - static_cast<std::uint32_t>(literal < cost[1]);
-            how[1] = (how[1] & ~cheaper) | (step(1, 0) & cheaper);
-            cost[1] = std::min(literal, cost[1]);
+            offerNext(cost, how, cost[0] + prices.code[bytes[k]], step(1, 0));
             const unsigned rest = static_cast<unsigned>(std::min<std::size_t>(takenEnd - k, room));
             if (rest >= kMinMatch)
                 offerLength(cost, how, cost[0] + takenOffsetPrice + prices.length()[rest], rest, takenDistance);
