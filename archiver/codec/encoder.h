@@ -78,6 +78,15 @@ private:
     void gatherMatches(std::size_t size);
     void gatheredPath(std::int64_t start, std::size_t size);
     void pricesFromPath(std::int64_t start, std::size_t size);
+    // Each step of the last path found, in order: each(position, how).
+    template <typename Each>
+    void forEachStep(std::int64_t start, std::size_t size, Each each) const {
+        std::int64_t at = start;
+        for (std::size_t i = firstStep_; i < size; ++i) {
+            each(at, steps_[i]);
+            at += stepLength(steps_[i]);
+        }
+    }
     // The lazy parse searches hash chains (cheap to keep up, so the
     // positions inside a match cost little); so does the cheapest-path
     // parse by default. At its best effort, which wants every match at

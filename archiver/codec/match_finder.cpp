@@ -25,14 +25,12 @@ template <bool kReport>
 unsigned MatchFinder::walk(const std::uint8_t* window, std::int64_t pos, unsigned limit, std::int64_t maxDistance,
                            int depth, Match* out) {
     const std::uint8_t* here = window + pos;
-    const std::uint32_t three = here[0] | (here[1] << 8) | (here[2] << 16);
-    const std::uint32_t h = (three * 2654435761u) >> (32 - hashBits_);
+    const std::uint32_t h = rootSlot(here);
     std::int32_t candidate = head_[h];
     head_[h] = static_cast<std::int32_t>(pos);
     // The next position's root, asked for now: the walk starts there, and
     // the table is too large to stay near.
-    const std::uint32_t next = here[1] | (here[2] << 8) | (here[3] << 16);
-    __builtin_prefetch(&head_[(next * 2654435761u) >> (32 - hashBits_)], 1);
+    __builtin_prefetch(&head_[rootSlot(here + 1)], 1);
 
     // The new root's subtrees: `smaller` gathers the nodes whose strings sort
     // below the new one, `larger` those above. Each candidate seen shares at

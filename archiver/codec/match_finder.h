@@ -43,6 +43,11 @@ private:
     unsigned walk(const std::uint8_t* window, std::int64_t pos, unsigned limit, std::int64_t maxDistance, int depth,
                   Match* out);
 
+    // The root table's slot for the three bytes at `at`.
+    std::uint32_t rootSlot(const std::uint8_t* at) const {
+        const std::uint32_t three = at[0] | (at[1] << 8) | (at[2] << 16);
+        return (three * 2654435761u) >> (32 - hashBits_);
+    }
     int hashBits_;
     std::int64_t mask_;
     std::unique_ptr<std::int32_t[]> head_;   // root of each tree

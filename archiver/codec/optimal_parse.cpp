@@ -246,17 +246,14 @@ void Encoder::gatheredPath(std::int64_t start, std::size_t size) {
 
 void Encoder::pricesFromPath(std::int64_t start, std::size_t size) {
     std::vector<std::uint32_t> code(kCodeSymbols, 0), offset(static_cast<std::size_t>(params_.offsetCodes), 0);
-    std::int64_t at = start;
-    for (std::size_t i = firstStep_; i < size; ++i) {
-        const std::uint32_t how = steps_[i];
+    forEachStep(start, size, [&](std::int64_t at, std::uint32_t how) {
         if (stepLength(how) == 1) {
             ++code[window_[at]];
         } else {
             ++code[kLiterals + stepLength(how) - kMinMatch];
             ++offset[BlockEncoder::offsetClass(stepDistance(how) - 1)];
         }
-        at += stepLength(how);
-    }
+    });
     const std::vector<std::uint8_t> codeBits = codeLengths(code), offsetBits = codeLengths(offset);
     // Symbols the path did not use stay possible, at a price above the used ones.
     std::uint8_t longest = 0;
@@ -286,15 +283,12 @@ void Encoder::processOptimal(bool final) {
         } else {
             searchingPath(start, size);
         }
-        std::int64_t at = start;
-        for (std::size_t i = firstStep_; i < size; ++i) {
-            const std::uint32_t how = steps_[i];
+        forEachStep(start, size, [&](std::int64_t at, std::uint32_t how) {
             if (stepLength(how) == 1)
                 region_.literal(window_[at]);
             else
                 region_.match(stepLength(how), stepDistance(how));
-            at += stepLength(how);
-        }
+        });
         closeRegion();
         pos_ = regionEnd;
     }
