@@ -6,6 +6,10 @@
 #include <iterator>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace lzh {
 namespace {
 
@@ -41,6 +45,14 @@ std::int64_t treeSlotsFor(int dictionaryBits, std::uint64_t sizeHint) {
     return slots;
 }
 
+// Rows of the cheapest path: slots for twice the window (fewer for a
+// smaller input), so that a busy row seldom drops a position still in reach.
+int rowBitsFor(int dictionaryBits, int hashBits, unsigned rowSlots) {
+    int slotBits = 0;
+    while ((1u << slotBits) < rowSlots) ++slotBits;
+    return std::max(std::min(dictionaryBits, hashBits) + 1 - slotBits, 4);
+}
+
 }  // namespace
 
 Effort defaultEffort(Method method) {
@@ -49,7 +61,7 @@ Effort defaultEffort(Method method) {
     // still quicker than the peers at these methods. At -lh6- it searches
     // less and skips from 8 bytes: about 1.1 times the time of lazy matching
     // as deep as it would have to be there, for 0.5 % fewer bytes.
-    case Method::Lh7: return {12, 12, 128, 0, 0, true};
+    case Method::Lh7: return {16, 12, 128, 0, 0, true};
     case Method::Lh6: return {8, 8, 128, 0, 0, true};
     // -lh5- stays quickest: lazy matching that also looks one position past
     // the next before it takes a match (a shallow look: most of its cost is
@@ -93,18 +105,26 @@ Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)
     if (effort.optimal && effort.trees) {
         finder_ = std::make_unique<MatchFinder>(hashBits_, treeSlotsFor(params_.dictionaryBits, sizeHint));
     } else {
-        head_.reset(new std::int32_t[std::size_t{1} << hashBits_]);
         head3_.reset(new std::int32_t[std::size_t{1} << hash3Bits_]);
-        // The chains reach as far as the window, less one byte at -lh7- (16-bit links).
+        // The chains reach as far as the window, less one byte at -lh7-
+        // (16-bit links); the rows reach as far.
         chainMask_ = std::min<std::int64_t>((std::int64_t{1} << params_.dictionaryBits) - 1, 0xFFFF);
         maxDistance_ = chainMask_;
-        // Not cleared: a link is read only at a position put in the chains, which wrote it.
-        prev_.reset(new std::uint16_t[static_cast<std::size_t>(chainMask_ + 1)]);
         if (effort.optimal) {
             head4_.reset(new std::int32_t[std::size_t{1} << hash3Bits_]);
             std::fill_n(head4_.get(), std::size_t{1} << hash3Bits_, kNone);
+            rowBits_ = rowBitsFor(params_.dictionaryBits, hashBits_, kRowSlots);
+            const std::size_t slots = (std::size_t{1} << rowBits_) * kRowSlots;
+            rowTags_.reset(new std::uint8_t[slots]());
+            rowPositions_.reset(new std::int32_t[slots]);
+            std::fill_n(rowPositions_.get(), slots, kNoChain);
+            rowNewest_.reset(new std::uint8_t[std::size_t{1} << rowBits_]());
+        } else {
+            head_.reset(new std::int32_t[std::size_t{1} << hashBits_]);
+            // Not cleared: a link is read only at a position put in the chains, which wrote it.
+            prev_.reset(new std::uint16_t[static_cast<std::size_t>(chainMask_ + 1)]);
+            std::fill_n(head_.get(), std::size_t{1} << hashBits_, kNoChain);
         }
-        std::fill_n(head_.get(), std::size_t{1} << hashBits_, kNoChain);
         std::fill_n(head3_.get(), std::size_t{1} << hash3Bits_, kNone);
     }
     // Before any block: plain guesses, longer matches and farther offsets dearer.
@@ -205,8 +225,10 @@ void Encoder::slide() {
         return;
     }
     auto rebase = [](std::int32_t& p) { p = p >= shift ? static_cast<std::int32_t>(p - shift) : kNone; };
-    std::for_each(head_.get(), head_.get() + (std::size_t{1} << hashBits_),
-                  [](std::int32_t& p) { p = p >= shift ? static_cast<std::int32_t>(p - shift) : kNoChain; });
+    const auto rebaseChain = [](std::int32_t& p) { p = p >= shift ? static_cast<std::int32_t>(p - shift) : kNoChain; };
+    if (head_) std::for_each(head_.get(), head_.get() + (std::size_t{1} << hashBits_), rebaseChain);
+    if (rowPositions_)
+        std::for_each(rowPositions_.get(), rowPositions_.get() + (std::size_t{1} << rowBits_) * kRowSlots, rebaseChain);
     std::for_each(head3_.get(), head3_.get() + (std::size_t{1} << hash3Bits_), rebase);
     rebase(nearest3_);
     std::for_each(std::begin(nearest3Ahead_), std::end(nearest3Ahead_), rebase);
@@ -225,12 +247,14 @@ unsigned Encoder::searchAt(int depth, Match* out, BackSearch* back) {
     if (finder_) {
         n = finder_->findAndInsert(window, pos, limit, maxDistance_, depth, out);
     } else {
-        insertRange<true>(pos, pos + 1);   // only the cheapest path searches here: six-byte chains
-        // The next position's chain head, asked for now: the table is too
-        // large to stay near, and the next search starts there.
+        insertRange<true>(pos, pos + 1);   // only the cheapest path searches here: six-byte rows
+        // The next position's row, asked for now: the rows are too large to
+        // stay near, and the next search starts there.
         std::uint64_t key;
         std::memcpy(&key, window + pos + 1, 8);
-        __builtin_prefetch(head_.get() + chainHash<true>(key), 1);
+        const std::size_t row = rowHash(key) >> 8;
+        __builtin_prefetch(rowTags_.get() + row * kRowSlots, 1);
+        __builtin_prefetch(rowPositions_.get() + row * kRowSlots, 1);
         n = chainMatches<kBack>(pos, limit, depth, out, back);
     }
     if (n && out[n - 1].length == limit && limit < available) {
@@ -285,6 +309,52 @@ void Encoder::walkChain(std::int64_t pos, int depth, unsigned limit, const unsig
     }
 }
 
+template <typename Offer, typename Each>
+void Encoder::walkRow(std::int64_t pos, int depth, unsigned limit, const unsigned& best, Offer offer,
+                      Each each) const {
+    const std::uint8_t* const window = window_.get();
+    const std::uint8_t* const here = window + pos;
+    std::uint64_t key;
+    std::memcpy(&key, here, 8);
+    const std::uint32_t h = rowHash(key);
+    const std::size_t row = h >> 8;
+    const std::uint8_t* const tags = rowTags_.get() + row * kRowSlots;
+    const std::int32_t* const positions = rowPositions_.get() + row * kRowSlots;
+    const unsigned newest = rowNewest_[row];
+    // Bit k: slot k's tag is pos's.
+    std::uint64_t found = 0;
+#if defined(__SSE2__)
+    const __m128i tag = _mm_set1_epi8(static_cast<char>(h));
+    for (unsigned k = 0; k < kRowSlots; k += 16)
+        found |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(
+                     _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(tags + k)), tag)))}
+                 << k;
+#else
+    for (unsigned k = 0; k < kRowSlots; ++k) found |= std::uint64_t{tags[k] == static_cast<std::uint8_t>(h)} << k;
+#endif
+    // Turned so that bit i is the i-th latest position; bit 0, pos itself, is dropped.
+    static_assert(kRowSlots < 64);
+    found = ((found >> newest) | (found << (kRowSlots - newest))) & ((std::uint64_t{1} << kRowSlots) - 2);
+    // Latest first, as the depth allows; each agrees with pos on the tag.
+    const std::int64_t reach = maxDistance_;
+    std::size_t last = best - 1;
+    std::uint16_t want = twoBytes(here + last);
+    while (found && depth-- > 0) {
+        const unsigned i = static_cast<unsigned>(__builtin_ctzll(found));
+        found &= found - 1;
+        const std::int64_t at = positions[(newest + i) & (kRowSlots - 1)];
+        const std::int64_t d = pos - at;
+        if (d > reach) break;   // the rest are older still
+        const std::uint8_t* there = window + at;
+        each(at, static_cast<unsigned>(d));
+        if (twoBytes(there + last) != want) continue;
+        const unsigned length = commonLength(there, here, limit);
+        if (length > best && offer(length, static_cast<unsigned>(d), depth)) break;
+        last = best - 1;
+        want = twoBytes(here + last);
+    }
+}
+
 template <bool kBack>
 unsigned Encoder::chainMatches(std::int64_t pos, unsigned limit, int depth, Match* out, BackSearch* back) const {
     const std::uint8_t* const window = window_.get();
@@ -326,7 +396,7 @@ unsigned Encoder::chainMatches(std::int64_t pos, unsigned limit, int depth, Matc
             if (length >= limit) return count;
         }
     }
-    walkChain(pos, depth, limit, best, [&](unsigned length, unsigned distance, int& left) {
+    walkRow(pos, depth, limit, best, [&](unsigned length, unsigned distance, int& left) {
         out[count++] = Match{length, distance};
         // A long match is worth a longer search for a longer one:
         // the path takes it whole, skipping the search inside it.

@@ -88,8 +88,9 @@ private:
         }
     }
     // The lazy parse searches hash chains (cheap to keep up, so the
-    // positions inside a match cost little); so does the cheapest-path
-    // parse by default. At its best effort, which wants every match at
+    // positions inside a match cost little). The cheapest-path parse by
+    // default searches rows (below), whose candidates are all known at once,
+    // not link after link. At its best effort, which wants every match at
     // every position, it searches binary trees.
 
     // The matches at inserted_ in the trees or chains (which it puts the
@@ -130,25 +131,31 @@ private:
     // which may raise best and the links left, and returns true to end the walk.
     template <typename Offer, typename Each>
     void walkChain(std::int64_t pos, int depth, unsigned limit, const unsigned& best, Offer offer, Each each) const;
-    // Bytes a chain's positions agree on (by hash): six for the cheapest
-    // path, four for the lazy parse.
+    // Bytes a chain's or a row's positions agree on (by hash): six for the
+    // cheapest path, four for the lazy parse.
     template <bool kLong>
     static constexpr int chainBytes() { return kLong ? 6 : 4; }
-    // The chain hash of the first chainBytes() bytes of `key` (little-endian).
+    // The hash of the first chainBytes() bytes of `key` (little-endian), of `bits` bits.
     template <bool kLong>
-    std::uint32_t chainHash(std::uint64_t key) const {
+    static std::uint32_t hashOf(std::uint64_t key, int bits) {
         return static_cast<std::uint32_t>(((key << (64 - 8 * chainBytes<kLong>())) * 0x9E3779B97F4A7C15ull) >>
-                                          (64 - hashBits_));
+                                          (64 - bits));
     }
-    // Puts positions [from, to) in the chains (three bytes from each must be
-    // held): they link positions whose next bytes hash alike (kLong: six,
-    // with a table of the latest position by four bytes, for the cheapest
-    // path, which searches more positions and wants fewer and longer
-    // candidates; else four, for the lazy parse), each to the one before
-    // by its distance (16 bits, 0 ends the chain, so nothing moves when the
-    // window slides); a smaller table keeps
-    // the latest position of each three-byte hash, for the short matches the
-    // chains miss. nearest3_ (and nearest4_) are left as the last position
+    // The cheapest path's candidates by six bytes: rows of the latest 32
+    // positions whose bytes hash to the row, each with eight more bits of
+    // the hash (its tag). A search compares the row's tags at once and
+    // visits the positions that agree, latest first: a long chain would
+    // wait on each link before the next.
+    static constexpr unsigned kRowSlots = 32;
+    std::uint32_t rowHash(std::uint64_t key) const { return hashOf<true>(key, rowBits_ + 8); }
+    // Puts positions [from, to) in the chains or rows (three bytes from each
+    // must be held). kLong: rows by six bytes, with a table of the latest
+    // position by four bytes, for the cheapest path, which searches more
+    // positions and wants fewer and longer candidates. Else chains by four
+    // bytes for the lazy parse: each position linked to the one before by
+    // its distance (16 bits, 0 ends the chain, so nothing moves when the
+    // window slides). A smaller table keeps the latest position of each
+    // three-byte hash, for the short matches the chains and rows miss. nearest3_ (and nearest4_) are left as the last position
     // found them; the lazy parse, which puts positions in a run ahead of its
     // search, finds each position's in nearest3Ahead_.
     template <bool kLong>
@@ -176,11 +183,20 @@ private:
                 near4 = head4[h4];
                 head4[h4] = static_cast<std::int32_t>(pos);
             }
-            const std::uint32_t h = chainHash<kLong>(key);
-            // No chain yet (kNoChain) is farther than any link reaches.
-            const std::int64_t delta = pos - head[h];
-            links[pos & mask] = delta <= mask ? static_cast<std::uint16_t>(delta) : 0;
-            head[h] = static_cast<std::int32_t>(pos);
+            if constexpr (kLong) {
+                const std::uint32_t h = rowHash(key);
+                const std::size_t row = h >> 8;
+                const unsigned newest = (rowNewest_[row] - 1u) & (kRowSlots - 1);
+                rowNewest_[row] = static_cast<std::uint8_t>(newest);
+                rowTags_[row * kRowSlots + newest] = static_cast<std::uint8_t>(h);
+                rowPositions_[row * kRowSlots + newest] = static_cast<std::int32_t>(pos);
+            } else {
+                const std::uint32_t h = hashOf<kLong>(key, hashBits_);
+                // No chain yet (kNoChain) is farther than any link reaches.
+                const std::int64_t delta = pos - head[h];
+                links[pos & mask] = delta <= mask ? static_cast<std::uint16_t>(delta) : 0;
+                head[h] = static_cast<std::int32_t>(pos);
+            }
         }
         for (; pos < to; ++pos) {   // the last few positions: too few bytes for a chain
             const std::uint32_t three = window[pos] | (window[pos + 1] << 8) | (window[pos + 2] << 16);
@@ -188,12 +204,15 @@ private:
             near3 = head3[h3];
             head3[h3] = static_cast<std::int32_t>(pos);
             if constexpr (!kLong) nearest3Ahead_[pos & kAheadMask] = near3;
-            links[pos & mask] = 0;
+            if constexpr (!kLong) links[pos & mask] = 0;
             near4 = kNoPosition;
         }
         nearest3_ = near3;
         nearest4_ = near4;
     }
+    // As walkChain, over the row of pos (put in just before).
+    template <typename Offer, typename Each>
+    void walkRow(std::int64_t pos, int depth, unsigned limit, const unsigned& best, Offer offer, Each each) const;
     // Puts the positions from inserted_ up to `next` in the chains, as far as three bytes are held.
     template <bool kLong>
     void insertUpTo(std::int64_t next) {
@@ -252,13 +271,17 @@ private:
     std::unique_ptr<std::uint8_t[]> window_;
     int hashBits_;
     int hash3Bits_;   // the three-byte table stays small enough for the cache
-    std::unique_ptr<std::int32_t[]> head_;    // chains by four or six bytes
+    std::unique_ptr<std::int32_t[]> head_;    // chains by four bytes
     std::unique_ptr<std::int32_t[]> head3_;   // latest position by three bytes
     std::int32_t nearest3_ = -1;              // head3_ entry that the last insert replaced
     static constexpr std::int64_t kAheadMask = 63;   // the lazy parse inserts at most 32 positions ahead
     std::int32_t nearest3Ahead_[kAheadMask + 1];     // per position (modulo): the head3_ entry it replaced
     std::unique_ptr<std::uint16_t[]> prev_;   // per chain slot: distance to the one before
     std::int64_t chainMask_ = 0;              // chain slots - 1: the window, or 64 KiB - 1
+    int rowBits_ = 0;                                // rows: 2^rowBits_ of kRowSlots slots
+    std::unique_ptr<std::uint8_t[]> rowTags_;        // per slot: its position's tag
+    std::unique_ptr<std::int32_t[]> rowPositions_;   // per slot: its position (kNoChain: none)
+    std::unique_ptr<std::uint8_t[]> rowNewest_;      // per row: the slot of its latest position
     std::unique_ptr<std::int32_t[]> head4_;   // latest position by four bytes
     std::int32_t nearest4_ = -1;              // head4_ entry that the last insert replaced
     std::unique_ptr<MatchFinder> finder_;     // the trees, for the cheapest-path parse

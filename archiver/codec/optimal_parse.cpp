@@ -1,7 +1,7 @@
 // The cheapest-path parse: the input is cut into regions of fixed size, and
 // the cheapest way through a region (a shortest path over its positions, a
 // literal or a match from each) is found by the prices of the block it
-// joins (or of the last one). By default the matches come from the hash chains, and the
+// joins (or of the last one). By default the matches come from the hash rows, and the
 // search and the path advance together; at the best effort the matches of
 // every position are gathered from the trees first, so that the region can
 // be parsed again by the prices its own last parse would give.
@@ -210,7 +210,7 @@ void Encoder::searchingPath(std::int64_t start, std::size_t size) {
             takenEnd = k + found[n - 1].length;
             takenDistance = found[n - 1].distance;
             takenOffsetPrice = prices.offset[BlockEncoder::offsetClass(takenDistance - 1)];
-            // The positions inside go into the chains at once.
+            // The positions inside go into the rows at once.
             const std::int64_t to = start + static_cast<std::int64_t>(std::min(takenEnd, size));
             insertRange<true>(inserted_, std::min<std::int64_t>(to, end_ - kMinMatch + 1));
             inserted_ = to;
