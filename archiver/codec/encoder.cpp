@@ -248,13 +248,15 @@ unsigned Encoder::searchAt(int depth, Match* out, BackSearch* back) {
         n = finder_->findAndInsert(window, pos, limit, maxDistance_, depth, out);
     } else {
         insertRange<true>(pos, pos + 1);   // only the cheapest path searches here: six-byte rows
-        // The next position's row, asked for now: the rows are too large to
-        // stay near, and the next search starts there.
+        // The next position's row and latest-position slots, asked for now:
+        // the tables are too large to stay near, and the next search starts there.
         std::uint64_t key;
         std::memcpy(&key, window + pos + 1, 8);
         const std::size_t row = rowHash(key) >> 8;
         __builtin_prefetch(rowTags_.get() + row * kRowSlots, 1);
         __builtin_prefetch(rowPositions_.get() + row * kRowSlots, 1);
+        __builtin_prefetch(head3_.get() + slot3(key, 32 - hash3Bits_), 1);
+        __builtin_prefetch(head4_.get() + slot4(key, 32 - hash3Bits_), 1);
         n = chainMatches<kBack>(pos, limit, depth, out, back);
     }
     if (n && out[n - 1].length == limit && limit < available) {

@@ -141,6 +141,14 @@ private:
         return static_cast<std::uint32_t>(((key << (64 - 8 * chainBytes<kLong>())) * 0x9E3779B97F4A7C15ull) >>
                                           (64 - bits));
     }
+    // Slots of the latest-position tables (of 32 - shift bits) for the first
+    // three and four bytes of `key`.
+    static std::uint32_t slot3(std::uint64_t key, int shift) {
+        return ((static_cast<std::uint32_t>(key) & 0xFFFFFF) * 2654435761u) >> shift;
+    }
+    static std::uint32_t slot4(std::uint64_t key, int shift) {
+        return (static_cast<std::uint32_t>(key) * 2654435761u) >> shift;
+    }
     // The cheapest path's candidates by six bytes: rows of the latest 32
     // positions whose bytes hash to the row, each with eight more bits of
     // the hash (its tag). A search compares the row's tags at once and
@@ -174,12 +182,12 @@ private:
         for (; pos < whole; ++pos) {
             std::uint64_t key;
             std::memcpy(&key, window + pos, 8);   // the window has room past its end
-            const std::uint32_t h3 = ((static_cast<std::uint32_t>(key) & 0xFFFFFF) * 2654435761u) >> shift3;
+            const std::uint32_t h3 = slot3(key, shift3);
             near3 = head3[h3];
             head3[h3] = static_cast<std::int32_t>(pos);
             if constexpr (!kLong) nearest3Ahead_[pos & kAheadMask] = near3;
             if constexpr (kLong) {
-                const std::uint32_t h4 = (static_cast<std::uint32_t>(key) * 2654435761u) >> shift3;
+                const std::uint32_t h4 = slot4(key, shift3);
                 near4 = head4[h4];
                 head4[h4] = static_cast<std::int32_t>(pos);
             }
