@@ -164,8 +164,8 @@ TEST(Block, WorkedExampleByteForByte) {
 }
 
 std::vector<std::uint8_t> compress(Method method, const std::vector<std::uint8_t>& data, std::size_t step,
-                                   const Effort& effort) {
-    Encoder encoder(method, effort);
+                                   const Effort& effort, std::uint64_t sizeHint = UINT64_MAX) {
+    Encoder encoder(method, effort, sizeHint);
     std::vector<std::uint8_t> packed;
     for (std::size_t i = 0; i < data.size(); i += step) {
         encoder.write(data.data() + i, std::min(step, data.size() - i));
@@ -210,7 +210,10 @@ TEST_P(RoundTripTest, StrictDecoderGivesBackTheInput) {
                               defaultEffort(Method::Lh6), defaultEffort(Method::Lh7), Effort{8, 4, 64, 0, 0, true}};
     for (std::size_t e = 0; e < std::size(efforts); ++e) {
         for (std::size_t step : {std::size_t{1} << 20, std::size_t{4093}}) {
-            const auto packed = compress(method, data, step, efforts[e]);
+            // Streamed in pieces, the encoder is told the input's size, as
+            // for a file: smaller inputs get smaller tables.
+            const std::uint64_t hint = step == 4093 ? data.size() : UINT64_MAX;
+            const auto packed = compress(method, data, step, efforts[e], hint);
             std::vector<std::uint8_t> out;
             ASSERT_EQ(decompress(method, packed, data.size(), out), "") << c.label << " effort " << e;
             ASSERT_TRUE(out == data) << c.label << " effort " << e;
@@ -238,6 +241,7 @@ INSTANTIATE_TEST_SUITE_P(
                               }
                               return d;
                           }},
+            RoundTripCase{"small_text", [] { return bytes(std::string(300, 'a') + "small text, small tables; small text\n"); }},
             RoundTripCase{"text", [] {
                               std::string s;
                               for (int i = 0; i < 20000; ++i) s += "line " + std::to_string(i * 7919 % 1000) + " of text\n";
