@@ -28,6 +28,34 @@ inline std::uint16_t twoBytes(const std::uint8_t* at) {
     return x;
 }
 
+// One walk's test of its candidates, latest first: one longer than the best
+// so far must agree with `here` on the two bytes at the best length's end.
+class CandidateTest {
+public:
+    CandidateTest(const std::uint8_t* window, const std::uint8_t* here, unsigned limit, const unsigned& best)
+        : window_(window), here_(here), limit_(limit), best_(best), last_(best - 1), want_(twoBytes(here + last_)) {}
+    // Offers the candidate at `at` to offer(length, distance, linksLeft) if
+    // it is longer; true (from offer) ends the walk.
+    template <typename Offer>
+    bool operator()(std::int64_t at, unsigned distance, int& left, Offer& offer) {
+        const std::uint8_t* there = window_ + at;
+        if (twoBytes(there + last_) != want_) return false;
+        const unsigned length = commonLength(there, here_, limit_);
+        if (length > best_ && offer(length, distance, left)) return true;
+        last_ = best_ - 1;
+        want_ = twoBytes(here_ + last_);
+        return false;
+    }
+
+private:
+    const std::uint8_t* window_;
+    const std::uint8_t* here_;
+    unsigned limit_;
+    const unsigned& best_;
+    std::size_t last_;
+    std::uint16_t want_;
+};
+
 // Small inputs get small tables: clearing them costs less than the data.
 int hashBitsFor(std::uint64_t sizeHint) {
     int bits = 10;
@@ -293,21 +321,14 @@ void Encoder::walkChain(std::int64_t pos, int depth, unsigned limit, const unsig
     const std::uint16_t* const links = prev_.get();
     const std::int64_t mask = chainMask_, reach = maxDistance_;
     std::int64_t at = pos, d = 0;
-    // The two bytes a longer candidate must have at the best length's end.
-    std::size_t last = best - 1;
-    std::uint16_t want = twoBytes(here + last);
+    CandidateTest test(window, here, limit, best);
     while (depth-- > 0) {
         const unsigned delta = links[at & mask];
         d += delta;
         if (!delta || d > reach) break;
         at -= delta;
-        const std::uint8_t* there = window + at;
         each(at, static_cast<unsigned>(d));
-        if (twoBytes(there + last) != want) continue;
-        const unsigned length = commonLength(there, here, limit);
-        if (length > best && offer(length, static_cast<unsigned>(d), depth)) break;
-        last = best - 1;
-        want = twoBytes(here + last);
+        if (test(at, static_cast<unsigned>(d), depth, offer)) break;
     }
 }
 
@@ -339,21 +360,15 @@ void Encoder::walkRow(std::int64_t pos, int depth, unsigned limit, const unsigne
     found = ((found >> newest) | (found << (kRowSlots - newest))) & ((std::uint64_t{1} << kRowSlots) - 2);
     // Latest first, as the depth allows; each agrees with pos on the tag.
     const std::int64_t reach = maxDistance_;
-    std::size_t last = best - 1;
-    std::uint16_t want = twoBytes(here + last);
+    CandidateTest test(window, here, limit, best);
     while (found && depth-- > 0) {
         const unsigned i = static_cast<unsigned>(__builtin_ctzll(found));
         found &= found - 1;
         const std::int64_t at = positions[(newest + i) & (kRowSlots - 1)];
         const std::int64_t d = pos - at;
         if (d > reach) break;   // the rest are older still
-        const std::uint8_t* there = window + at;
         each(at, static_cast<unsigned>(d));
-        if (twoBytes(there + last) != want) continue;
-        const unsigned length = commonLength(there, here, limit);
-        if (length > best && offer(length, static_cast<unsigned>(d), depth)) break;
-        last = best - 1;
-        want = twoBytes(here + last);
+        if (test(at, static_cast<unsigned>(d), depth, offer)) break;
     }
 }
 
