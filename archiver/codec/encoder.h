@@ -163,9 +163,10 @@ private:
     // bytes for the lazy parse: each position linked to the one before by
     // its distance (16 bits, 0 ends the chain, so nothing moves when the
     // window slides). A smaller table keeps the latest position of each
-    // three-byte hash, for the short matches the chains and rows miss. nearest3_ (and nearest4_) are left as the last position
-    // found them; the lazy parse, which puts positions in a run ahead of its
-    // search, finds each position's in nearest3Ahead_.
+    // three-byte hash, for the short matches the chains and rows miss.
+    // nearest3_ (and nearest4_) are left as the last position found them;
+    // the lazy parse, which puts positions in a run ahead of its search,
+    // finds each position's in nearest3Ahead_.
     template <bool kLong>
     void insertRange(std::int64_t from, std::int64_t to) {
         constexpr int kBytes = chainBytes<kLong>();

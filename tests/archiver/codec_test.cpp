@@ -241,7 +241,8 @@ INSTANTIATE_TEST_SUITE_P(
                               }
                               return d;
                           }},
-            RoundTripCase{"small_text", [] { return bytes(std::string(300, 'a') + "small text, small tables; small text\n"); }},
+            RoundTripCase{"small_text",
+                          [] { return bytes(std::string(300, 'a') + "small text, small tables; small text\n"); }},
             RoundTripCase{"text", [] {
                               std::string s;
                               for (int i = 0; i < 20000; ++i) s += "line " + std::to_string(i * 7919 % 1000) + " of text\n";
