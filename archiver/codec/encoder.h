@@ -186,13 +186,10 @@ private:
             const std::uint32_t h3 = slot3(key, shift3);
             near3 = head3[h3];
             head3[h3] = static_cast<std::int32_t>(pos);
-            if constexpr (!kLong) nearest3Ahead_[pos & kAheadMask] = near3;
             if constexpr (kLong) {
                 const std::uint32_t h4 = slot4(key, shift3);
                 near4 = head4[h4];
                 head4[h4] = static_cast<std::int32_t>(pos);
-            }
-            if constexpr (kLong) {
                 const std::uint32_t h = rowHash(key);
                 const std::size_t row = h >> 8;
                 const unsigned newest = (rowNewest_[row] - 1u) & (kRowSlots - 1);
@@ -200,6 +197,7 @@ private:
                 rowTags_[row * kRowSlots + newest] = static_cast<std::uint8_t>(h);
                 rowPositions_[row * kRowSlots + newest] = static_cast<std::int32_t>(pos);
             } else {
+                nearest3Ahead_[pos & kAheadMask] = near3;
                 const std::uint32_t h = hashOf<kLong>(key, hashBits_);
                 // No chain yet (kNoChain) is farther than any link reaches.
                 const std::int64_t delta = pos - head[h];

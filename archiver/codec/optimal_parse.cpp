@@ -1,10 +1,10 @@
 // The cheapest-path parse: the input is cut into regions of fixed size, and
 // the cheapest way through a region (a shortest path over its positions, a
 // literal or a match from each) is found by the prices of the block it
-// joins (or of the last one). By default the matches come from the hash rows, and the
-// search and the path advance together; at the best effort the matches of
-// every position are gathered from the trees first, so that the region can
-// be parsed again by the prices its own last parse would give.
+// joins (or of the last one). By default the matches come from the hash
+// rows, and the search and the path advance together; at the best effort the
+// matches of every position are gathered from the trees first, so that the
+// region can be parsed again by the prices its own last parse would give.
 #include "archiver/codec/encoder.h"
 
 #include "archiver/codec/huffman.h"

@@ -265,6 +265,23 @@ std::vector<std::uint8_t> wordList(std::size_t lines) {
     return bytes(text);
 }
 
+// A repeat as far back as each parse reaches (the window less one byte) is
+// found by every parse and method: chains, rows and trees each stop at their
+// reach, and one too short would code the second copy as literals.
+TEST(Encoder, RepeatsAtTheFarthestReachAreFound) {
+    for (Method method : {Method::Lh5, Method::Lh6, Method::Lh7}) {
+        const std::size_t reach = (std::size_t{1} << parameters(method).dictionaryBits) - 1;
+        std::vector<std::uint8_t> data = randomData(reach, 256, 13);
+        data.insert(data.end(), data.begin(), data.end());
+        const Effort efforts[] = {defaultEffort(method), bestEffort(method), defaultEffort(Method::Lh5),
+                                  defaultEffort(Method::Lh7)};
+        for (std::size_t e = 0; e < std::size(efforts); ++e) {
+            const auto packed = compress(method, data, 4093, efforts[e], data.size());
+            EXPECT_LT(packed.size(), reach + reach / 20) << methodId(method) << " effort " << e;
+        }
+    }
+}
+
 // Repeats must still be found after the window has slid, by every parse: a
 // block nearly the window's size, repeated, is coded once and then matched
 // (a chain or table left pointing at old positions loses a block per slide).
