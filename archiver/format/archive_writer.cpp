@@ -190,24 +190,24 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
     pending_.push_back(std::move(member));
     const Effort effort = best_ ? bestEffort(info.method) : defaultEffort(info.method, info.originalSize);
     const std::size_t historySize = segmentHistory(info.method);
-    std::shared_ptr<std::vector<std::uint8_t>> previous;
-    std::size_t previousHistory = 0;
+    std::shared_ptr<std::uint8_t[]> previous;
+    std::size_t previousSize = 0, previousHistory = 0;
     for (;;) {
         const std::uint64_t left = info.originalSize - read;
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, kSegmentSize));
-        const std::size_t history =
-            previous ? std::min(historySize, previous->size() - previousHistory) : 0;
-        auto chunk = std::make_shared<std::vector<std::uint8_t>>(history + want);
-        if (history) std::copy(previous->end() - static_cast<std::ptrdiff_t>(history), previous->end(), chunk->begin());
-        const ssize_t n = readSome(m.source.get(), chunk->data() + history, want);
+        const std::size_t history = previous ? std::min(historySize, previousSize - previousHistory) : 0;
+        // Not cleared first: every byte is copied or read in before it is used.
+        auto chunk = std::make_shared_for_overwrite<std::uint8_t[]>(history + want);
+        if (history) std::memcpy(chunk.get(), previous.get() + previousSize - history, history);
+        const ssize_t n = readSome(m.source.get(), chunk.get() + history, want);
         if (n < 0) return systemError("cannot read", sourcePath);
         if (static_cast<std::size_t>(n) != want) return changed();
         if (progress_ && progress_->cancelled()) return kCancelledFault;
-        crc = crc16(chunk->data() + history, want, crc);
+        crc = crc16(chunk.get() + history, want, crc);
         read += want;
         const Method method = info.method;
         m.segments.push_back(pool_->submit<BitWriter>([chunk, history, want, method, effort] {
-            return encodeSegment(method, effort, chunk->data() + history, history, want);
+            return encodeSegment(method, effort, chunk.get() + history, history, want);
         }));
         ++inFlight_;
         inFlightBytes_ += want;
@@ -215,6 +215,7 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
             if (std::string fault = writeNext(); !fault.empty()) return fault;
         if (read == info.originalSize) break;
         previous = chunk;
+        previousSize = history + want;
         previousHistory = history;
     }
     std::uint8_t extra;
