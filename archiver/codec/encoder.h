@@ -207,7 +207,7 @@ private:
         }
         for (; pos < to; ++pos) {   // the last few positions: too few bytes for a chain
             const std::uint32_t three = window[pos] | (window[pos + 1] << 8) | (window[pos + 2] << 16);
-            const std::uint32_t h3 = (three * 2654435761u) >> shift3;
+            const std::uint32_t h3 = slot3(three, shift3);
             near3 = head3[h3];
             head3[h3] = static_cast<std::int32_t>(pos);
             if constexpr (!kLong) nearest3Ahead_[pos & kAheadMask] = near3;
