@@ -466,8 +466,10 @@ void Encoder::process(bool final) {
         processOptimal(final);
         return;
     }
-    // Parse while a whole maximal match fits in the bytes held (or to the end).
-    const std::int64_t stop = final ? end_ : end_ - kMaxMatch;
+    // Parse while a whole maximal match fits in the bytes held, also at the
+    // next position, which the lazy search looks at too (or to the end): the
+    // parse is the same however the input came in.
+    const std::int64_t stop = final ? end_ : end_ - kMaxMatch - 1;
     // The later match must save this many bits more to be worth a literal
     // first (and half a mean literal more for the look past the next, which
     // it costs two).
@@ -490,7 +492,7 @@ void Encoder::process(bool final) {
             // Before it is taken: a match one position further on may be
             // worth the two literals it costs (a shallow search there).
             if (effort_.furtherDepth > 0 && prevLength_ < static_cast<unsigned>(effort_.lazyLength) &&
-                pos_ + 1 < stop) {
+                pos_ + 1 < end_) {
                 const std::int64_t later = pos_ + 1;
                 if (inserted_ <= later) insertUpTo<false>(later + kInsertAhead);
                 unsigned laterDistance = 0;

@@ -300,6 +300,27 @@ TEST(Encoder, RepeatsAreFoundAfterTheWindowSlides) {
     }
 }
 
+// The stream depends on the input only, not on how it was handed over: a
+// parse that stopped at the end of each piece (searching less there, or
+// putting its last positions in the chains with too few bytes) would make
+// a different archive of the same file when a read comes back short.
+TEST(Encoder, SameStreamHoweverTheInputIsFed) {
+    // Short matches, and runs of maximal ones; more than the window holds.
+    const std::vector<std::uint8_t> words = wordList(40000);
+    std::vector<std::uint8_t> data;
+    for (std::size_t at = 0; at + 3000 <= words.size(); at += 3000)
+        for (int copy = 0; copy < 2; ++copy) data.insert(data.end(), words.begin() + at, words.begin() + at + 3000);
+    for (Method method : {Method::Lh5, Method::Lh6, Method::Lh7}) {
+        const Effort efforts[] = {defaultEffort(method), defaultEffort(method, 1000), bestEffort(method)};
+        for (std::size_t e = 0; e < std::size(efforts); ++e) {
+            const auto whole = compress(method, data, data.size(), efforts[e]);
+            for (std::size_t step : {std::size_t{1}, std::size_t{4093}, std::size_t{65537}})
+                EXPECT_TRUE(compress(method, data, step, efforts[e]) == whole)
+                    << methodId(method) << " effort " << e << " pieces of " << step;
+        }
+    }
+}
+
 // The cheapest path weighs every split of overlapping matches; where matches
 // are short it must come out smaller than the lazy parse, at every window.
 TEST(Encoder, CheapestPathBeatsLazyMatchingOnShortMatches) {
