@@ -1,56 +1,85 @@
 #!/usr/bin/env bash
 # Archive sizes and times against LHa for UNIX's figures in
 # ../shared/bench/lha-anchor.tsv: each corpus item on its own and all in one
-# archive, at -lh5-, -lh6- and -lh7- (and -jo1 with -lh7-), single thread;
-# gzip -6 runs on the same input in the same run, since the anchor gives
-# LHa's time relative to gzip -6. Times are processor seconds (user + system),
-# steadier than the clock on a busy machine. Then the whole corpus with
-# --threads=1 and --threads=2: the same bytes, and the clock time of each.
-# Usage: bench/lha-compare.sh CORPUS_DIR [BUILD_DIR] [ANCHOR_TSV]
+# archive, at -lh5-, -lh6- and -lh7- (and -jo1 with -lh7-), single thread.
+# The anchor gives LHa's time relative to gzip -6, so gzip -6 runs on the
+# same input in turn with ours, ROUNDS times (default 5); the time column is
+# the median of the rounds' ratios ours / gzip, over LHa's factor, with the
+# lowest and highest beside it: on a busy machine the ratio of neighbouring
+# runs holds when the speed drifts. Times are processor seconds (user +
+# system). Then the whole corpus with --threads=1 and --threads=2 in turn:
+# the same bytes, and the ratio of their clock times.
+# Usage: [ROUNDS=N] bench/lha-compare.sh CORPUS_DIR [BUILD_DIR] [ANCHOR_TSV]
 set -euo pipefail
+export LC_ALL=C   # a decimal point in every reading
 root=$(cd "$(dirname "$0")/.." && pwd)
 corpus=${1:?usage: lha-compare.sh CORPUS_DIR [BUILD_DIR] [ANCHOR_TSV]}
 build=${2:-$root/build/release}
 anchor=${3:-$root/../shared/bench/lha-anchor.tsv}
+rounds=${ROUNDS:-5}
 tool=$build/app/unlha32
 work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
-items="man.txt words.txt qt6-headers.h libQt6Widgets.so icons-png.bin mixed.bin tree ALL"
+all="man.txt words.txt qt6-headers.h libQt6Widgets.so icons-png.bin mixed.bin tree"
 # LHa's time over gzip -6 on this machine kind, by method (from the anchor's notes).
 lha_factor() { case $1 in 5) echo 1.1;; 6) echo 1.6;; *) echo 2.1;; esac; }
 
-cpu() { /usr/bin/time -f '%U %S' -o "$work/t" "$@" > /dev/null; awk '{print $1 + $2}' "$work/t"; }
-pack() {   # method switches item -> archive bytes and cpu seconds
-  local names=$2
-  [ "$2" = ALL ] && names="man.txt words.txt qt6-headers.h libQt6Widgets.so icons-png.bin mixed.bin tree"
-  rm -f "$work/o.lzh"
-  # shellcheck disable=SC2086
-  t=$(cpu "$tool" u -q -r2 -x1 --threads=1 $1 "$work/o.lzh" "$corpus/" $names)
-  echo "$(stat -c %s "$work/o.lzh") $t"
+# run OUT_FILE COMMAND...: appends "cpu wall" seconds of one run.
+run() {
+  local out=$1; shift
+  /usr/bin/time -f '%U %S %e' -o "$work/t" "$@" > /dev/null
+  awk '{print $1 + $2, $3}' "$work/t" >> "$out"
 }
-gzip_cpu() {
-  if [ "$1" = ALL ]; then cpu sh -c "cd '$corpus' && tar -cf - man.txt words.txt qt6-headers.h libQt6Widgets.so icons-png.bin mixed.bin tree | gzip -6 > /dev/null"
-  elif [ "$1" = tree ]; then cpu sh -c "cd '$corpus' && tar -cf - tree | gzip -6 > /dev/null"
-  else cpu gzip -6 -c "$corpus/$1"; fi
+# stats COLUMN A_FILE B_FILE: median, lowest and highest of A/B, round by round.
+stats() {
+  paste "$1" "$2" | awk -v k="$3" '{print $k / $(k + 2)}' | sort -g |
+    awk '{r[NR] = $1} END {print r[int((NR + 1) / 2)], r[1], r[NR]}'
+}
+median() { awk -v k="$1" '{print $k}' "$2" | sort -g | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
+
+names() { if [ "$1" = ALL ]; then echo "$all"; else echo "$1"; fi; }
+pack() {   # switches item: one run, the archive in $work/o.lzh
+  rm -f "$work/o.lzh"
+  # shellcheck disable=SC2046,SC2086
+  run "$work/ours" "$tool" u -q -r2 -x1 --threads=1 $1 "$work/o.lzh" "$corpus/" $(names "$2")
+}
+gzip_run() {
+  if [ "$1" = ALL ] || [ "$1" = tree ]; then
+    # shellcheck disable=SC2046
+    run "$work/gzip" sh -c "cd '$corpus' && tar -cf - $(names "$1") | gzip -6 > /dev/null"
+  else
+    run "$work/gzip" gzip -6 -c "$corpus/$1"
+  fi
 }
 
-printf '%-8s %-18s %10s %10s %7s %8s %8s %7s\n' method item bytes LHa ratio "cpu s" "gzip s" "x LHa time"
+cat "$corpus"/*.txt "$corpus"/*.h "$corpus"/*.so "$corpus"/*.bin > /dev/null   # warm the cache
+printf '%-8s %-17s %10s %10s %7s %7s %7s  %s\n' method item bytes LHa ratio "cpu s" "gzip s" \
+  "x LHa time (lowest-highest), $rounds rounds"
 for m in 5 6 7 7o; do
   sw="-jm${m%o}"; [ "$m" = 7o ] && sw="-jm7 -jo1"
-  for item in $items; do
-    read -r bytes secs < <(pack "$sw" "$item")
-    gz=$(gzip_cpu "$item")
+  for item in man.txt words.txt qt6-headers.h libQt6Widgets.so icons-png.bin mixed.bin tree ALL; do
+    : > "$work/ours"; : > "$work/gzip"
+    for _ in $(seq "$rounds"); do pack "$sw" "$item"; gzip_run "$item"; done
+    bytes=$(stat -c %s "$work/o.lzh")
     lha=$(awk -F'\t' -v i="$item" -v c=$(( ${m%o} - 1 )) '$1 == i {print $c}' "$anchor")
-    awk -v m="$sw" -v i="$item" -v b="$bytes" -v a="$lha" -v s="$secs" -v g="$gz" -v f="$(lha_factor "${m%o}")" \
-      'BEGIN {printf "%-8s %-18s %10d %10d %7.4f %8.2f %8.2f %7.2f\n", m, i, b, a, b / a, s, g, s / (g * f)}'
+    read -r mid low high < <(stats "$work/ours" "$work/gzip" 1)
+    awk -v m="$sw" -v i="$item" -v b="$bytes" -v a="$lha" -v s="$(median 1 "$work/ours")" \
+      -v g="$(median 1 "$work/gzip")" -v f="$(lha_factor "${m%o}")" -v r="$mid" -v lo="$low" -v hi="$high" \
+      'BEGIN {printf "%-8s %-17s %10d %10d %7.4f %7.2f %7.2f  %.3f (%.2f-%.2f)\n", m, i, b, a, b / a, s, g,
+              r / f, lo / f, hi / f}'
   done
 done
 
-# Threads: the same archive, and the clock time of each.
-names="man.txt words.txt qt6-headers.h libQt6Widgets.so icons-png.bin mixed.bin tree"
-for n in 1 2; do
-  rm -f "$work/t$n.lzh"; t0=$(date +%s.%N)
+# Threads: the same archive, and the clock time of two against one.
+: > "$work/ours"; : > "$work/one"
+for _ in $(seq "$rounds"); do
+  rm -f "$work/t1.lzh" "$work/t2.lzh"
   # shellcheck disable=SC2086
-  "$tool" u -q -r2 -x1 --threads=$n "$work/t$n.lzh" "$corpus/" $names > /dev/null
-  t1=$(date +%s.%N); awk -v n=$n -v a="$t0" -v b="$t1" 'BEGIN {printf "whole corpus --threads=%d  %.2f s\n", n, b - a}'
+  run "$work/one" "$tool" u -q -r2 -x1 --threads=1 "$work/t1.lzh" "$corpus/" $all
+  # shellcheck disable=SC2086
+  run "$work/ours" "$tool" u -q -r2 -x1 --threads=2 "$work/t2.lzh" "$corpus/" $all
 done
+read -r mid low high < <(stats "$work/ours" "$work/one" 2)
+awk -v a="$(median 2 "$work/one")" -v b="$(median 2 "$work/ours")" -v r="$mid" -v lo="$low" -v hi="$high" \
+  'BEGIN {printf "whole corpus, clock: --threads=1 %.2f s, --threads=2 %.2f s; 2 / 1 = %.3f (%.3f-%.3f), %.2f x as fast\n",
+          a, b, r, lo, hi, 1 / r}'
 cmp -s "$work/t1.lzh" "$work/t2.lzh" && echo "archives of --threads=1 and --threads=2: identical" || echo "archives DIFFER"
