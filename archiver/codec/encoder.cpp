@@ -315,7 +315,10 @@ void Encoder::skipTo(std::int64_t next) {
 template <typename Offer, typename Each>
 void Encoder::walkChain(std::int64_t pos, int depth, unsigned limit, const unsigned& best, Offer offer,
                         Each each) const {
-    // Within reach every link's slot is still its own.
+    // Within reach a link's slot is its position's own, but for the farthest
+    // few: the positions put in ahead of the search (up to kInsertAhead + 1)
+    // wrote over theirs. A link read there leads, within reach, to some
+    // position that is checked like any candidate.
     const std::uint8_t* const window = window_.get();
     const std::uint8_t* const here = window + pos;
     const std::uint16_t* const links = prev_.get();
