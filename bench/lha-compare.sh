@@ -8,7 +8,8 @@
 # lowest and highest beside it: on a busy machine the ratio of neighbouring
 # runs holds when the speed drifts. Times are processor seconds (user +
 # system). Then the whole corpus with --threads=1 and --threads=2 in turn:
-# the same bytes, and the ratio of their clock times.
+# the same bytes, and the ratio of their clock times; the peak memory of
+# each method at one and two threads; and the decoder against lhasa.
 # Usage: [ROUNDS=N] bench/lha-compare.sh CORPUS_DIR [BUILD_DIR] [ANCHOR_TSV]
 set -euo pipefail
 export LC_ALL=C   # a decimal point in every reading
@@ -83,3 +84,30 @@ awk -v a="$(median 2 "$work/one")" -v b="$(median 2 "$work/ours")" -v r="$mid" -
   'BEGIN {printf "whole corpus, clock: --threads=1 %.2f s, --threads=2 %.2f s; 2 / 1 = %.3f (%.3f-%.3f), %.2f x as fast\n",
           a, b, r, lo, hi, 1 / r}'
 cmp -s "$work/t1.lzh" "$work/t2.lzh" && echo "archives of --threads=1 and --threads=2: identical" || echo "archives DIFFER"
+
+# Peak memory of the whole corpus, by method and thread count.
+for n in 1 2; do
+  for sw in -jm5 -jm6 -jm7 "-jm7 -jo1"; do
+    rm -f "$work/m.lzh"
+    # shellcheck disable=SC2086
+    /usr/bin/time -f '%M' -o "$work/t" "$tool" u -q -r2 -x1 --threads=$n $sw "$work/m.lzh" "$corpus/" $all > /dev/null
+    printf 'peak memory, --threads=%d %-9s %6d KiB\n' "$n" "$sw" "$(cat "$work/t")"
+  done
+done
+
+# The decoder against lhasa (where it is installed), testing the whole corpus
+# packed at -lh7-, in turn.
+if command -v lhasa > /dev/null; then
+  rm -f "$work/d.lzh"
+  # shellcheck disable=SC2086
+  "$tool" u -q -r2 -x1 -jm7 "$work/d.lzh" "$corpus/" $all > /dev/null
+  : > "$work/ours"; : > "$work/lhasa"
+  for _ in $(seq "$rounds"); do
+    run "$work/ours" "$tool" t "$work/d.lzh"
+    run "$work/lhasa" lhasa t "$work/d.lzh"
+  done
+  read -r mid low high < <(stats "$work/ours" "$work/lhasa" 1)
+  awk -v a="$(median 1 "$work/ours")" -v b="$(median 1 "$work/lhasa")" -v r="$mid" -v lo="$low" -v hi="$high" \
+    'BEGIN {printf "decoder (t, whole corpus at -lh7-): %.2f s, lhasa %.2f s; %.3f (%.2f-%.2f) of lhasa'"'"'s time\n",
+            a, b, r, lo, hi}'
+fi
