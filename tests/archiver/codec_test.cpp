@@ -301,9 +301,8 @@ TEST(Encoder, RepeatsAreFoundAfterTheWindowSlides) {
 }
 
 // The stream depends on the input only, not on how it was handed over: a
-// parse that stopped at the end of each piece (searching less there, or
-// putting its last positions in the chains with too few bytes) would make
-// a different archive of the same file when a read comes back short.
+// parse that searched less where each piece ended would code the same data
+// differently for a caller that streams it in other pieces.
 TEST(Encoder, SameStreamHoweverTheInputIsFed) {
     // Short matches, and runs of maximal ones; more than the window holds.
     const std::vector<std::uint8_t> words = wordList(40000);
