@@ -1,7 +1,13 @@
 #!/usr/bin/env bash
-# Splits a 1 GiB file side by side with GNU split (warm cache, median of 7,
-# alternating; wall time and, steadier on a busy machine, processor time)
-# and compares peak memory with an idle run of the same program.
+# Splits a 1 GiB file side by side with GNU split (warm cache, 7 rounds, in
+# turn; wall time and, steadier on a busy machine, processor time). Each
+# ratio is the median of the rounds' own ratios to GNU split, with the
+# lowest and highest: on a machine whose speed drifts, neighbouring runs
+# compare better than medians taken apart. "floor" writes the same pieces
+# from one piece held in memory (in the processor's cache): the target's
+# page allocation and one copy alone, a bound that no writer reaches, since
+# it must also read the source from memory. Then peak memory against an
+# idle run of the same program.
 # Usage: bench/split-bench.sh [BUILD_DIR] [WORK_DIR]   (needs the "time" package)
 # WORK_DIR picks the file system measured (e.g. a folder under /dev/shm for
 # tmpfs); its 1 GiB source.bin is kept for the next run. Pieces start every
@@ -19,7 +25,6 @@ cat "$file" > /dev/null   # warm the cache
 
 # median COLUMN: of the runs' lines "wall_seconds cpu_seconds".
 median() { awk -v k="$1" '{print $k}' | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN {print a / b}'; }
 # The processor seconds of the shell's finished children, from "times".
 children_cpu() { awk 'NR == 2 { for (i = 1; i <= 2; i++) { split($i, t, /[ms]/); s += t[1] * 60 + t[2] } print s }'; }
 gnu_split() {
@@ -33,20 +38,24 @@ gnu_split() {
     'BEGIN {print b - a, d - c}'
 }
 
-: > "$work/gnu"; : > "$work/plain"; : > "$work/dialog"
+: > "$work/gnu"; : > "$work/plain"; : > "$work/dialog"; : > "$work/floor"
 # sync before each run, so that no run pays for another's write-back.
 for _ in 1 2 3 4 5 6 7; do
   sync; gnu_split >> "$work/gnu"
-  sync; "$bench" plain "$file" >> "$work/plain"
-  sync; "$bench" dialog "$file" >> "$work/dialog"
+  for mode in plain dialog floor; do
+    sync; "$bench" "$mode" "$file" >> "$work/$mode"
+  done
 done
-gnu=$(median 1 < "$work/gnu"); gnu_cpu=$(median 2 < "$work/gnu")
-printf 'GNU split          %.3f s  (processor %.3f s)\n' "$gnu" "$gnu_cpu"
-for mode in plain dialog; do
-  wall=$(median 1 < "$work/$mode"); cpu=$(median 2 < "$work/$mode")
-  [ "$mode" = plain ] && label='piece writer' || label='with dialog'
-  printf '%-18s %.3f s  (%.2f x GNU split; processor %.3f s, %.2f x)\n' \
-    "$label" "$wall" "$(ratio "$wall" "$gnu")" "$cpu" "$(ratio "$cpu" "$gnu_cpu")"
+# paired COLUMN FILE: median, lowest and highest of FILE / GNU split, round by round.
+paired() {
+  paste "$2" "$work/gnu" | awk -v k="$1" '{print $k / $(k + 2)}' | sort -g |
+    awk '{r[NR] = $1} END {printf "%.2f x GNU split (%.2f-%.2f)", r[int((NR + 1) / 2)], r[1], r[NR]}'
+}
+printf 'GNU split          %.3f s  (processor %.3f s)\n' "$(median 1 < "$work/gnu")" "$(median 2 < "$work/gnu")"
+for mode in plain dialog floor; do
+  case $mode in plain) label='piece writer';; dialog) label='with dialog';; *) label='floor (memory)';; esac
+  printf '%-18s %.3f s  %s; processor %.3f s, %s\n' "$label" "$(median 1 < "$work/$mode")" \
+    "$(paired 1 "$work/$mode")" "$(median 2 < "$work/$mode")" "$(paired 2 "$work/$mode")"
 done
 
 rss() { /usr/bin/time -f '%M' "$@" 2>&1 >/dev/null | tail -1; }
