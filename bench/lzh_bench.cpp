@@ -13,7 +13,7 @@
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: lzh_bench [-m5|-m6|-m7]... [-n] [-e depth,good,nice,lazy,block[,optimal[,passes[,trees[,further]]]]] FILE...\n");
+        std::fprintf(stderr, "usage: lzh_bench [-m5|-m6|-m7]... [-n] [-e depth,good,nice,lazy,block[,optimal[,passes[,trees[,further[,step]]]]]] FILE...\n");
         return 2;
     }
     std::vector<lzh::Method> methods;
@@ -29,9 +29,9 @@ int main(int argc, char** argv) {
         else if (a == "-n") verify = false;
         else if (a == "-e" && i + 1 < argc) {
             int optimal = 0, trees = 0;
-            custom = std::sscanf(argv[++i], "%d,%d,%d,%d,%d,%d,%d,%d,%d", &effort.depth, &effort.goodLength,
+            custom = std::sscanf(argv[++i], "%d,%d,%d,%d,%d,%d,%d,%d,%d,%d", &effort.depth, &effort.goodLength,
                                  &effort.niceLength, &effort.lazyLength, &effort.blockSymbols, &optimal,
-                                 &effort.passes, &trees, &effort.furtherDepth) >= 5;
+                                 &effort.passes, &trees, &effort.furtherDepth, &effort.blockStep) >= 5;
             effort.optimal = optimal != 0;
             effort.trees = trees != 0;
         } else files.push_back(a);

@@ -111,7 +111,10 @@ Effort defaultEffort(Method method, std::uint64_t size) {
     return {64, 16, 128, 32, 4096};
 }
 
-Effort bestEffort(Method) { return {32, 256, 256, 256, 16384, true, 2, true}; }
+Effort bestEffort(Method) {
+    return {.depth = 32, .goodLength = 256, .niceLength = 256, .lazyLength = 256, .blockSymbols = 16384,
+            .optimal = true, .passes = 2, .trees = true, .blockStep = 4096};
+}
 
 Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)
     : params_(parameters(method)),
@@ -128,6 +131,7 @@ Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)
       hash3Bits_(std::min(hashBits_, kHash3Bits)),
       block_(params_),
       region_(params_),
+      pathSymbols_(params_),
       codePrice_(kCodeSymbols, 8.0),
       offsetPrice_(static_cast<std::size_t>(params_.offsetCodes), 0.0) {
     if (effort.optimal && effort.trees) {

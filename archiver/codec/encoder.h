@@ -28,6 +28,8 @@ struct Effort {
                             // from binary trees instead of searching hash chains as it goes
     int furtherDepth = 0;   // lazy: chain links searched one position past the next before a
                             // match is taken, for a match worth two literals (0: no search)
+    int blockStep = 0;      // cheapest path: a block may also end every this many input bytes
+                            // inside a region (0: only where a region ends)
 };
 
 Effort defaultEffort(Method method);
@@ -36,7 +38,8 @@ Effort defaultEffort(Method method);
 Effort defaultEffort(Method method, std::uint64_t size);
 // The smallest output, a few times slower than the default: the cheapest
 // parse over every match at every position (trees), each region parsed
-// again by its own prices.
+// again by its own prices (the cheaper of the two paths kept), and a block
+// that may end at every half region.
 Effort bestEffort(Method method);
 
 // Streams bytes into a -lh4- .. -lh7- bit stream. Feed it with write(),
@@ -78,6 +81,11 @@ private:
     void gatherMatches(std::size_t size);
     void gatheredPath(std::int64_t start, std::size_t size);
     void pricesFromPath(std::int64_t start, std::size_t size);
+    // Adds the symbol of one step at `at` to `into`.
+    void addStep(BlockEncoder& into, std::int64_t at, std::uint32_t how) const;
+    // The bits that the last path found would add: joined to the block, or
+    // after it in a block of its own, whichever is fewer.
+    std::uint64_t pathAdds(std::int64_t start, std::size_t size);
     // Each step of the last path found, in order: each(position, how).
     template <typename Each>
     void forEachStep(std::int64_t start, std::size_t size, Each each) const {
@@ -300,6 +308,8 @@ private:
     bool literalPending_ = false;
     BlockEncoder block_;
     BlockEncoder region_;          // the last region parsed, before it joins a block
+    BlockEncoder pathSymbols_;     // a path's symbols, to weigh it against another
+    std::vector<std::uint32_t> keptSteps_;   // the cheapest path of a region so far, its steps in order
     std::uint64_t blockBits_ = 0;  // block_ as it would be written now
     std::vector<double> codePrice_;     // bits per C symbol
     std::vector<double> offsetPrice_;   // bits per offset class, extra bits included

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <iterator>
 #include <limits>
+#include <span>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -264,6 +265,23 @@ void Encoder::pricesFromPath(std::int64_t start, std::size_t size) {
         offsetPrice_[c] = (offset[c] ? offsetBits[c] : 8.0) + BlockEncoder::offsetExtraBits(static_cast<unsigned>(c));
 }
 
+void Encoder::addStep(BlockEncoder& into, std::int64_t at, std::uint32_t how) const {
+    if (stepLength(how) == 1)
+        into.literal(window_[at]);
+    else
+        into.match(stepLength(how), stepDistance(how));
+}
+
+std::uint64_t Encoder::pathAdds(std::int64_t start, std::size_t size) {
+    BlockEncoder& path = pathSymbols_;
+    forEachStep(start, size, [&](std::int64_t at, std::uint32_t how) { addStep(path, at, how); });
+    std::uint64_t bits = path.bits();
+    if (!block_.empty() && block_.symbolCount() + path.symbolCount() <= kMaxBlockSymbols)
+        bits = std::min(bits, block_.bits(&path) - blockBits_);
+    path.clear();
+    return bits;
+}
+
 void Encoder::processOptimal(bool final) {
     const std::int64_t stop = final ? end_ : end_ - kMaxMatch;
     if (inserted_ < pos_ && pos_ < stop) skipTo(pos_);
@@ -276,18 +294,38 @@ void Encoder::processOptimal(bool final) {
         if (effort_.trees) {
             gatherMatches(size);
             gatheredPath(start, size);
-            for (int pass = 1; pass < effort_.passes; ++pass) {
-                pricesFromPath(start, size);
-                gatheredPath(start, size);
+            if (effort_.passes > 1) {
+                // Each pass parses again by the prices of the one before; the
+                // path kept is the one that adds the fewest bits.
+                const auto path = [&] {
+                    return std::span(steps_).subspan(firstStep_, size - firstStep_);
+                };
+                std::uint64_t least = pathAdds(start, size);
+                keptSteps_.assign(path().begin(), path().end());
+                for (int pass = 1; pass < effort_.passes; ++pass) {
+                    pricesFromPath(start, size);
+                    gatheredPath(start, size);
+                    if (const std::uint64_t bits = pathAdds(start, size); bits < least) {
+                        least = bits;
+                        keptSteps_.assign(path().begin(), path().end());
+                    }
+                }
+                firstStep_ = size - keptSteps_.size();
+                std::copy(keptSteps_.begin(), keptSteps_.end(), path().begin());
             }
         } else {
             searchingPath(start, size);
         }
+        // A block may also end every blockStep bytes into the region (at the
+        // first step from there): where the data changes within a region, a
+        // table of its own may pay for itself before the region's end.
+        std::int64_t nextEnd = effort_.blockStep > 0 ? start + effort_.blockStep : regionEnd;
         forEachStep(start, size, [&](std::int64_t at, std::uint32_t how) {
-            if (stepLength(how) == 1)
-                region_.literal(window_[at]);
-            else
-                region_.match(stepLength(how), stepDistance(how));
+            if (at >= nextEnd) {
+                closeRegion();
+                nextEnd += effort_.blockStep;
+            }
+            addStep(region_, at, how);
         });
         closeRegion();
         pos_ = regionEnd;

@@ -333,6 +333,24 @@ TEST(Encoder, CheapestPathBeatsLazyMatchingOnShortMatches) {
     }
 }
 
+// Where the data changes kind every 4 KiB, inside the cheapest path's
+// regions, the best effort may end a block there: each kind gets its table.
+TEST(Encoder, BestEffortEndsBlocksWhereTheDataChangesInsideARegion) {
+    const std::vector<std::uint8_t> words = wordList(30000), digits = randomData(300000, 16, 5);
+    std::vector<std::uint8_t> data;
+    for (std::size_t at = 0; at + 4096 <= std::min(words.size(), digits.size()); at += 4096) {
+        data.insert(data.end(), words.begin() + at, words.begin() + at + 4096);
+        data.insert(data.end(), digits.begin() + at, digits.begin() + at + 4096);
+    }
+    for (Method method : {Method::Lh5, Method::Lh7}) {
+        Effort regionEnds = bestEffort(method);
+        regionEnds.blockStep = 0;
+        EXPECT_LT(compress(method, data, 1 << 20, bestEffort(method)).size(),
+                  compress(method, data, 1 << 20, regionEnds).size() * 97 / 100)
+            << methodId(method);
+    }
+}
+
 // The cheapest path does not search inside a long match; a match that
 // starts inside it must still be found (from the position after it, where
 // it reaches back), or the parse loses most of what it gains on overlaps.
