@@ -43,8 +43,6 @@ public:
     std::uint64_t bits(const BlockEncoder* other = nullptr, std::vector<std::uint8_t>* code = nullptr,
                        std::vector<std::uint8_t>* offset = nullptr) const;
 
-    // Empties the block without writing it.
-    void clear();
     // Writes the block and starts a new, empty one.
     void write(BitWriter& out);
 
@@ -67,6 +65,7 @@ private:
 
     void grow();
     void growDistances();
+    void clear();
 
     MethodParameters params_;
     std::vector<std::uint16_t> symbols_;     // the first count_ are the block's

@@ -38,8 +38,7 @@ Effort defaultEffort(Method method);
 Effort defaultEffort(Method method, std::uint64_t size);
 // The smallest output, a few times slower than the default: the cheapest
 // parse over every match at every position (trees), each region parsed
-// again by its own prices (the cheaper of the two paths kept), and a block
-// that may end at every half region.
+// again by its own prices, and a block that may end at every half region.
 Effort bestEffort(Method method);
 
 // Streams bytes into a -lh4- .. -lh7- bit stream. Feed it with write(),
@@ -81,11 +80,6 @@ private:
     void gatherMatches(std::size_t size);
     void gatheredPath(std::int64_t start, std::size_t size);
     void pricesFromPath(std::int64_t start, std::size_t size);
-    // Adds the symbol of one step at `at` to `into`.
-    void addStep(BlockEncoder& into, std::int64_t at, std::uint32_t how) const;
-    // The bits that the last path found would add: joined to the block, or
-    // after it in a block of its own, whichever is fewer.
-    std::uint64_t pathAdds(std::int64_t start, std::size_t size);
     // Each step of the last path found, in order: each(position, how).
     template <typename Each>
     void forEachStep(std::int64_t start, std::size_t size, Each each) const {
@@ -308,8 +302,6 @@ private:
     bool literalPending_ = false;
     BlockEncoder block_;
     BlockEncoder region_;          // the last region parsed, before it joins a block
-    BlockEncoder pathSymbols_;     // a path's symbols, to weigh it against another
-    std::vector<std::uint32_t> keptSteps_;   // the cheapest path of a region so far, its steps in order
     std::uint64_t blockBits_ = 0;  // block_ as it would be written now
     std::vector<double> codePrice_;     // bits per C symbol
     std::vector<double> offsetPrice_;   // bits per offset class, extra bits included

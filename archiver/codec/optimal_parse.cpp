@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <iterator>
 #include <limits>
-#include <span>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -265,23 +264,6 @@ void Encoder::pricesFromPath(std::int64_t start, std::size_t size) {
         offsetPrice_[c] = (offset[c] ? offsetBits[c] : 8.0) + BlockEncoder::offsetExtraBits(static_cast<unsigned>(c));
 }
 
-void Encoder::addStep(BlockEncoder& into, std::int64_t at, std::uint32_t how) const {
-    if (stepLength(how) == 1)
-        into.literal(window_[at]);
-    else
-        into.match(stepLength(how), stepDistance(how));
-}
-
-std::uint64_t Encoder::pathAdds(std::int64_t start, std::size_t size) {
-    BlockEncoder& path = pathSymbols_;
-    forEachStep(start, size, [&](std::int64_t at, std::uint32_t how) { addStep(path, at, how); });
-    std::uint64_t bits = path.bits();
-    if (!block_.empty() && block_.symbolCount() + path.symbolCount() <= kMaxBlockSymbols)
-        bits = std::min(bits, block_.bits(&path) - blockBits_);
-    path.clear();
-    return bits;
-}
-
 void Encoder::processOptimal(bool final) {
     const std::int64_t stop = final ? end_ : end_ - kMaxMatch;
     if (inserted_ < pos_ && pos_ < stop) skipTo(pos_);
@@ -294,24 +276,9 @@ void Encoder::processOptimal(bool final) {
         if (effort_.trees) {
             gatherMatches(size);
             gatheredPath(start, size);
-            if (effort_.passes > 1) {
-                // Each pass parses again by the prices of the one before; the
-                // path kept is the one that adds the fewest bits.
-                const auto path = [&] {
-                    return std::span(steps_).subspan(firstStep_, size - firstStep_);
-                };
-                std::uint64_t least = pathAdds(start, size);
-                keptSteps_.assign(path().begin(), path().end());
-                for (int pass = 1; pass < effort_.passes; ++pass) {
-                    pricesFromPath(start, size);
-                    gatheredPath(start, size);
-                    if (const std::uint64_t bits = pathAdds(start, size); bits < least) {
-                        least = bits;
-                        keptSteps_.assign(path().begin(), path().end());
-                    }
-                }
-                firstStep_ = size - keptSteps_.size();
-                std::copy(keptSteps_.begin(), keptSteps_.end(), path().begin());
+            for (int pass = 1; pass < effort_.passes; ++pass) {
+                pricesFromPath(start, size);
+                gatheredPath(start, size);
             }
         } else {
             searchingPath(start, size);
@@ -325,7 +292,10 @@ void Encoder::processOptimal(bool final) {
                 closeRegion();
                 nextEnd += effort_.blockStep;
             }
-            addStep(region_, at, how);
+            if (stepLength(how) == 1)
+                region_.literal(window_[at]);
+            else
+                region_.match(stepLength(how), stepDistance(how));
         });
         closeRegion();
         pos_ = regionEnd;
