@@ -10,12 +10,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 namespace {
 
-void expectRoundTrip(lzh::Method method, std::vector<std::uint8_t>& stream, const std::vector<std::uint8_t>& data) {
+void expectRoundTrip(lzh::Method method, const std::vector<std::uint8_t>& stream, const std::vector<std::uint8_t>& data) {
     lzh::BitReader in(stream.data(), stream.size());
     std::vector<std::uint8_t> back;
     back.reserve(data.size());
@@ -43,11 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     if (data.empty()) return 0;
     if (tiled) {
         // Far enough for the window to slide (it holds 256 KiB and a little).
-        const std::size_t tile = data.size();
+        const std::vector<std::uint8_t> tile = data;   // not inserted from itself, which may move
         while (data.size() < 300 * 1024) {
             const std::size_t at = data.size();
-            data.insert(data.end(), data.begin(), data.begin() + static_cast<std::ptrdiff_t>(tile));
-            data[at + (at / tile * 7919) % tile] ^= 0x5A;
+            data.insert(data.end(), tile.begin(), tile.end());
+            data[at + (at / tile.size() * 7919) % tile.size()] ^= 0x5A;
         }
     }
 
