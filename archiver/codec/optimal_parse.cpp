@@ -24,7 +24,15 @@ namespace {
 // Input bytes per region: the path is cut at its end, and a block ends, if
 // at all, only there (at most this many symbols, well under a block's 65535).
 constexpr std::int64_t kRegion = 8192;
-constexpr unsigned kDenseLengths = 8;   // lengths tried from the shortest a match adds (two runs of four)
+// Lengths a match offers the path, from the shortest it adds: each of the
+// first kEveryLength (the cheapest way on may start anywhere inside it), then
+// only the longest. A match of kLongMatch or more offers only its first
+// kDenseLengths: such matches come at every position of a long run (of one
+// byte, say), where every length would cost most of the time, and cutting
+// one that long short seldom pays.
+constexpr unsigned kDenseLengths = 8;
+constexpr unsigned kEveryLength = 64;
+constexpr unsigned kLongMatch = 128;
 
 // Keeps the matches that fit in the `room` bytes left of the region, the
 // one that reaches past it cut to end there.
@@ -58,10 +66,10 @@ void Encoder::loadPrices(PathPrices& prices) const {
 
 namespace {
 
-// Offers the positions lo..hi bytes ahead (hi < lo + kDenseLengths) the cost
-// base plus each length's price, by one distance: four lengths at a time,
-// without a branch per length (which would be hard to foresee); the second
-// four only when the run reaches them.
+// Offers the positions lo..hi bytes ahead the cost base plus each length's
+// price, by one distance: four lengths at a time, without a branch per
+// length (which would be hard to foresee). The last four may read up to
+// three prices and costs past hi, and leave them as they were.
 inline void offerLengths(float* cost, std::uint32_t* how, const float* lengthPrice, float base, unsigned lo,
                          unsigned hi, unsigned distance) {
 #if defined(__SSE2__)
@@ -108,12 +116,11 @@ inline void offerLength(float* cost, std::uint32_t* how, float offered, unsigned
     }
 }
 
-// Offers one match of lengths shortest..longest from the position at cost[0]:
-// the lengths near the shortest, then only the longest (cutting a long
-// match short rarely pays).
+// Offers one match of lengths shortest..longest from the position at cost[0].
 inline void offerMatch(float* cost, std::uint32_t* how, const float* lengthPrice, float base, unsigned shortest,
                        unsigned longest, unsigned distance) {
-    const unsigned dense = std::min(longest, shortest + kDenseLengths - 1);
+    const unsigned tried = longest < kLongMatch ? kEveryLength : kDenseLengths;
+    const unsigned dense = std::min(longest, shortest + tried - 1);
     offerLengths(cost, how, lengthPrice, base, shortest, dense, distance);
     if (longest > dense) offerLength(cost, how, base + lengthPrice[longest], longest, distance);
 }
