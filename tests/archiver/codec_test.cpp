@@ -363,6 +363,45 @@ TEST(Encoder, MatchesStartingInsideASkippedMatchAreFound) {
     }
 }
 
+// Where a 50-byte match A overlaps a 40-byte match B that starts 20 bytes
+// into it, and matches of 20 and 40 are common, the cheapest path cuts A at
+// 20 for B whole (two cheap lengths) rather than A whole and B's last 10.
+// `cut` builds that; otherwise A's source holds only A's first 20 bytes
+// (and a repeat where the rest was), so that 20 + 40 is the only way.
+std::vector<std::uint8_t> overlappingMatches(bool cut) {
+    std::mt19937 random(7);
+    const auto noise = [&](std::size_t n) {
+        std::vector<std::uint8_t> v(n);
+        for (auto& b : v) b = static_cast<std::uint8_t>(random());
+        return v;
+    };
+    std::vector<std::vector<std::uint8_t>> common;
+    for (std::size_t n : {20, 20, 20, 20, 40, 40, 40, 40}) common.push_back(noise(n));
+    std::vector<std::uint8_t> data, last = noise(30);
+    const auto add = [&](std::initializer_list<std::vector<std::uint8_t>> parts) {
+        for (const auto& part : parts) data.insert(data.end(), part.begin(), part.end());
+    };
+    for (int i = 0; i < 2000; ++i) {
+        const auto a = noise(20), b = noise(30), tail = noise(10);
+        add({b, tail, noise(6), a, cut ? b : last, noise(6)});   // B's source, then A's
+        for (int k = 0; k < 3; ++k) add({common[random() % 4], noise(3), common[4 + random() % 4], noise(3)});
+        add({a, b, tail, noise(6)});
+        last = b;
+    }
+    return data;
+}
+
+TEST(Encoder, CheapestPathCutsAMatchWhereTheNextOneCostsLess) {
+    const std::vector<std::uint8_t> overlapping = overlappingMatches(true), apart = overlappingMatches(false);
+    for (Method method : {Method::Lh5, Method::Lh6, Method::Lh7}) {
+        for (const Effort& effort : {defaultEffort(Method::Lh7), bestEffort(method)}) {
+            const std::size_t cut = compress(method, overlapping, 1 << 20, effort).size();
+            EXPECT_LT(cut, compress(method, apart, 1 << 20, effort).size() * 1002 / 1000)
+                << methodId(method) << (effort.trees ? " best" : " default");
+        }
+    }
+}
+
 TEST(Decoder, CorruptStreamsGiveErrorsNotCrashes) {
     const auto data = randomData(50000, 16, 9);
     const auto packed = compress(Method::Lh5, data, 1 << 20, defaultEffort(Method::Lh5));
