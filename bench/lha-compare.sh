@@ -7,9 +7,10 @@
 # the median of the rounds' ratios ours / gzip, over LHa's factor, with the
 # lowest and highest beside it: on a busy machine the ratio of neighbouring
 # runs holds when the speed drifts. Times are processor seconds (user +
-# system). Then the whole corpus with --threads=1 and --threads=2 in turn:
-# the same bytes, and the ratio of their clock times; the peak memory of
-# each method at one and two threads; and the decoder against lhasa.
+# system, to the millisecond). Then the whole corpus with --threads=1 and
+# --threads=2 in turn: the same bytes, and the ratio of their clock times;
+# the peak memory of each method at one and two threads; and the decoder
+# against lhasa.
 # Usage: [ROUNDS=N] bench/lha-compare.sh CORPUS_DIR [BUILD_DIR] [ANCHOR_TSV]
 set -euo pipefail
 export LC_ALL=C   # a decimal point in every reading
@@ -24,11 +25,12 @@ all="man.txt words.txt qt6-headers.h libQt6Widgets.so icons-png.bin mixed.bin tr
 # LHa's time over gzip -6 on this machine kind, by method (from the anchor's notes).
 lha_factor() { case $1 in 5) echo 1.1;; 6) echo 1.6;; *) echo 2.1;; esac; }
 
+# shellcheck source=bench/timing.sh
+. "$root/bench/timing.sh"
 # run OUT_FILE COMMAND...: appends "cpu wall" seconds of one run.
 run() {
   local out=$1; shift
-  /usr/bin/time -f '%U %S %e' -o "$work/t" "$@" > /dev/null
-  awk '{print $1 + $2, $3}' "$work/t" >> "$out"
+  timed "$work/t" "$@" >> "$out"
 }
 # stats COLUMN A_FILE B_FILE: median, lowest and highest of A/B, round by round.
 stats() {

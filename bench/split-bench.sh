@@ -25,17 +25,11 @@ cat "$file" > /dev/null   # warm the cache
 
 # median COLUMN: of the runs' lines "wall_seconds cpu_seconds".
 median() { awk -v k="$1" '{print $k}' | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-# The processor seconds of the shell's finished children, from "times".
-children_cpu() { awk 'NR == 2 { for (i = 1; i <= 2; i++) { split($i, t, /[ms]/); s += t[1] * 60 + t[2] } print s }'; }
-gnu_split() {
-  # Clocks read in the shell itself: no helper process inside the timed span.
-  local t0 t1
-  times > "$work/times0"; t0=$EPOCHREALTIME
-  split -b 1457664 -a 3 -d --numeric-suffixes=1 "$file" "$file."
-  t1=$EPOCHREALTIME; times > "$work/times1"
+# shellcheck source=bench/timing.sh
+. "$root/bench/timing.sh"
+gnu_split() {   # "wall cpu", as split_bench prints them
+  timed "$work/times" split -b 1457664 -a 3 -d --numeric-suffixes=1 "$file" "$file." | awk '{print $2, $1}'
   rm -f "$file".[0-9]*
-  awk -v a="$t0" -v b="$t1" -v c="$(children_cpu < "$work/times0")" -v d="$(children_cpu < "$work/times1")" \
-    'BEGIN {print b - a, d - c}'
 }
 
 : > "$work/gnu"; : > "$work/plain"; : > "$work/dialog"; : > "$work/floor"
