@@ -9,8 +9,8 @@
 # runs holds when the speed drifts. Times are processor seconds (user +
 # system, to the millisecond). Then the whole corpus with --threads=1 and
 # --threads=2 in turn: the same bytes, and the ratio of their clock times;
-# the peak memory of each method at one and two threads; and the decoder
-# against lhasa.
+# -jo1 at the default thread count, by the clock; the peak memory of each
+# method at one and two threads; and the decoder against lhasa.
 # Usage: [ROUNDS=N] bench/lha-compare.sh CORPUS_DIR [BUILD_DIR] [ANCHOR_TSV]
 set -euo pipefail
 export LC_ALL=C   # a decimal point in every reading
@@ -86,6 +86,20 @@ awk -v a="$(median 2 "$work/one")" -v b="$(median 2 "$work/ours")" -v r="$mid" -
   'BEGIN {printf "whole corpus, clock: --threads=1 %.2f s, --threads=2 %.2f s; 2 / 1 = %.3f (%.3f-%.3f), %.2f x as fast\n",
           a, b, r, lo, hi, 1 / r}'
 cmp -s "$work/t1.lzh" "$work/t2.lzh" && echo "archives of --threads=1 and --threads=2: identical" || echo "archives DIFFER"
+
+# -jo1 as the tool runs by default (one thread per CPU): the clock time to
+# the archive, against LHa's (one thread) from gzip -6's clock in turn.
+: > "$work/ours"; : > "$work/gzip"
+for _ in $(seq "$rounds"); do
+  rm -f "$work/o.lzh"
+  # shellcheck disable=SC2086
+  run "$work/ours" "$tool" u -q -r2 -x1 -jm7 -jo1 "$work/o.lzh" "$corpus/" $all
+  gzip_run ALL
+done
+read -r mid low high < <(stats "$work/ours" "$work/gzip" 2)
+awk -v n="$(nproc)" -v a="$(median 2 "$work/ours")" -v f="$(lha_factor 7)" -v r="$mid" -v lo="$low" -v hi="$high" \
+  'BEGIN {printf "-jm7 -jo1 whole corpus, %d threads (the default): clock %.2f s, %.3f (%.2f-%.2f) x LHa'"'"'s time\n",
+          n, a, r / f, lo / f, hi / f}'
 
 # Peak memory of the whole corpus, by method and thread count.
 for n in 1 2; do
