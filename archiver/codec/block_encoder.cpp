@@ -52,6 +52,57 @@ std::size_t usedCount(const std::vector<std::uint8_t>& lengths) {
     return n;
 }
 
+// Bits of a T or P table's lengths as written (3 bits up to 6, one more
+// for each step past that), the zero lengths after the third entry of the
+// T table in their 2-bit count.
+std::uint64_t tableLengthBits(const std::vector<std::uint8_t>& lengths, std::size_t skipAfter) {
+    std::uint64_t n = 0;
+    for (std::size_t i = 0, used = usedCount(lengths); i < used; ++i) {
+        n += lengths[i] <= 6 ? 3 : lengths[i] - 3;
+        if (i + 1 == skipAfter)
+            while (i + 1 < 6 && i + 1 < used && lengths[i + 1] == 0) ++i;
+    }
+    return n;
+}
+
+// Bits of the C table as written: the T table, then the C lengths in T codes.
+std::uint64_t codeTableBits(const std::vector<std::uint8_t>& cLengths) {
+    std::vector<std::uint32_t> tFrequency(kTableSymbols, 0);
+    std::uint64_t total = 0;
+    forEachCodeLengthSymbol(cLengths, usedCount(cLengths), [&](unsigned t, unsigned extraBits, unsigned) {
+        ++tFrequency[t];
+        total += extraBits;
+    });
+    const std::vector<std::uint8_t> tLengths = codeLengths(tFrequency);
+    total += tableLengthBits(tLengths, 3);
+    for (int t = 0; t < kTableSymbols; ++t) total += std::uint64_t{tFrequency[t]} * tLengths[t];
+    return total;
+}
+
+// The C lengths that make the C table and the codes together smallest:
+// Huffman's, or with the longest codes cut by a step or more, which can
+// leave fewer distinct lengths, shorter T codes and a smaller table for a
+// few more code bits (worth it in small blocks). Each step is tried while
+// the one before gained.
+std::vector<std::uint8_t> cheapestCodeLengths(const std::vector<std::uint32_t>& code) {
+    auto sideBits = [&](const std::vector<std::uint8_t>& lengths) {
+        std::uint64_t total = codeTableBits(lengths);
+        for (std::size_t s = 0; s < code.size(); ++s) total += std::uint64_t{code[s]} * lengths[s];
+        return total;
+    };
+    std::vector<std::uint8_t> best = codeLengths(code);
+    std::uint64_t bestBits = sideBits(best);
+    for (int limit = *std::max_element(best.begin(), best.end()) - 1; limit > 0; --limit) {
+        std::vector<std::uint8_t> limited = codeLengths(code, limit);
+        if (*std::max_element(limited.begin(), limited.end()) > limit) break;   // the used symbols need more
+        const std::uint64_t bits = sideBits(limited);
+        if (bits >= bestBits) break;
+        best.swap(limited);
+        bestBits = bits;
+    }
+    return best;
+}
+
 }  // namespace
 
 BlockEncoder::BlockEncoder(const MethodParameters& params)
@@ -122,26 +173,7 @@ std::uint64_t BlockEncoder::bits(const BlockEncoder* other, std::vector<std::uin
         for (std::size_t c = 0; c < offset.size(); ++c) offset[c] += other->offsetFrequency_[c];
     }
     const std::vector<std::uint8_t> cLengths = codeLengths(code), pLengths = codeLengths(offset);
-    std::vector<std::uint32_t> tFrequency(kTableSymbols, 0);
-    std::uint64_t total = 16 + kCodeBits + static_cast<unsigned>(params_.offsetBits) + kTableBits + 2;
-    forEachCodeLengthSymbol(cLengths, usedCount(cLengths), [&](unsigned t, unsigned extraBits, unsigned) {
-        ++tFrequency[t];
-        total += extraBits;
-    });
-    const std::vector<std::uint8_t> tLengths = codeLengths(tFrequency);
-    auto tableBits = [](const std::vector<std::uint8_t>& lengths, std::size_t skipAfter) {
-        std::uint64_t n = 0;
-        for (std::size_t i = 0, used = usedCount(lengths); i < used; ++i) {
-            n += lengths[i] <= 6 ? 3 : lengths[i] - 3;
-            // The zero lengths right after the third entry go in the 2-bit count.
-            if (i + 1 == skipAfter)
-                while (i + 1 < 6 && i + 1 < used && lengths[i + 1] == 0) ++i;
-        }
-        return n;
-    };
-    total += tableBits(tLengths, 3) + tableBits(pLengths, 0);
-    for (int t = 0; t < kTableSymbols; ++t) total += std::uint64_t{tFrequency[t]} * tLengths[t];
-    total += symbolBits(code, cLengths, offset, pLengths);
+    const std::uint64_t total = bitsWith(code, offset, cLengths, pLengths);
     if (codeOut && offsetOut) {
         *codeOut = cLengths;
         *offsetOut = pLengths;
@@ -153,8 +185,20 @@ std::uint64_t BlockEncoder::bits(const BlockEncoder* other, std::vector<std::uin
     return total;
 }
 
+std::uint64_t BlockEncoder::writtenBits() const {
+    return bitsWith(codeFrequency_, offsetFrequency_, cheapestCodeLengths(codeFrequency_),
+                    codeLengths(offsetFrequency_));
+}
+
+std::uint64_t BlockEncoder::bitsWith(const std::vector<std::uint32_t>& code, const std::vector<std::uint32_t>& offset,
+                                     const std::vector<std::uint8_t>& cLengths,
+                                     const std::vector<std::uint8_t>& pLengths) const {
+    const std::uint64_t counts = 16 + kCodeBits + static_cast<unsigned>(params_.offsetBits) + kTableBits + 2;
+    return counts + codeTableBits(cLengths) + tableLengthBits(pLengths, 0) + symbolBits(code, cLengths, offset, pLengths);
+}
+
 void BlockEncoder::write(BitWriter& out) {
-    const std::vector<std::uint8_t> cLengths = codeLengths(codeFrequency_);
+    const std::vector<std::uint8_t> cLengths = cheapestCodeLengths(codeFrequency_);
     const std::vector<std::uint16_t> cCodes = canonicalCodes(cLengths);
 
     std::vector<std::uint32_t> tFrequency(kTableSymbols, 0);

@@ -37,11 +37,14 @@ public:
 
     // Moves the symbols of `other` to the end of this block.
     void append(BlockEncoder& other);
-    // Bits of this block as written (tables included), or of one block
-    // that would hold this one's symbols and then `other`'s; and, when
-    // asked, the code lengths it would be written with (0 for unused symbols).
+    // Bits of this block (tables included), or of one block that would hold
+    // this one's symbols and then `other`'s, with Huffman's code lengths;
+    // and, when asked, those lengths (0 for unused symbols). The writer may
+    // cut the C lengths where that saves table bits: it writes at most this.
     std::uint64_t bits(const BlockEncoder* other = nullptr, std::vector<std::uint8_t>* code = nullptr,
                        std::vector<std::uint8_t>* offset = nullptr) const;
+    // Bits of this block as write() writes it.
+    std::uint64_t writtenBits() const;
 
     // Writes the block and starts a new, empty one.
     void write(BitWriter& out);
@@ -58,6 +61,8 @@ public:
     static unsigned offsetExtraBits(unsigned offsetClass) { return offsetClass > 1 ? offsetClass - 1 : 0; }
 
 private:
+    std::uint64_t bitsWith(const std::vector<std::uint32_t>& code, const std::vector<std::uint32_t>& offset,
+                           const std::vector<std::uint8_t>& cLengths, const std::vector<std::uint8_t>& pLengths) const;
     void writeTableLengths(BitWriter& out, const std::vector<std::uint8_t>& lengths, unsigned countBits,
                            int skipAfter);
     void writeCodeLengths(BitWriter& out, const std::vector<std::uint8_t>& codeLengths,

@@ -30,12 +30,15 @@ std::uint32_t* usedByFrequency(const std::uint32_t* frequencies, std::size_t n, 
     return used;
 }
 
-// Huffman code lengths, limited to 16, into `lengths` (zeroed). `scratch`
+// Huffman code lengths, limited to `limit` (at most 16, and raised to the
+// least that holds the used symbols), into `lengths` (zeroed). `scratch`
 // holds 2 * n symbols, `weight` and `parent` 2 * n nodes each.
 void buildLengths(const std::uint32_t* frequencies, std::size_t n, std::uint8_t* lengths, std::uint32_t* scratch,
-                  std::uint64_t* weight, std::uint32_t* parent) {
+                  std::uint64_t* weight, std::uint32_t* parent, int limit) {
     std::size_t leaves = 0;
     const std::uint32_t* used = usedByFrequency(frequencies, n, scratch, scratch + n, leaves);
+    limit = std::clamp(limit, 1, kMaxCodeLength);
+    while (limit < kMaxCodeLength && (std::size_t{1} << limit) < leaves) ++limit;
     if (leaves < 2) {
         // Two codes of length 1: the used symbol (if any) and a neighbour.
         std::uint32_t a = leaves == 0 ? 0 : used[0];
@@ -64,15 +67,15 @@ void buildLengths(const std::uint32_t* frequencies, std::size_t n, std::uint8_t*
     depth[2 * leaves - 2] = 0;
     for (std::size_t i = 2 * leaves - 2; i-- > 0;) depth[i] = depth[parent[i]] + 1;
 
-    // Count lengths, clamp to 16, then repair the Kraft sum.
+    // Count lengths, clamp to the limit, then repair the Kraft sum.
     std::uint32_t count[kMaxCodeLength + 1] = {};
-    for (std::size_t i = 0; i < leaves; ++i) ++count[std::min<std::uint64_t>(depth[i], kMaxCodeLength)];
+    for (std::size_t i = 0; i < leaves; ++i) ++count[std::min<std::uint64_t>(depth[i], limit)];
     std::uint32_t kraft = 0;
-    for (int len = 1; len <= kMaxCodeLength; ++len) kraft += count[len] << (kMaxCodeLength - len);
-    while (kraft > (1u << kMaxCodeLength)) {
-        // Move one code from length 16 under a shorter leaf that is split in two.
-        --count[kMaxCodeLength];
-        for (int len = kMaxCodeLength - 1; len > 0; --len) {
+    for (int len = 1; len <= limit; ++len) kraft += count[len] << (limit - len);
+    while (kraft > (1u << limit)) {
+        // Move one code from the longest length under a shorter leaf that is split in two.
+        --count[limit];
+        for (int len = limit - 1; len > 0; --len) {
             if (count[len]) {
                 --count[len];
                 count[len + 1] += 2;
@@ -83,13 +86,13 @@ void buildLengths(const std::uint32_t* frequencies, std::size_t n, std::uint8_t*
     }
     // Longest codes to the rarest symbols (used[] is sorted by rising frequency).
     std::size_t next = 0;
-    for (int len = kMaxCodeLength; len >= 1; --len)
+    for (int len = limit; len >= 1; --len)
         for (std::uint32_t k = 0; k < count[len]; ++k) lengths[used[next++]] = static_cast<std::uint8_t>(len);
 }
 
 }  // namespace
 
-std::vector<std::uint8_t> codeLengths(const std::vector<std::uint32_t>& frequencies) {
+std::vector<std::uint8_t> codeLengths(const std::vector<std::uint32_t>& frequencies, int limit) {
     const std::size_t n = frequencies.size();
     std::vector<std::uint8_t> lengths(n, 0);
     // Work space on the stack for the tables of the format (at most 510 symbols).
@@ -97,11 +100,11 @@ std::vector<std::uint8_t> codeLengths(const std::vector<std::uint32_t>& frequenc
     if (n <= kOnStack) {
         std::uint32_t scratch[2 * kOnStack], parent[2 * kOnStack];
         std::uint64_t weight[2 * kOnStack];
-        buildLengths(frequencies.data(), n, lengths.data(), scratch, weight, parent);
+        buildLengths(frequencies.data(), n, lengths.data(), scratch, weight, parent, limit);
     } else {
         std::vector<std::uint32_t> scratch(2 * n), parent(2 * n);
         std::vector<std::uint64_t> weight(2 * n);
-        buildLengths(frequencies.data(), n, lengths.data(), scratch.data(), weight.data(), parent.data());
+        buildLengths(frequencies.data(), n, lengths.data(), scratch.data(), weight.data(), parent.data(), limit);
     }
     return lengths;
 }
