@@ -90,10 +90,11 @@ std::vector<std::uint8_t> cheapestCodeLengths(const std::vector<std::uint32_t>& 
         for (std::size_t s = 0; s < code.size(); ++s) total += std::uint64_t{code[s]} * lengths[s];
         return total;
     };
-    std::vector<std::uint8_t> best = codeLengths(code);
+    const LimitedCodeLengths lengthsUnder(code);
+    std::vector<std::uint8_t> best = lengthsUnder();
     std::uint64_t bestBits = sideBits(best);
     for (int limit = *std::max_element(best.begin(), best.end()) - 1; limit > 0; --limit) {
-        std::vector<std::uint8_t> limited = codeLengths(code, limit);
+        std::vector<std::uint8_t> limited = lengthsUnder(limit);
         if (*std::max_element(limited.begin(), limited.end()) > limit) break;   // the used symbols need more
         const std::uint64_t bits = sideBits(limited);
         if (bits >= bestBits) break;

@@ -175,7 +175,12 @@ void Encoder::setPrices(const std::vector<std::uint8_t>& code, const std::vector
         offsetPrice_[k] = (offset[k] ? offset[k] : 7.0) + BlockEncoder::offsetExtraBits(static_cast<unsigned>(k));
 }
 
-void Encoder::closeRegion() {
+void Encoder::closeRegion(bool last) {
+    // A last region alone is the last block as it stands: nothing left to price or weigh.
+    if (last && block_.empty()) {
+        block_.append(region_);
+        return;
+    }
     // The next region is priced by the block as it will stand.
     std::vector<std::uint8_t> code, offset, joinedCode, joinedOffset;
     const std::uint64_t regionBits = region_.bits(nullptr, &code, &offset);
@@ -238,7 +243,7 @@ void Encoder::finish(bool pad) {
         emitLiteral(window_[pos_ - 1]);
         literalPending_ = false;
     }
-    if (!region_.empty()) closeRegion();
+    if (!region_.empty()) closeRegion(true);
     if (!block_.empty()) writeBlock();
     if (pad) out_.flush();
 }

@@ -231,7 +231,9 @@ private:
         inserted_ = to;
     }
     static constexpr std::int32_t kNoPosition = -1;
-    static constexpr std::int32_t kNoChain = INT32_MIN;   // head_ of a hash with no position yet
+    // head_ of a hash with no position yet: far below any position, and one
+    // byte repeated (0x80808080), so that the tables are filled by memset.
+    static constexpr std::int32_t kNoChain = -0x7F7F7F80;
 
     void slide();
     void emitLiteral(std::uint8_t byte) {
@@ -245,8 +247,9 @@ private:
     void writeBlock();
     void setPrices(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_t>& offset);
     // Adds the parsed region to the block, or ends the block first where
-    // a table of its own for the region costs less than sharing one.
-    void closeRegion();
+    // a table of its own for the region costs less than sharing one; then
+    // prices the next region. `last`: no region follows.
+    void closeRegion(bool last = false);
     // Bits a match saves over coding its bytes as literals, by the prices
     // of the last block written.
     double gain(unsigned length, unsigned distance) const { return length * literalPrice_ - matchBits(length, distance); }

@@ -30,26 +30,24 @@ std::uint32_t* usedByFrequency(const std::uint32_t* frequencies, std::size_t n, 
     return used;
 }
 
-// Huffman code lengths, limited to `limit` (at most 16, and raised to the
-// least that holds the used symbols), into `lengths` (zeroed). `scratch`
-// holds 2 * n symbols, `weight` and `parent` 2 * n nodes each.
-void buildLengths(const std::uint32_t* frequencies, std::size_t n, std::uint8_t* lengths, std::uint32_t* scratch,
-                  std::uint64_t* weight, std::uint32_t* parent, int limit) {
-    std::size_t leaves = 0;
-    const std::uint32_t* used = usedByFrequency(frequencies, n, scratch, scratch + n, leaves);
-    limit = std::clamp(limit, 1, kMaxCodeLength);
-    while (limit < kMaxCodeLength && (std::size_t{1} << limit) < leaves) ++limit;
-    if (leaves < 2) {
-        // Two codes of length 1: the used symbol (if any) and a neighbour.
-        std::uint32_t a = leaves == 0 ? 0 : used[0];
-        std::uint32_t b = a == 0 ? 1 : 0;
-        lengths[a] = 1;
-        if (b < n) lengths[b] = 1;
-        return;
-    }
+// The used symbols of a Huffman tree, rarest first, and how many leaves lie
+// at each depth (depths past 16 counted at 17).
+struct Depths {
+    const std::uint32_t* used;
+    std::size_t leaves;
+    std::uint32_t count[kMaxCodeLength + 2];
+};
 
-    // Huffman tree by the two-queue method over the sorted symbols.
-    for (std::size_t i = 0; i < leaves; ++i) weight[i] = frequencies[used[i]];
+// Builds the tree for `frequencies`. `scratch` holds 2 * n symbols (the
+// sorted ones stay there), `weight` and `parent` 2 * n nodes each.
+Depths huffmanDepths(const std::uint32_t* frequencies, std::size_t n, std::uint32_t* scratch, std::uint64_t* weight,
+                     std::uint32_t* parent) {
+    Depths tree{};
+    tree.used = usedByFrequency(frequencies, n, scratch, scratch + n, tree.leaves);
+    const std::size_t leaves = tree.leaves;
+    if (leaves < 2) return tree;
+    // Two-queue method over the sorted symbols.
+    for (std::size_t i = 0; i < leaves; ++i) weight[i] = frequencies[tree.used[i]];
     std::size_t nextLeaf = 0, nextNode = leaves, made = leaves;
     auto takeSmallest = [&]() {
         if (nextLeaf < leaves && (nextNode >= made || weight[nextLeaf] <= weight[nextNode])) return nextLeaf++;
@@ -66,10 +64,26 @@ void buildLengths(const std::uint32_t* frequencies, std::size_t n, std::uint8_t*
     std::uint64_t* depth = weight;
     depth[2 * leaves - 2] = 0;
     for (std::size_t i = 2 * leaves - 2; i-- > 0;) depth[i] = depth[parent[i]] + 1;
+    for (std::size_t i = 0; i < leaves; ++i) ++tree.count[std::min<std::uint64_t>(depth[i], kMaxCodeLength + 1)];
+    return tree;
+}
 
-    // Count lengths, clamp to the limit, then repair the Kraft sum.
+// The tree's lengths limited to `limit` (at most 16, and raised to the least
+// that holds the used symbols), into `lengths` (n of them, zeroed).
+void limitLengths(const Depths& tree, std::size_t n, int limit, std::uint8_t* lengths) {
+    if (tree.leaves < 2) {
+        // Two codes of length 1: the used symbol (if any) and a neighbour.
+        std::uint32_t a = tree.leaves == 0 ? 0 : tree.used[0];
+        std::uint32_t b = a == 0 ? 1 : 0;
+        lengths[a] = 1;
+        if (b < n) lengths[b] = 1;
+        return;
+    }
+    limit = std::clamp(limit, 1, kMaxCodeLength);
+    while (limit < kMaxCodeLength && (std::size_t{1} << limit) < tree.leaves) ++limit;
+    // Clamp the depths to the limit, then repair the Kraft sum.
     std::uint32_t count[kMaxCodeLength + 1] = {};
-    for (std::size_t i = 0; i < leaves; ++i) ++count[std::min<std::uint64_t>(depth[i], limit)];
+    for (int depth = 1; depth <= kMaxCodeLength + 1; ++depth) count[std::min(depth, limit)] += tree.count[depth];
     std::uint32_t kraft = 0;
     for (int len = 1; len <= limit; ++len) kraft += count[len] << (limit - len);
     while (kraft > (1u << limit)) {
@@ -84,28 +98,49 @@ void buildLengths(const std::uint32_t* frequencies, std::size_t n, std::uint8_t*
         }
         --kraft;
     }
-    // Longest codes to the rarest symbols (used[] is sorted by rising frequency).
+    // Longest codes to the rarest symbols.
     std::size_t next = 0;
     for (int len = limit; len >= 1; --len)
-        for (std::uint32_t k = 0; k < count[len]; ++k) lengths[used[next++]] = static_cast<std::uint8_t>(len);
+        for (std::uint32_t k = 0; k < count[len]; ++k) lengths[tree.used[next++]] = static_cast<std::uint8_t>(len);
+}
+
+// Work space for a tree over n symbols, on the stack for the tables of the
+// format (at most 510 symbols).
+template <typename Use>
+void withTree(const std::vector<std::uint32_t>& frequencies, Use use) {
+    const std::size_t n = frequencies.size();
+    constexpr std::size_t kOnStack = 512;
+    if (n <= kOnStack) {
+        std::uint32_t scratch[2 * kOnStack], parent[2 * kOnStack];
+        std::uint64_t weight[2 * kOnStack];
+        use(huffmanDepths(frequencies.data(), n, scratch, weight, parent));
+    } else {
+        std::vector<std::uint32_t> scratch(2 * n), parent(2 * n);
+        std::vector<std::uint64_t> weight(2 * n);
+        use(huffmanDepths(frequencies.data(), n, scratch.data(), weight.data(), parent.data()));
+    }
 }
 
 }  // namespace
 
 std::vector<std::uint8_t> codeLengths(const std::vector<std::uint32_t>& frequencies, int limit) {
-    const std::size_t n = frequencies.size();
-    std::vector<std::uint8_t> lengths(n, 0);
-    // Work space on the stack for the tables of the format (at most 510 symbols).
-    constexpr std::size_t kOnStack = 512;
-    if (n <= kOnStack) {
-        std::uint32_t scratch[2 * kOnStack], parent[2 * kOnStack];
-        std::uint64_t weight[2 * kOnStack];
-        buildLengths(frequencies.data(), n, lengths.data(), scratch, weight, parent, limit);
-    } else {
-        std::vector<std::uint32_t> scratch(2 * n), parent(2 * n);
-        std::vector<std::uint64_t> weight(2 * n);
-        buildLengths(frequencies.data(), n, lengths.data(), scratch.data(), weight.data(), parent.data(), limit);
-    }
+    std::vector<std::uint8_t> lengths(frequencies.size(), 0);
+    withTree(frequencies, [&](const Depths& tree) { limitLengths(tree, lengths.size(), limit, lengths.data()); });
+    return lengths;
+}
+
+LimitedCodeLengths::LimitedCodeLengths(const std::vector<std::uint32_t>& frequencies) : size_(frequencies.size()) {
+    withTree(frequencies, [&](const Depths& tree) {
+        rarestFirst_.assign(tree.used, tree.used + tree.leaves);
+        std::copy(std::begin(tree.count), std::end(tree.count), depthCount_);
+    });
+}
+
+std::vector<std::uint8_t> LimitedCodeLengths::operator()(int limit) const {
+    Depths tree{rarestFirst_.data(), rarestFirst_.size(), {}};
+    std::copy(std::begin(depthCount_), std::end(depthCount_), tree.count);
+    std::vector<std::uint8_t> lengths(size_, 0);
+    limitLengths(tree, size_, limit, lengths.data());
     return lengths;
 }
 

@@ -13,6 +13,20 @@ constexpr int kMaxCodeLength = 16;
 // since single-symbol tables trip some readers.
 std::vector<std::uint8_t> codeLengths(const std::vector<std::uint32_t>& frequencies, int limit = kMaxCodeLength);
 
+// Code lengths for one set of frequencies under any limit, as codeLengths
+// gives them: the Huffman tree is built once, and each limit only clamps
+// its depths.
+class LimitedCodeLengths {
+public:
+    explicit LimitedCodeLengths(const std::vector<std::uint32_t>& frequencies);
+    std::vector<std::uint8_t> operator()(int limit = kMaxCodeLength) const;
+
+private:
+    std::size_t size_;
+    std::vector<std::uint32_t> rarestFirst_;                // the used symbols
+    std::uint32_t depthCount_[kMaxCodeLength + 2] = {};   // leaves per depth, past 16 at 17
+};
+
 // Canonical codes for the lengths: shorter codes first, then by symbol.
 std::vector<std::uint16_t> canonicalCodes(const std::vector<std::uint8_t>& lengths);
 

@@ -304,7 +304,7 @@ void Encoder::processOptimal(bool final) {
             else
                 region_.match(stepLength(how), stepDistance(how));
         });
-        closeRegion();
+        closeRegion(final && regionEnd == end_);
         pos_ = regionEnd;
     }
 }

@@ -125,9 +125,12 @@ TEST(Huffman, LengthLimitedCodesStayCompleteAndCanonical) {
         a = b;
         b = c > 1000000000 ? 1000000000 : c;
     }
-    // Any limit, and one below the 6 bits that 40 symbols need (raised to 6).
+    // Any limit, and one below the 6 bits that 40 symbols need (raised to 6);
+    // the same from one tree cut to each limit.
+    const LimitedCodeLengths fromOneTree(freq);
     for (int limit : {16, 12, 9, 7, 6, 3}) {
         auto lengths = codeLengths(freq, limit);
+        EXPECT_EQ(fromOneTree(limit), lengths) << limit;
         EXPECT_TRUE(isCompleteCode(lengths)) << limit;
         EXPECT_EQ(*std::max_element(lengths.begin(), lengths.end()), std::max(limit, 6)) << limit;
         for (std::size_t i = 1; i < freq.size(); ++i) EXPECT_GE(lengths[i - 1], lengths[i]) << limit;   // rarer, longer
