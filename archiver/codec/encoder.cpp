@@ -104,10 +104,12 @@ Effort defaultEffort(Method method) {
 
 Effort defaultEffort(Method method, std::uint64_t size) {
     // Small files, where a few bytes count for more and the time is short,
-    // get a deeper lazy search at the quicker methods (the search past the
-    // next position gains nothing on them).
+    // get a deeper search: the lazy one at the quicker methods (the search
+    // past the next position gains nothing on them), and every slot of a
+    // row at -lh7-.
     constexpr std::uint64_t kSmallFile = 64 * 1024;
-    if (size >= kSmallFile || method == Method::Lh7) return defaultEffort(method);
+    if (size >= kSmallFile) return defaultEffort(method);
+    if (method == Method::Lh7) return {32, 12, 128, 0, 0, true};
     return {64, 16, 128, 32, 4096};
 }
 

@@ -34,7 +34,7 @@ struct Effort {
 
 Effort defaultEffort(Method method);
 // For a file of `size` bytes: small files, where a few bytes count for
-// more and the time is short, get a deeper lazy search at -lh5- and -lh6-.
+// more and the time is short, get a deeper search.
 Effort defaultEffort(Method method, std::uint64_t size);
 // The smallest output, a few times slower than the default: the cheapest
 // parse over every match at every position (trees), each region parsed
