@@ -46,6 +46,17 @@ std::uint64_t symbolBits(const std::vector<std::uint32_t>& code, const std::vect
     return total;
 }
 
+// The lengths of the symbols used (frequency not 0), 0 for the others (a
+// code padded to two symbols gives an unused one a length). Without a
+// branch per symbol: which symbols are used cannot be foreseen.
+std::vector<std::uint8_t> usedLengths(const std::vector<std::uint8_t>& lengths,
+                                      const std::vector<std::uint32_t>& frequency) {
+    std::vector<std::uint8_t> used(lengths.size());
+    for (std::size_t s = 0; s < lengths.size(); ++s)
+        used[s] = static_cast<std::uint8_t>(lengths[s] & -static_cast<unsigned>(frequency[s] != 0));
+    return used;
+}
+
 std::size_t usedCount(const std::vector<std::uint8_t>& lengths) {
     std::size_t n = lengths.size();
     while (n > 0 && lengths[n - 1] == 0) --n;
@@ -176,12 +187,8 @@ std::uint64_t BlockEncoder::bits(const BlockEncoder* other, std::vector<std::uin
     const std::vector<std::uint8_t> cLengths = codeLengths(code), pLengths = codeLengths(offset);
     const std::uint64_t total = bitsWith(code, offset, cLengths, pLengths);
     if (codeOut && offsetOut) {
-        *codeOut = cLengths;
-        *offsetOut = pLengths;
-        for (std::size_t s = 0; s < code.size(); ++s)
-            if (!code[s]) (*codeOut)[s] = 0;
-        for (std::size_t c = 0; c < offset.size(); ++c)
-            if (!offset[c]) (*offsetOut)[c] = 0;
+        *codeOut = usedLengths(cLengths, code);
+        *offsetOut = usedLengths(pLengths, offset);
     }
     return total;
 }
@@ -248,13 +255,9 @@ void BlockEncoder::write(BitWriter& out) {
         literalBits += std::uint64_t{codeFrequency_[b]} * cLengths[b];
     }
     lastLiteralBits_ = literalCount ? static_cast<double>(literalBits) / literalCount : 8.0;
-    lastCodeLengths_ = cLengths;
-    lastOffsetLengths_ = pLengths;
     // Symbols padded in only to complete a code were not used: unknown price.
-    for (int s = 0; s < kCodeSymbols; ++s)
-        if (!codeFrequency_[s]) lastCodeLengths_[s] = 0;
-    for (std::size_t c = 0; c < offsetFrequency_.size(); ++c)
-        if (!offsetFrequency_[c]) lastOffsetLengths_[c] = 0;
+    lastCodeLengths_ = usedLengths(cLengths, codeFrequency_);
+    lastOffsetLengths_ = usedLengths(pLengths, offsetFrequency_);
 
     clear();
 }

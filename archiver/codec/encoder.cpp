@@ -165,16 +165,22 @@ Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)
     for (int c = 0; c < params_.offsetCodes; ++c) offsetPrice_[static_cast<std::size_t>(c)] = 4.0 + BlockEncoder::offsetExtraBits(static_cast<unsigned>(c));
 }
 
-void Encoder::writeBlock() {
+void Encoder::writeBlock(bool last) {
     block_.write(out_);
+    if (last) return;   // nothing left to price
     setPrices(block_.lastCodeLengths(), block_.lastOffsetLengths());
     literalPrice_ = block_.lastLiteralBits();
 }
 
 void Encoder::setPrices(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_t>& offset) {
-    for (int s = 0; s < kCodeSymbols; ++s) codePrice_[s] = code[s] ? code[s] : (s < kLiterals ? 12.0 : 13.0);
+    // Unused symbols at a price above the used ones; chosen without a branch
+    // (which are used cannot be foreseen).
+    for (int s = 0; s < kCodeSymbols; ++s) {
+        const int unused = s < kLiterals ? 12 : 13;
+        codePrice_[s] = code[s] ? code[s] : unused;
+    }
     for (std::size_t k = 0; k < offset.size(); ++k)
-        offsetPrice_[k] = (offset[k] ? offset[k] : 7.0) + BlockEncoder::offsetExtraBits(static_cast<unsigned>(k));
+        offsetPrice_[k] = (offset[k] ? offset[k] : 7) + BlockEncoder::offsetExtraBits(static_cast<unsigned>(k));
 }
 
 void Encoder::closeRegion(bool last) {
@@ -246,7 +252,7 @@ void Encoder::finish(bool pad) {
         literalPending_ = false;
     }
     if (!region_.empty()) closeRegion(true);
-    if (!block_.empty()) writeBlock();
+    if (!block_.empty()) writeBlock(true);
     if (pad) out_.flush();
 }
 

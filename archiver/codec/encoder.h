@@ -244,7 +244,8 @@ private:
         region_.match(length, distance);
         if (region_.symbolCount() >= static_cast<std::size_t>(effort_.blockSymbols)) closeRegion();
     }
-    void writeBlock();
+    // Writes the block, then prices what follows by it (`last`: nothing follows).
+    void writeBlock(bool last = false);
     void setPrices(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_t>& offset);
     // Adds the parsed region to the block, or ends the block first where
     // a table of its own for the region costs less than sharing one; then

@@ -14,9 +14,9 @@ std::uint32_t* usedByFrequency(const std::uint32_t* frequencies, std::size_t n, 
                                std::uint32_t* spare, std::size_t& count) {
     std::size_t m = 0;
     std::uint32_t most = 0;
-    for (std::uint32_t s = 0; s < n; ++s) {
-        if (!frequencies[s]) continue;
-        used[m++] = s;
+    for (std::uint32_t s = 0; s < n; ++s) {   // kept or written over, without a branch
+        used[m] = s;
+        m += frequencies[s] != 0;
         most = std::max(most, frequencies[s]);
     }
     for (unsigned shift = 0; shift < 32 && (most >> shift) != 0; shift += 8) {
