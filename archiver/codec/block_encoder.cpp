@@ -76,43 +76,64 @@ std::uint64_t tableLengthBits(const std::vector<std::uint8_t>& lengths, std::siz
     return n;
 }
 
+// Bits of the T table and of the C lengths in T codes, from how many of
+// each T symbol they take (the zero runs' extra bits aside).
+std::uint64_t tCodedBits(const std::vector<std::uint32_t>& tFrequency) {
+    const std::vector<std::uint8_t> tLengths = codeLengths(tFrequency);
+    std::uint64_t total = tableLengthBits(tLengths, 3);
+    for (int t = 0; t < kTableSymbols; ++t) total += std::uint64_t{tFrequency[t]} * tLengths[t];
+    return total;
+}
+
 // Bits of the C table as written: the T table, then the C lengths in T codes.
 std::uint64_t codeTableBits(const std::vector<std::uint8_t>& cLengths) {
     std::vector<std::uint32_t> tFrequency(kTableSymbols, 0);
-    std::uint64_t total = 0;
-    forEachCodeLengthSymbol(cLengths, usedCount(cLengths), [&](unsigned t, unsigned extraBits, unsigned) {
+    std::uint64_t extraBits = 0;
+    forEachCodeLengthSymbol(cLengths, usedCount(cLengths), [&](unsigned t, unsigned extra, unsigned) {
         ++tFrequency[t];
-        total += extraBits;
+        extraBits += extra;
     });
-    const std::vector<std::uint8_t> tLengths = codeLengths(tFrequency);
-    total += tableLengthBits(tLengths, 3);
-    for (int t = 0; t < kTableSymbols; ++t) total += std::uint64_t{tFrequency[t]} * tLengths[t];
-    return total;
+    return extraBits + tCodedBits(tFrequency);
 }
 
 // The C lengths that make the C table and the codes together smallest:
 // Huffman's, or with the longest codes cut by a step or more, which can
 // leave fewer distinct lengths, shorter T codes and a smaller table for a
 // few more code bits (worth it in small blocks). Each step is tried while
-// the one before gained.
+// the one before gained. A cut changes the lengths of the used symbols
+// only, so each is weighed by its counts of lengths, with the zero runs'
+// T symbols of Huffman's lengths.
 std::vector<std::uint8_t> cheapestCodeLengths(const std::vector<std::uint32_t>& code) {
-    auto sideBits = [&](const std::vector<std::uint8_t>& lengths) {
-        std::uint64_t total = codeTableBits(lengths);
-        for (std::size_t s = 0; s < code.size(); ++s) total += std::uint64_t{code[s]} * lengths[s];
-        return total;
+    const LimitedCodeLengths under(code);
+    LengthCounts best = under.counts();
+    std::vector<std::uint8_t> lengths = under.lengths(best);
+    std::vector<std::uint32_t> runs(kTableSymbols, 0);   // T symbols 0, 1 and 2 only
+    std::uint64_t runBits = 0;
+    forEachCodeLengthSymbol(lengths, usedCount(lengths), [&](unsigned t, unsigned extra, unsigned) {
+        if (t > 2) return;
+        ++runs[t];
+        runBits += extra;
+    });
+    auto sideBits = [&](const LengthCounts& counts) {
+        std::vector<std::uint32_t> tFrequency = runs;
+        for (int len = 1; len <= kMaxCodeLength; ++len) tFrequency[static_cast<std::size_t>(len) + 2] = counts.count[len];
+        return runBits + tCodedBits(tFrequency) + under.codeBits(counts, code);
     };
-    const LimitedCodeLengths lengthsUnder(code);
-    std::vector<std::uint8_t> best = lengthsUnder();
     std::uint64_t bestBits = sideBits(best);
-    for (int limit = *std::max_element(best.begin(), best.end()) - 1; limit > 0; --limit) {
-        std::vector<std::uint8_t> limited = lengthsUnder(limit);
-        if (*std::max_element(limited.begin(), limited.end()) > limit) break;   // the used symbols need more
-        const std::uint64_t bits = sideBits(limited);
+    int longest = kMaxCodeLength;
+    while (longest > 1 && !best.count[longest]) --longest;
+    bool cut = false;
+    for (int limit = longest - 1; limit > 0; --limit) {
+        const LengthCounts counts = under.counts(limit);
+        if (std::any_of(counts.count + limit + 1, std::end(counts.count), [](std::uint32_t n) { return n != 0; }))
+            break;   // the used symbols need more
+        const std::uint64_t bits = sideBits(counts);
         if (bits >= bestBits) break;
-        best.swap(limited);
+        best = counts;
         bestBits = bits;
+        cut = true;
     }
-    return best;
+    return cut ? under.lengths(best) : lengths;
 }
 
 }  // namespace

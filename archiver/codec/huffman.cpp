@@ -5,6 +5,14 @@
 
 namespace lzh {
 
+// The used symbols of a Huffman tree, rarest first, and how many leaves lie
+// at each depth (depths past 16 counted at 17).
+struct HuffmanDepths {
+    const std::uint32_t* used;
+    std::size_t leaves;
+    std::uint32_t count[kMaxCodeLength + 2];
+};
+
 namespace {
 
 // The used symbols by rising frequency, ties by symbol: a stable radix sort
@@ -30,19 +38,12 @@ std::uint32_t* usedByFrequency(const std::uint32_t* frequencies, std::size_t n, 
     return used;
 }
 
-// The used symbols of a Huffman tree, rarest first, and how many leaves lie
-// at each depth (depths past 16 counted at 17).
-struct Depths {
-    const std::uint32_t* used;
-    std::size_t leaves;
-    std::uint32_t count[kMaxCodeLength + 2];
-};
 
 // Builds the tree for `frequencies`. `scratch` holds 2 * n symbols (the
 // sorted ones stay there), `weight` and `parent` 2 * n nodes each.
-Depths huffmanDepths(const std::uint32_t* frequencies, std::size_t n, std::uint32_t* scratch, std::uint64_t* weight,
+HuffmanDepths huffmanDepths(const std::uint32_t* frequencies, std::size_t n, std::uint32_t* scratch, std::uint64_t* weight,
                      std::uint32_t* parent) {
-    Depths tree{};
+    HuffmanDepths tree{};
     tree.used = usedByFrequency(frequencies, n, scratch, scratch + n, tree.leaves);
     const std::size_t leaves = tree.leaves;
     if (leaves < 2) return tree;
@@ -68,21 +69,14 @@ Depths huffmanDepths(const std::uint32_t* frequencies, std::size_t n, std::uint3
     return tree;
 }
 
-// The tree's lengths limited to `limit` (at most 16, and raised to the least
-// that holds the used symbols), into `lengths` (n of them, zeroed).
-void limitLengths(const Depths& tree, std::size_t n, int limit, std::uint8_t* lengths) {
-    if (tree.leaves < 2) {
-        // Two codes of length 1: the used symbol (if any) and a neighbour.
-        std::uint32_t a = tree.leaves == 0 ? 0 : tree.used[0];
-        std::uint32_t b = a == 0 ? 1 : 0;
-        lengths[a] = 1;
-        if (b < n) lengths[b] = 1;
-        return;
-    }
+// How many codes of each length the tree gives under `limit` (at most 16,
+// and raised to the least that holds the used symbols); two or more used.
+LengthCounts countsUnder(const HuffmanDepths& tree, int limit) {
     limit = std::clamp(limit, 1, kMaxCodeLength);
     while (limit < kMaxCodeLength && (std::size_t{1} << limit) < tree.leaves) ++limit;
     // Clamp the depths to the limit, then repair the Kraft sum.
-    std::uint32_t count[kMaxCodeLength + 1] = {};
+    LengthCounts counts;
+    std::uint32_t* const count = counts.count;
     for (int depth = 1; depth <= kMaxCodeLength + 1; ++depth) count[std::min(depth, limit)] += tree.count[depth];
     std::uint32_t kraft = 0;
     for (int len = 1; len <= limit; ++len) kraft += count[len] << (limit - len);
@@ -98,10 +92,29 @@ void limitLengths(const Depths& tree, std::size_t n, int limit, std::uint8_t* le
         }
         --kraft;
     }
-    // Longest codes to the rarest symbols.
+    return counts;
+}
+
+// The lengths by those counts into `lengths` (n of them, zeroed): the
+// longest codes to the rarest symbols. Fewer than two used symbols: two
+// codes of length 1, the used symbol (if any) and a neighbour.
+void assignLengths(const HuffmanDepths& tree, const LengthCounts& counts, std::size_t n, std::uint8_t* lengths) {
+    if (tree.leaves < 2) {
+        std::uint32_t a = tree.leaves == 0 ? 0 : tree.used[0];
+        std::uint32_t b = a == 0 ? 1 : 0;
+        lengths[a] = 1;
+        if (b < n) lengths[b] = 1;
+        return;
+    }
     std::size_t next = 0;
-    for (int len = limit; len >= 1; --len)
-        for (std::uint32_t k = 0; k < count[len]; ++k) lengths[tree.used[next++]] = static_cast<std::uint8_t>(len);
+    for (int len = kMaxCodeLength; len >= 1; --len)
+        for (std::uint32_t k = 0; k < counts.count[len]; ++k)
+            lengths[tree.used[next++]] = static_cast<std::uint8_t>(len);
+}
+
+// The tree's lengths limited to `limit`, into `lengths` (n of them, zeroed).
+void limitLengths(const HuffmanDepths& tree, std::size_t n, int limit, std::uint8_t* lengths) {
+    assignLengths(tree, tree.leaves < 2 ? LengthCounts{} : countsUnder(tree, limit), n, lengths);
 }
 
 // Work space for a tree over n symbols, on the stack for the tables of the
@@ -125,24 +138,49 @@ void withTree(const std::vector<std::uint32_t>& frequencies, Use use) {
 
 std::vector<std::uint8_t> codeLengths(const std::vector<std::uint32_t>& frequencies, int limit) {
     std::vector<std::uint8_t> lengths(frequencies.size(), 0);
-    withTree(frequencies, [&](const Depths& tree) { limitLengths(tree, lengths.size(), limit, lengths.data()); });
+    withTree(frequencies, [&](const HuffmanDepths& tree) { limitLengths(tree, lengths.size(), limit, lengths.data()); });
     return lengths;
 }
 
 LimitedCodeLengths::LimitedCodeLengths(const std::vector<std::uint32_t>& frequencies) : size_(frequencies.size()) {
-    withTree(frequencies, [&](const Depths& tree) {
+    withTree(frequencies, [&](const HuffmanDepths& tree) {
         rarestFirst_.assign(tree.used, tree.used + tree.leaves);
         std::copy(std::begin(tree.count), std::end(tree.count), depthCount_);
     });
 }
 
-std::vector<std::uint8_t> LimitedCodeLengths::operator()(int limit) const {
-    Depths tree{rarestFirst_.data(), rarestFirst_.size(), {}};
+HuffmanDepths LimitedCodeLengths::tree() const {
+    HuffmanDepths tree{rarestFirst_.data(), rarestFirst_.size(), {}};
     std::copy(std::begin(depthCount_), std::end(depthCount_), tree.count);
+    return tree;
+}
+
+LengthCounts LimitedCodeLengths::counts(int limit) const {
+    if (rarestFirst_.size() < 2) {
+        LengthCounts padded;
+        padded.count[1] = 2;
+        return padded;
+    }
+    return countsUnder(tree(), limit);
+}
+
+std::vector<std::uint8_t> LimitedCodeLengths::lengths(const LengthCounts& counts) const {
     std::vector<std::uint8_t> lengths(size_, 0);
-    limitLengths(tree, size_, limit, lengths.data());
+    assignLengths(tree(), counts, size_, lengths.data());
     return lengths;
 }
+
+std::uint64_t LimitedCodeLengths::codeBits(const LengthCounts& counts,
+                                           const std::vector<std::uint32_t>& frequencies) const {
+    std::uint64_t bits = 0;
+    std::size_t next = 0;
+    for (int len = kMaxCodeLength; len >= 1 && next < rarestFirst_.size(); --len)
+        for (std::uint32_t k = 0; k < counts.count[len] && next < rarestFirst_.size(); ++k)
+            bits += std::uint64_t{frequencies[rarestFirst_[next++]]} * static_cast<unsigned>(len);
+    return bits;
+}
+
+std::vector<std::uint8_t> LimitedCodeLengths::operator()(int limit) const { return lengths(counts(limit)); }
 
 std::vector<std::uint16_t> canonicalCodes(const std::vector<std::uint8_t>& lengths) {
     std::uint32_t count[kMaxCodeLength + 1] = {};

@@ -13,15 +13,31 @@ constexpr int kMaxCodeLength = 16;
 // since single-symbol tables trip some readers.
 std::vector<std::uint8_t> codeLengths(const std::vector<std::uint32_t>& frequencies, int limit = kMaxCodeLength);
 
+// How many codes of each length (1 to 16) a code has.
+struct LengthCounts {
+    std::uint32_t count[kMaxCodeLength + 1] = {};
+};
+
+struct HuffmanDepths;
+
 // Code lengths for one set of frequencies under any limit, as codeLengths
 // gives them: the Huffman tree is built once, and each limit only clamps
-// its depths.
+// its depths. A limit can be weighed by its counts alone, before any
+// lengths are laid out.
 class LimitedCodeLengths {
 public:
     explicit LimitedCodeLengths(const std::vector<std::uint32_t>& frequencies);
     std::vector<std::uint8_t> operator()(int limit = kMaxCodeLength) const;
 
+    LengthCounts counts(int limit = kMaxCodeLength) const;
+    std::vector<std::uint8_t> lengths(const LengthCounts& counts) const;
+    // Bits of the symbols at `frequencies` (the ones given to the
+    // constructor) coded by those counts.
+    std::uint64_t codeBits(const LengthCounts& counts, const std::vector<std::uint32_t>& frequencies) const;
+
 private:
+    HuffmanDepths tree() const;
+
     std::size_t size_;
     std::vector<std::uint32_t> rarestFirst_;                // the used symbols
     std::uint32_t depthCount_[kMaxCodeLength + 2] = {};   // leaves per depth, past 16 at 17

@@ -126,11 +126,15 @@ TEST(Huffman, LengthLimitedCodesStayCompleteAndCanonical) {
         b = c > 1000000000 ? 1000000000 : c;
     }
     // Any limit, and one below the 6 bits that 40 symbols need (raised to 6);
-    // the same from one tree cut to each limit.
+    // the same from one tree cut to each limit, and its bits weighed from the
+    // counts of lengths alone.
     const LimitedCodeLengths fromOneTree(freq);
     for (int limit : {16, 12, 9, 7, 6, 3}) {
         auto lengths = codeLengths(freq, limit);
         EXPECT_EQ(fromOneTree(limit), lengths) << limit;
+        std::uint64_t bits = 0;
+        for (std::size_t i = 0; i < freq.size(); ++i) bits += std::uint64_t{freq[i]} * lengths[i];
+        EXPECT_EQ(fromOneTree.codeBits(fromOneTree.counts(limit), freq), bits) << limit;
         EXPECT_TRUE(isCompleteCode(lengths)) << limit;
         EXPECT_EQ(*std::max_element(lengths.begin(), lengths.end()), std::max(limit, 6)) << limit;
         for (std::size_t i = 1; i < freq.size(); ++i) EXPECT_GE(lengths[i - 1], lengths[i]) << limit;   // rarer, longer
