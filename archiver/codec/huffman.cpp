@@ -70,12 +70,17 @@ HuffmanDepths huffmanDepths(const std::uint32_t* frequencies, std::size_t n, std
 }
 
 // How many codes of each length the tree gives under `limit` (at most 16,
-// and raised to the least that holds the used symbols); two or more used.
+// and raised to the least that holds the used symbols). Fewer than two used
+// symbols: two codes of length 1.
 LengthCounts countsUnder(const HuffmanDepths& tree, int limit) {
+    LengthCounts counts;
+    if (tree.leaves < 2) {
+        counts.count[1] = 2;
+        return counts;
+    }
     limit = std::clamp(limit, 1, kMaxCodeLength);
     while (limit < kMaxCodeLength && (std::size_t{1} << limit) < tree.leaves) ++limit;
     // Clamp the depths to the limit, then repair the Kraft sum.
-    LengthCounts counts;
     std::uint32_t* const count = counts.count;
     for (int depth = 1; depth <= kMaxCodeLength + 1; ++depth) count[std::min(depth, limit)] += tree.count[depth];
     std::uint32_t kraft = 0;
@@ -112,11 +117,6 @@ void assignLengths(const HuffmanDepths& tree, const LengthCounts& counts, std::s
             lengths[tree.used[next++]] = static_cast<std::uint8_t>(len);
 }
 
-// The tree's lengths limited to `limit`, into `lengths` (n of them, zeroed).
-void limitLengths(const HuffmanDepths& tree, std::size_t n, int limit, std::uint8_t* lengths) {
-    assignLengths(tree, tree.leaves < 2 ? LengthCounts{} : countsUnder(tree, limit), n, lengths);
-}
-
 // Work space for a tree over n symbols, on the stack for the tables of the
 // format (at most 510 symbols).
 template <typename Use>
@@ -138,7 +138,9 @@ void withTree(const std::vector<std::uint32_t>& frequencies, Use use) {
 
 std::vector<std::uint8_t> codeLengths(const std::vector<std::uint32_t>& frequencies, int limit) {
     std::vector<std::uint8_t> lengths(frequencies.size(), 0);
-    withTree(frequencies, [&](const HuffmanDepths& tree) { limitLengths(tree, lengths.size(), limit, lengths.data()); });
+    withTree(frequencies, [&](const HuffmanDepths& tree) {
+        assignLengths(tree, countsUnder(tree, limit), lengths.size(), lengths.data());
+    });
     return lengths;
 }
 
@@ -155,14 +157,7 @@ HuffmanDepths LimitedCodeLengths::tree() const {
     return tree;
 }
 
-LengthCounts LimitedCodeLengths::counts(int limit) const {
-    if (rarestFirst_.size() < 2) {
-        LengthCounts padded;
-        padded.count[1] = 2;
-        return padded;
-    }
-    return countsUnder(tree(), limit);
-}
+LengthCounts LimitedCodeLengths::counts(int limit) const { return countsUnder(tree(), limit); }
 
 std::vector<std::uint8_t> LimitedCodeLengths::lengths(const LengthCounts& counts) const {
     std::vector<std::uint8_t> lengths(size_, 0);
@@ -179,8 +174,6 @@ std::uint64_t LimitedCodeLengths::codeBits(const LengthCounts& counts,
             bits += std::uint64_t{frequencies[rarestFirst_[next++]]} * static_cast<unsigned>(len);
     return bits;
 }
-
-std::vector<std::uint8_t> LimitedCodeLengths::operator()(int limit) const { return lengths(counts(limit)); }
 
 std::vector<std::uint16_t> canonicalCodes(const std::vector<std::uint8_t>& lengths) {
     std::uint32_t count[kMaxCodeLength + 1] = {};

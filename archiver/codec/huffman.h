@@ -27,7 +27,6 @@ struct HuffmanDepths;
 class LimitedCodeLengths {
 public:
     explicit LimitedCodeLengths(const std::vector<std::uint32_t>& frequencies);
-    std::vector<std::uint8_t> operator()(int limit = kMaxCodeLength) const;
 
     LengthCounts counts(int limit = kMaxCodeLength) const;
     std::vector<std::uint8_t> lengths(const LengthCounts& counts) const;
