@@ -37,6 +37,8 @@ public:
 
     // Moves the symbols of `other` to the end of this block.
     void append(BlockEncoder& other);
+    // Drops the symbols.
+    void clear();
     // Bits of this block (tables included), or of one block that would hold
     // this one's symbols and then `other`'s, with Huffman's code lengths;
     // and, when asked, those lengths (0 for unused symbols). The writer may
@@ -70,7 +72,6 @@ private:
 
     void grow();
     void growDistances();
-    void clear();
 
     MethodParameters params_;
     std::vector<std::uint16_t> symbols_;     // the first count_ are the block's

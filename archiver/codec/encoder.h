@@ -38,7 +38,8 @@ Effort defaultEffort(Method method);
 Effort defaultEffort(Method method, std::uint64_t size);
 // The smallest output, a few times slower than the default: the cheapest
 // parse over every match at every position (trees), each region parsed
-// again by its own prices, and a block that may end at every half region.
+// again by the prices of the table its first parse would be coded with,
+// and a block that may end at every half region.
 Effort bestEffort(Method method);
 
 // Streams bytes into a -lh4- .. -lh7- bit stream. Feed it with write(),
@@ -70,7 +71,8 @@ private:
     void processOptimal(bool final);
     // The cheapest-path parse of `size` positions from start (pathCost_, and
     // steps_ forwards): searching as it goes, or over the matches gathered
-    // before; then prices from that way's own codes.
+    // before; then prices from the codes the region would have by that way:
+    // the block's with it where it would join the block, else its own.
     struct PathPrices;
     void loadPrices(PathPrices& prices) const;
     void relax(const PathPrices& prices, std::size_t k, std::uint8_t byte, const Match* matches, unsigned count);
@@ -80,6 +82,13 @@ private:
     void gatherMatches(std::size_t size);
     void gatheredPath(std::int64_t start, std::size_t size);
     void pricesFromPath(std::int64_t start, std::size_t size);
+    // Adds one step of the path (see forEachStep) to region_.
+    void addStep(std::int64_t at, std::uint32_t how) {
+        if (stepLength(how) == 1)
+            region_.literal(window_[at]);
+        else
+            region_.match(stepLength(how), stepDistance(how));
+    }
     // Each step of the last path found, in order: each(position, how).
     template <typename Each>
     void forEachStep(std::int64_t start, std::size_t size, Each each) const {

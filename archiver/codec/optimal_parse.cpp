@@ -4,10 +4,10 @@
 // joins (or of the last one). By default the matches come from the hash
 // rows, and the search and the path advance together; at the best effort the
 // matches of every position are gathered from the trees first, so that the
-// region can be parsed again by the prices its own last parse would give.
+// region can be parsed again by the prices of the table its last parse
+// would be coded with.
 #include "archiver/codec/encoder.h"
 
-#include "archiver/codec/huffman.h"
 #include "archiver/codec/match_length.h"
 
 #include <algorithm>
@@ -252,23 +252,22 @@ void Encoder::gatheredPath(std::int64_t start, std::size_t size) {
 }
 
 void Encoder::pricesFromPath(std::int64_t start, std::size_t size) {
-    std::vector<std::uint32_t> code(kCodeSymbols, 0), offset(static_cast<std::size_t>(params_.offsetCodes), 0);
-    forEachStep(start, size, [&](std::int64_t at, std::uint32_t how) {
-        if (stepLength(how) == 1) {
-            ++code[window_[at]];
-        } else {
-            ++code[kLiterals + stepLength(how) - kMinMatch];
-            ++offset[BlockEncoder::offsetClass(stepDistance(how) - 1)];
-        }
-    });
-    const std::vector<std::uint8_t> codeBits = codeLengths(code), offsetBits = codeLengths(offset);
-    // Symbols the path did not use stay possible, at a price above the used ones.
-    std::uint8_t longest = 0;
-    for (int s = 0; s < kCodeSymbols; ++s)
-        if (code[s]) longest = std::max(longest, codeBits[s]);
-    for (int s = 0; s < kCodeSymbols; ++s) codePrice_[s] = code[s] ? codeBits[s] : longest + 2.0;
+    // The region by this way, weighed as closeRegion will weigh it: the
+    // next parse is priced by the table it would then be coded with.
+    forEachStep(start, size, [&](std::int64_t at, std::uint32_t how) { addStep(at, how); });
+    std::vector<std::uint8_t> code, offset, joinedCode, joinedOffset;
+    const std::uint64_t alone = region_.bits(nullptr, &code, &offset);
+    if (!block_.empty() && block_.symbolCount() + region_.symbolCount() <= kMaxBlockSymbols &&
+        block_.bits(&region_, &joinedCode, &joinedOffset) <= blockBits_ + alone) {
+        code.swap(joinedCode);
+        offset.swap(joinedOffset);
+    }
+    region_.clear();
+    // Symbols the table leaves out stay possible, at a price above the used ones.
+    const std::uint8_t longest = *std::max_element(code.begin(), code.end());
+    for (int s = 0; s < kCodeSymbols; ++s) codePrice_[s] = code[s] ? code[s] : longest + 2.0;
     for (std::size_t c = 0; c < offset.size(); ++c)
-        offsetPrice_[c] = (offset[c] ? offsetBits[c] : 8.0) + BlockEncoder::offsetExtraBits(static_cast<unsigned>(c));
+        offsetPrice_[c] = (offset[c] ? offset[c] : 8.0) + BlockEncoder::offsetExtraBits(static_cast<unsigned>(c));
 }
 
 void Encoder::processOptimal(bool final) {
@@ -299,10 +298,7 @@ void Encoder::processOptimal(bool final) {
                 closeRegion();
                 nextEnd += effort_.blockStep;
             }
-            if (stepLength(how) == 1)
-                region_.literal(window_[at]);
-            else
-                region_.match(stepLength(how), stepDistance(how));
+            addStep(at, how);
         });
         closeRegion(final && regionEnd == end_);
         pos_ = regionEnd;
