@@ -133,6 +133,7 @@ Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)
       hash3Bits_(std::min(hashBits_, kHash3Bits)),
       block_(params_),
       region_(params_),
+      trial_(params_),
       codePrice_(kCodeSymbols, 8.0),
       offsetPrice_(static_cast<std::size_t>(params_.offsetCodes), 0.0) {
     if (effort.optimal && effort.trees) {

@@ -82,12 +82,12 @@ private:
     void gatherMatches(std::size_t size);
     void gatheredPath(std::int64_t start, std::size_t size);
     void pricesFromPath(std::int64_t start, std::size_t size);
-    // Adds one step of the path (see forEachStep) to region_.
-    void addStep(std::int64_t at, std::uint32_t how) {
+    // Adds one step of the path (see forEachStep) to `to`.
+    void addStep(BlockEncoder& to, std::int64_t at, std::uint32_t how) const {
         if (stepLength(how) == 1)
-            region_.literal(window_[at]);
+            to.literal(window_[at]);
         else
-            region_.match(stepLength(how), stepDistance(how));
+            to.match(stepLength(how), stepDistance(how));
     }
     // Each step of the last path found, in order: each(position, how).
     template <typename Each>
@@ -315,6 +315,7 @@ private:
     bool literalPending_ = false;
     BlockEncoder block_;
     BlockEncoder region_;          // the last region parsed, before it joins a block
+    BlockEncoder trial_;           // a region's first path, while the next parse is priced
     std::uint64_t blockBits_ = 0;  // block_ as it would be written now
     std::vector<double> codePrice_;     // bits per C symbol
     std::vector<double> offsetPrice_;   // bits per offset class, extra bits included

@@ -254,15 +254,15 @@ void Encoder::gatheredPath(std::int64_t start, std::size_t size) {
 void Encoder::pricesFromPath(std::int64_t start, std::size_t size) {
     // The region by this way, weighed as closeRegion will weigh it: the
     // next parse is priced by the table it would then be coded with.
-    forEachStep(start, size, [&](std::int64_t at, std::uint32_t how) { addStep(at, how); });
+    forEachStep(start, size, [&](std::int64_t at, std::uint32_t how) { addStep(trial_, at, how); });
     std::vector<std::uint8_t> code, offset, joinedCode, joinedOffset;
-    const std::uint64_t alone = region_.bits(nullptr, &code, &offset);
-    if (!block_.empty() && block_.symbolCount() + region_.symbolCount() <= kMaxBlockSymbols &&
-        block_.bits(&region_, &joinedCode, &joinedOffset) <= blockBits_ + alone) {
+    const std::uint64_t alone = trial_.bits(nullptr, &code, &offset);
+    if (!block_.empty() && block_.symbolCount() + trial_.symbolCount() <= kMaxBlockSymbols &&
+        block_.bits(&trial_, &joinedCode, &joinedOffset) <= blockBits_ + alone) {
         code.swap(joinedCode);
         offset.swap(joinedOffset);
     }
-    region_.clear();
+    trial_.clear();
     // Symbols the table leaves out stay possible, at a price above the used ones.
     const std::uint8_t longest = *std::max_element(code.begin(), code.end());
     for (int s = 0; s < kCodeSymbols; ++s) codePrice_[s] = code[s] ? code[s] : longest + 2.0;
@@ -298,7 +298,7 @@ void Encoder::processOptimal(bool final) {
                 closeRegion();
                 nextEnd += effort_.blockStep;
             }
-            addStep(at, how);
+            addStep(region_, at, how);
         });
         closeRegion(final && regionEnd == end_);
         pos_ = regionEnd;
