@@ -79,6 +79,8 @@ private:
     void startPath(std::size_t size);
     void endPath(std::size_t size);
     void searchingPath(std::int64_t start, std::size_t size);
+    void walkInside(const PathPrices& prices, const std::uint8_t* bytes, std::size_t from, std::size_t to,
+                    float offsetPrice, unsigned distance);
     void gatherMatches(std::size_t size);
     void gatheredPath(std::int64_t start, std::size_t size);
     void pricesFromPath(std::int64_t start, std::size_t size);

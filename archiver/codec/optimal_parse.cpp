@@ -177,6 +177,39 @@ void Encoder::offerBackMatches(const PathPrices& prices, std::size_t k, std::siz
     }
 }
 
+// The positions from..to - 1 inside a match that is not searched in, up to
+// its end `to` (or the region's): each offers the next position a literal and
+// `to` the match's rest (at most kMaxMatch - 1 bytes). The cost reached goes
+// on from one position to the next in a register, not through memory, and
+// the rest's cheapest offer (the first, of equal ones) is kept until the end,
+// where it lands before the last literal: as offering each in turn leaves them.
+void Encoder::walkInside(const PathPrices& prices, const std::uint8_t* bytes, std::size_t from, std::size_t to,
+                         float offsetPrice, unsigned distance) {
+    float* const cost = pathCost_.data();
+    std::uint32_t* const how = pathStep_.data();
+    const float* const lengthPrice = prices.length();
+    float here = cost[from];
+    float rest = std::numeric_limits<float>::infinity();
+    std::size_t restFrom = from;
+    for (std::size_t k = from; k + 1 < to; ++k) {
+        if (to - k >= kMinMatch) {
+            const float offered = here + offsetPrice + lengthPrice[to - k];
+            if (offered < rest) {
+                rest = offered;
+                restFrom = k;
+            }
+        }
+        // As offerNext, keeping the cost reached.
+        const float literal = here + prices.code[bytes[k]], held = cost[k + 1];
+        const std::uint32_t cheaper = 0u - static_cast<std::uint32_t>(literal < held);
+        how[k + 1] = (how[k + 1] & ~cheaper) | (step(1, 0) & cheaper);
+        here = std::min(literal, held);
+        cost[k + 1] = here;
+    }
+    offerLength(cost + restFrom, how + restFrom, rest, static_cast<unsigned>(to - restFrom), distance);
+    offerNext(cost + to - 1, how + to - 1, here + prices.code[bytes[to - 1]], step(1, 0));
+}
+
 void Encoder::searchingPath(std::int64_t start, std::size_t size) {
     PathPrices prices;
     loadPrices(prices);
@@ -193,12 +226,9 @@ void Encoder::searchingPath(std::int64_t start, std::size_t size) {
         const unsigned room = static_cast<unsigned>(std::min<std::size_t>(size - k, kMaxMatch));
         if (k < takenEnd) {
             // Inside a long match: a literal, or the match's rest.
-            float* const cost = pathCost_.data() + k;
-            std::uint32_t* const how = pathStep_.data() + k;
-            offerNext(cost, how, cost[0] + prices.code[bytes[k]], step(1, 0));
-            const unsigned rest = static_cast<unsigned>(std::min<std::size_t>(takenEnd - k, room));
-            if (rest >= kMinMatch)
-                offerLength(cost, how, cost[0] + takenOffsetPrice + prices.length()[rest], rest, takenDistance);
+            const std::size_t to = std::min(takenEnd, size);
+            walkInside(prices, bytes, k, to, takenOffsetPrice, takenDistance);
+            k = to - 1;
             continue;
         }
         // Right after a skipped match, a match found here may start inside it.
