@@ -87,8 +87,9 @@ Effort defaultEffort(Method method) {
     switch (method) {
     // The larger windows are chosen for smaller archives: the cheapest path,
     // still quicker than the peers at these methods. At -lh6- it skips the
-    // search inside matches from 8 bytes, not 12, which keeps it about as
-    // quick as lazy matching as deep as it would have to be there.
+    // search inside matches from 8 bytes, not 12, for time; its rows are
+    // searched as deep (16 slots: 1.5 % more time than 8, for 0.16 % fewer
+    // bytes).
     case Method::Lh7: return {16, 12, 128, 0, 0, true};
     case Method::Lh6: return {16, 8, 128, 0, 0, true};
     // -lh5- stays quickest: lazy matching that also looks one position past
