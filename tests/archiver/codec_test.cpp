@@ -407,6 +407,41 @@ std::vector<std::uint8_t> overlappingMatches(bool cut) {
     return data;
 }
 
+// Units whose cheapest way into a long match goes through a short one that
+// starts at two rare bytes just before it and ends inside it: from there on
+// only the long match's rest is cheap, and the path does not search there.
+std::vector<std::uint8_t> matchesEnteredInside() {
+    std::mt19937 random(5);
+    const auto noise = [&](std::size_t n, unsigned from) {
+        std::vector<std::uint8_t> v(n);
+        for (auto& b : v) b = static_cast<std::uint8_t>(from + random() % 128);
+        return v;
+    };
+    const std::vector<std::uint8_t> head = noise(8, 0);
+    std::vector<std::uint8_t> data;
+    const auto add = [&](std::initializer_list<std::vector<std::uint8_t>> parts) {
+        for (const auto& part : parts) data.insert(data.end(), part.begin(), part.end());
+    };
+    for (int i = 0; i < 2000; ++i) {
+        const auto rare = noise(2, 128), tail = noise(32, 0);
+        add({noise(6, 0), head, tail, noise(6, 0), rare, head, noise(26, 0), rare, head, tail, noise(6, 0)});
+    }
+    return data;
+}
+
+// Inside a match it does not search, the path is still offered the match's
+// rest: it comes out as small as a path that searches everywhere.
+TEST(Encoder, SkippedMatchIsOfferedFromInside) {
+    const std::vector<std::uint8_t> data = matchesEnteredInside();
+    Effort everywhere = defaultEffort(Method::Lh7);
+    everywhere.goodLength = 256;
+    for (Method method : {Method::Lh5, Method::Lh6, Method::Lh7}) {
+        const std::size_t searched = compress(method, data, 1 << 20, everywhere).size();
+        EXPECT_LT(compress(method, data, 1 << 20, defaultEffort(Method::Lh7)).size(), searched * 1005 / 1000)
+            << methodId(method);
+    }
+}
+
 TEST(Encoder, CheapestPathCutsAMatchWhereTheNextOneCostsLess) {
     const std::vector<std::uint8_t> overlapping = overlappingMatches(true), apart = overlappingMatches(false);
     for (Method method : {Method::Lh5, Method::Lh6, Method::Lh7}) {
