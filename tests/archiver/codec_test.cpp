@@ -471,6 +471,35 @@ TEST(Decoder, CorruptStreamsGiveErrorsNotCrashes) {
     EXPECT_GT(failures, 200);
 }
 
+// The strict decoder, which judges the round trips, refuses what some
+// reader refuses: a stream that runs past its size, by a literal or by a
+// match. The lenient one stops at the size.
+TEST(Decoder, StrictRefusesAStreamLongerThanItsSize) {
+    const struct { const char* data; const char* fault; } table[] = {
+        {"abcdefgh", "block has more symbols than the data needs"},
+        {"abcabcabcabc", "match runs past the end of the data"},
+    };
+    for (const auto& row : table) {
+        const auto data = bytes(row.data);
+        const auto packed = compress(Method::Lh5, data, 1 << 20, defaultEffort(Method::Lh5));
+        for (bool strict : {true, false}) {
+            std::vector<std::uint8_t> out;
+            BitReader in(packed.data(), packed.size());
+            const std::string fault = Decoder(Method::Lh5).decode(
+                in, data.size() - 1, packed.size(),
+                [&](const std::uint8_t* d, std::size_t n) {
+                    out.insert(out.end(), d, d + n);
+                    return true;
+                },
+                strict);
+            EXPECT_EQ(fault, strict ? row.fault : "") << row.data;
+            if (!strict) {
+                EXPECT_TRUE(out == std::vector<std::uint8_t>(data.begin(), data.end() - 1)) << row.data;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace lzh
 
