@@ -33,6 +33,7 @@ struct ParseCase {
     const char* base;
     std::vector<std::string> lists;
     std::vector<std::string> names;
+    unsigned threads = 0;   // 0: one per CPU
 };
 
 class ParseTest : public ::testing::TestWithParam<ParseCase> {};
@@ -50,6 +51,7 @@ TEST_P(ParseTest, Fields) {
     EXPECT_EQ(command.baseFolder, c.base);
     EXPECT_EQ(command.listFiles, c.lists);
     EXPECT_EQ(command.names, c.names);
+    EXPECT_EQ(command.threads, c.threads);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -71,7 +73,13 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"bad_method", "u -jm3 out.lzh", "bad switch value", "", "", {}, {}},
         ParseCase{"no_archive", "u -a1 -r2 ", "no archive", "", "", {}, {}},
         ParseCase{"bare_at", "u out.lzh dir/ @", "list file name missing", "", "", {}, {}},
-        ParseCase{"nothing", "   ", "no command", "", "", {}, {}}),
+        ParseCase{"nothing", "   ", "no command", "", "", {}, {}},
+        ParseCase{"threads", "u --THREADS=3 out.lzh", "", "out.lzh", "", {}, {}, 3},
+        ParseCase{"most_threads", "u out.lzh --threads=256", "", "out.lzh", "", {}, {}, 256},
+        ParseCase{"too_many_threads", "u --threads=257 out.lzh", "bad switch value", "", "", {}, {}},
+        ParseCase{"no_threads", "u --threads=0 out.lzh", "bad switch value", "", "", {}, {}},
+        ParseCase{"threads_not_a_number", "u --threads=2x out.lzh", "bad switch value", "", "", {}, {}},
+        ParseCase{"threads_empty", "u --threads= out.lzh", "bad switch value", "", "", {}, {}}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(ResponseFile, LinesQuotesAndBlanks) {
