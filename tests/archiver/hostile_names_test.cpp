@@ -1,4 +1,5 @@
 // Hostile and unlucky names and targets: what the archiver prints, stores and replaces.
+#include "archiver/command/member_path.h"
 #include "archiver/command/printable.h"
 #include "archiver/command/run_command.h"
 #include "archiver/command/update.h"
@@ -25,6 +26,31 @@ namespace lzh {
 namespace {
 
 using test::ArchiveFixture;
+
+// Names from an archive, made safe to extract: what is left below the
+// destination, and what the report says was changed.
+TEST(SafeMemberPath, StaysBelowTheDestination) {
+    const struct { std::string name; std::vector<std::string> parts; std::string note; } table[] = {
+        {"docs/a.txt", {"docs", "a.txt"}, ""},
+        {"docs\\sub\\a.txt", {"docs", "sub", "a.txt"}, ""},
+        {"/etc/passwd", {"etc", "passwd"}, "made relative"},
+        {"\\\\server\\share\\f", {"server", "share", "f"}, "made relative"},
+        {"C:\\Windows\\x.dll", {"Windows", "x.dll"}, "drive letter removed"},
+        {"c:/../../x", {"x"}, "drive letter removed, \"..\" removed"},
+        {"c:x", {"c:x"}, ""},   // a plain name on this system
+        {"../../etc/passwd", {"etc", "passwd"}, "\"..\" removed"},
+        {"a/b/../../../c", {"c"}, "\"..\" removed"},
+        {"./a//b/.", {"a", "b"}, ""},
+        {"a\x01" "b/\x7f", {"a_b", "_"}, "control characters replaced by \"_\""},
+        {"", {}, "no name"},
+        {"../..", {}, "\"..\" removed"},
+    };
+    for (const auto& row : table) {
+        const MemberPath path = safeMemberPath(row.name);
+        EXPECT_EQ(path.parts, row.parts) << row.name;
+        EXPECT_EQ(path.note, row.note) << row.name;
+    }
+}
 
 struct PrintableCase {
     const char* label;
