@@ -15,9 +15,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
@@ -205,6 +207,31 @@ TEST_F(ExtractTest, ExistingFilesAreReplacedOnlyByNewerMembers) {
     ::utime(path("out/a.txt").c_str(), &newer);
     ASSERT_EQ(run("x -c1 " + path("t.lzh") + " " + path("out") + "/"), 0);
     EXPECT_EQ(bytesOf(path("out/a.txt")), "archived");
+}
+
+// A full disk (here a file-size limit) while a member is written: the file
+// it would replace stays as it was, no half-written file is left, and the
+// report names the member and the reason.
+TEST_F(ExtractTest, FullDiskLeavesTheOldFileAndNoPartOfTheNew) {
+    writeFile("src/big.txt", test::mixedRecords(300000, 3));
+    ASSERT_EQ(run("u " + path("t.lzh") + " " + path("src") + "/ big.txt"), 0);
+    writeFile("out/big.txt", "older");
+    struct utimbuf older {1000000000, 1000000000};
+    ::utime(path("out/big.txt").c_str(), &older);
+    struct rlimit old {};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 100000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string report;
+    const int status = run("x " + path("t.lzh") + " " + path("out") + "/", &report);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(report.find("big.txt"), std::string::npos) << report;
+    EXPECT_NE(report.find("cannot write: "), std::string::npos) << report;
+    EXPECT_EQ(tree(path("out")), (std::map<std::string, std::string>{{"big.txt", "older"}}));
 }
 
 TEST_F(ExtractTest, PiecesReadAsOneArchive) {
