@@ -80,7 +80,23 @@ bool isAscii(const std::string& text) {
 std::string utf8ToCp932(const std::string& utf8, bool* lossy) {
     if (lossy) *lossy = false;
     if (isAscii(utf8)) return utf8;
-    return convert("CP932", "UTF-8", utf8, "_", lossy).value_or(std::string());
+    std::string bytes = convert("CP932", "UTF-8", utf8, "_", nullptr).value_or(std::string());
+    if (cp932ToUtf8(bytes) == utf8) return bytes;
+    // Some characters have no CP932 form, or one that reads back as another
+    // (the yen sign is written as 0x5C, which readers take for a folder
+    // separator): character by character, those that do not come back
+    // become '_'.
+    if (lossy) *lossy = true;
+    bytes.clear();
+    for (std::size_t at = 0; at < utf8.size();) {
+        std::size_t length = 1;
+        while (at + length < utf8.size() && (static_cast<unsigned char>(utf8[at + length]) & 0xC0) == 0x80) ++length;
+        const std::string character = utf8.substr(at, length);
+        const std::optional<std::string> one = convert("CP932", "UTF-8", character, nullptr, nullptr);
+        bytes += one && cp932ToUtf8(*one) == character ? *one : "_";
+        at += length;
+    }
+    return bytes;
 }
 
 std::optional<std::string> cp932ToUtf8(const std::string& cp932) {

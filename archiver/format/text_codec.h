@@ -7,7 +7,8 @@ namespace lzh {
 
 // Converts between UTF-8 and the encodings of LZH names.
 
-// CP932 bytes; a character without a CP932 form becomes '_'.
+// CP932 bytes; a character without a CP932 form (or one that reads back as
+// another) becomes '_'.
 std::string utf8ToCp932(const std::string& utf8, bool* lossy = nullptr);
 std::optional<std::string> cp932ToUtf8(const std::string& cp932);
 std::string utf8ToUtf16le(const std::string& utf8);

@@ -75,6 +75,10 @@ TEST(Level2Header, FoldersAndShiftJisNamesRoundTripThroughTheReader) {
         {"フォルダ/ソ.txt", false, "フォルダ/ソ.txt", "\x83\x5c.txt", false, true},
         {"a b/Ωé€.bin", false, "a b/Ωé€.bin", "\x01\x83\xb6__.bin", true, true},
         {"é/plain.txt", false, "é/plain.txt", "\x01plain.txt", true, true},
+        // CP932 writes the yen sign and the overline as 0x5C and 0x7E, which
+        // read back as "\\" (a folder separator) and "~".
+        {"¥100.txt", false, "¥100.txt", "\x01_100.txt", true, true},
+        {"‾/a.txt", false, "‾/a.txt", "\x02_\xFF", true, true},
     };
     for (auto& row : table) {
         MemberInfo info;
