@@ -46,11 +46,15 @@ TEST(RejoinScript, JapaneseNameInCp932) {
     EXPECT_FALSE(bytes.contains("CHCP"));
 }
 
+// Also a name whose CP932 form reads back as another: the yen sign would
+// be written as 0x5C, a backslash to the command interpreter.
 TEST(RejoinScript, NameOutsideCp932FallsBackToUtf8) {
-    const QString text = rejoinScriptText("/a/Ωé€.bin", 2);
-    const QByteArray bytes = encodeRejoinScript(text);
-    EXPECT_TRUE(bytes.startsWith("@ECHO OFF\r\n@CHCP 65001 >NUL\r\nCOPY /B \"Ωé€.bin.001\""));
-    EXPECT_TRUE(bytes.endsWith("ECHO complate!"));
+    for (const QString& name : {QStringLiteral("Ωé€.bin"), QStringLiteral("¥100.bin")}) {
+        const QByteArray bytes = encodeRejoinScript(rejoinScriptText("/a/" + name, 2));
+        EXPECT_TRUE(bytes.startsWith("@ECHO OFF\r\n@CHCP 65001 >NUL\r\nCOPY /B \"" + name.toUtf8() + ".001\""))
+            << bytes.toStdString();
+        EXPECT_TRUE(bytes.endsWith("ECHO complate!"));
+    }
 }
 
 }  // namespace
