@@ -69,6 +69,10 @@ private:
         std::string stored = command_.keepPaths ? relative : relative.substr(relative.rfind('/') + 1);
         if (folder && !command_.keepPaths) return {};   // without paths there are no folders to record
         if (!isValidUtf8(stored)) return "the name is not valid UTF-8, so it cannot be stored: " + source;
+        // Readers (this one too) take a backslash for a folder separator:
+        // stored, the file would come back under another name.
+        if (stored.find('\\') != std::string::npos)
+            return "a name with a backslash cannot be stored (readers take it for a folder separator): " + source;
         const FileId id{st.st_dev, st.st_ino};
         auto [at, fresh] = seen_.emplace(stored, std::make_pair(id, source));
         if (!fresh) {

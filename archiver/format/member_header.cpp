@@ -95,7 +95,7 @@ bool isStorableName(const std::string& name) {
     if (name.empty() || name.front() == '/') return false;
     for (const std::string& part : splitPath(name))
         if (part.empty() || part == "." || part == "..") return false;
-    return name.find('\0') == std::string::npos;
+    return name.find('\0') == std::string::npos && name.find('\\') == std::string::npos;
 }
 
 std::vector<std::uint8_t> level2Header(const MemberInfo& info) {

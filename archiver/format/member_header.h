@@ -34,7 +34,8 @@ void updateLevel2Header(std::vector<std::uint8_t>& header, const MemberInfo& inf
 // A file's time as a level-2 header holds it: seconds clamped to 1970..2106.
 std::uint32_t headerTime(std::int64_t unixSeconds);
 
-// True when the name is fit to be stored: relative, no empty, "." or ".." parts.
+// True when the name is fit to be stored: relative, no empty, "." or ".." parts,
+// no backslash (readers take it for a folder separator).
 bool isStorableName(const std::string& name);
 
 }  // namespace lzh

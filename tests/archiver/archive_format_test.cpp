@@ -151,7 +151,7 @@ TEST(Level2Header, UpdatedPlaceholderEqualsTheFinishedHeader) {
 }
 
 TEST(Level2Header, UnfitNamesAreRefused) {
-    for (const char* name : {"", "/abs", "a//b", "./a", "a/..", "../x", "a/./b"}) EXPECT_FALSE(isStorableName(name)) << name;
+    for (const char* name : {"", "/abs", "a//b", "./a", "a/..", "../x", "a/./b", "a\\b", "..\\x"}) EXPECT_FALSE(isStorableName(name)) << name;
     for (const char* name : {"a", "a/b", ".hidden", "a..b", "x/.y/z"}) EXPECT_TRUE(isStorableName(name)) << name;
 }
 
