@@ -173,11 +173,19 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
     std::uint64_t read = 0;
     std::uint16_t crc = 0;
     auto changed = [&] { return "file changed while it was read: " + sourcePath; };
+    // Written to while it was read (its length, time of change or of writing
+    // moved): the bytes read may be part old, part new.
+    auto writtenSince = [&, before = st] {
+        struct stat after {};
+        return ::fstat(m.source.get(), &after) != 0 || after.st_size != before.st_size ||
+               after.st_mtim.tv_sec != before.st_mtim.tv_sec || after.st_mtim.tv_nsec != before.st_mtim.tv_nsec ||
+               after.st_ctim.tv_sec != before.st_ctim.tv_sec || after.st_ctim.tv_nsec != before.st_ctim.tv_nsec;
+    };
     if (info.method == Method::Lh0) {
         std::uint8_t small[kTooSmallToCompress + 1];
         const ssize_t n = readSome(m.source.get(), small, sizeof small);
         if (n < 0) return systemError("cannot read", sourcePath);
-        if (static_cast<std::uint64_t>(n) != info.originalSize) return changed();
+        if (static_cast<std::uint64_t>(n) != info.originalSize || writtenSince()) return changed();
         m.smallData.assign(reinterpret_cast<const char*>(small), static_cast<std::size_t>(n));
         info.crc = crc16(small, static_cast<std::size_t>(n));
         m.source.reset();
@@ -219,7 +227,7 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
         previousHistory = history;
     }
     std::uint8_t extra;
-    if (readSome(m.source.get(), &extra, 1) != 0) return changed();
+    if (readSome(m.source.get(), &extra, 1) != 0 || writtenSince()) return changed();
     info.crc = crc;
     m.allSubmitted = true;
     return {};

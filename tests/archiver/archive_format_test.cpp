@@ -3,6 +3,7 @@
 #include "archiver/format/archive_writer.h"
 #include "archiver/format/member_data.h"
 #include "archiver/format/member_header.h"
+#include "archiver/progress.h"
 #include "tests/archiver/archive_fixture.h"
 
 #include <QDir>
@@ -273,6 +274,31 @@ TEST_F(ArchiveFixture, FileOfAnotherLengthThanReportedIsRefused) {
         ++tried;
     }
     if (tried == 0) GTEST_SKIP() << "no /proc or /sys here";
+}
+
+// A file written to while it is read, at the same length (a byte changed
+// in place, which also moves its times): refused, not packed part old,
+// part new. The change is made when its first part is written out.
+TEST_F(ArchiveFixture, FileWrittenToWhileReadIsRefused) {
+    struct Writer : Progress {
+        std::string file;
+        bool done = false;
+        void changed() override {
+            if (done || member().empty()) return;
+            const int fd = ::open(file.c_str(), O_WRONLY);
+            done = ::pwrite(fd, "!", 1, 5 << 20) == 1;
+            const struct timespec times[2] = {{1234567890, 0}, {1234567890, 0}};
+            ::futimens(fd, times);
+            ::close(fd);
+        }
+    } progress;
+    progress.file = path("growing.log");
+    writeFile("growing.log", test::mixedRecords(6 << 20, 4));
+    const int fd = ::open(path("out.lzh").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+    ArchiveWriter writer(fd, Method::Lh5, false, &progress);
+    EXPECT_EQ(writer.addFile("growing.log", progress.file), "file changed while it was read: " + progress.file);
+    EXPECT_TRUE(progress.done);
+    ::close(fd);
 }
 
 // A full disk (here a file-size limit) fails the archive with the reason,
