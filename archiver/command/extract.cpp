@@ -97,8 +97,8 @@ public:
         for (const ArchiveMember& m : members) {
             if (!isSelected(patterns, m.name)) continue;
             ++selected_;
-            if (command_.letter == 'p') print(m);
-            else extract(m);
+            if (command_.letter != 'p') extract(m);
+            else if (!print(m)) break;
         }
         for (const Pending& link : links_) makeLink(link);
         // Folders last and deepest first, so that their modes and times hold.
@@ -119,12 +119,18 @@ private:
         ++failed_;
     }
 
-    void print(const ArchiveMember& m) {
-        if (m.directory || m.symlink) return;
-        const std::string fault = decodeMember(source_, m, [](const std::uint8_t* d, std::size_t n) {
-            return writeAll(STDOUT_FILENO, d, n);
+    // Returns false when the standard output cannot be written: no member after it could be either.
+    bool print(const ArchiveMember& m) {
+        if (m.directory || m.symlink) return true;
+        int writeErrno = 0;
+        const std::string fault = decodeMember(source_, m, [&](const std::uint8_t* d, std::size_t n) {
+            if (writeAll(STDOUT_FILENO, d, n)) return true;
+            writeErrno = errno;
+            return false;
         });
-        if (!fault.empty()) fail(m, fault);
+        if (writeErrno) fail(m, std::string("cannot write to the standard output: ") + std::strerror(writeErrno));
+        else if (!fault.empty()) fail(m, fault);
+        return writeErrno == 0;
     }
 
     mode_t modeOf(const ArchiveMember& m, mode_t fallback) const {

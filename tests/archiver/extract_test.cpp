@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <fcntl.h>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -207,6 +208,38 @@ TEST_F(ExtractTest, ExistingFilesAreReplacedOnlyByNewerMembers) {
     ::utime(path("out/a.txt").c_str(), &newer);
     ASSERT_EQ(run("x -c1 " + path("t.lzh") + " " + path("out") + "/"), 0);
     EXPECT_EQ(bytesOf(path("out/a.txt")), "archived");
+}
+
+// p writes the members' bytes, in archive order, to the standard output; a
+// standard output that cannot be written stops it at the first member, with
+// the reason.
+TEST_F(ExtractTest, PrintWritesTheMembersOrStopsWithTheReason) {
+    writeFile("src/d/a.txt", "first\n");
+    writeFile("src/b.txt", "second\n");
+    ASSERT_EQ(run("u -r2 -x1 " + path("t.lzh") + " " + path("src") + "/ ."), 0);
+    const struct { const char* names; const char* output; int status; const char* said; } table[] = {
+        {"", "to.txt", 0, ""},
+        {" d/*", "to.txt", 0, ""},
+        {"", "/dev/full", 1, "b.txt: cannot write to the standard output: "},
+    };
+    for (const auto& row : table) {
+        const std::string output = row.output[0] == '/' ? row.output : path(row.output);
+        std::fflush(stdout);
+        const int saved = ::dup(STDOUT_FILENO);
+        const int to = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(to, STDOUT_FILENO);
+        ::close(to);
+        std::string report;
+        const int status = run("p " + path("t.lzh") + row.names, &report);
+        ::dup2(saved, STDOUT_FILENO);
+        ::close(saved);
+        EXPECT_EQ(status, row.status) << row.names << ": " << report;
+        EXPECT_NE(report.find(row.said), std::string::npos) << report;
+        EXPECT_EQ(report.find("d/a.txt: cannot"), std::string::npos) << report;   // stopped at the first
+        if (row.status == 0) {
+            EXPECT_EQ(bytesOf(output), *row.names ? "first\n" : "second\nfirst\n") << row.names;
+        }
+    }
 }
 
 // A full disk (here a file-size limit) while a member is written: the file
