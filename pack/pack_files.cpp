@@ -20,13 +20,17 @@ QString commonFolder(const QStringList& folders) {
 }
 
 // Why the list file cannot carry this entry's name; empty when it can. A
-// line break would split it in two, quotes at both ends would be taken off.
+// line break would split it in two, quotes at both ends would be taken off,
+// a backslash would be read as a folder separator.
 QString unlistableReason(const QString& entry) {
     if (hasUndecodableName(entry)) return undecodableNameReason();
     const QString name = entry.endsWith(QLatin1Char('/')) ? entry.chopped(1) : entry;
     const QString last = name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
     if (entry.contains(QLatin1Char('\n')) || entry.contains(QLatin1Char('\r')))
         return QStringLiteral("名前に改行を含むファイルは書庫に入れられません。");
+    // LZH readers take a backslash for a folder separator.
+    if (last.contains(QLatin1Char('\\')))
+        return QStringLiteral("名前に「\\」を含むファイルは書庫に入れられません。");
     if (last.size() >= 2 && last.startsWith(QLatin1Char('"')) && last.endsWith(QLatin1Char('"')))
         return QStringLiteral("名前の両端が \" のファイルは書庫に入れられません。");
     return {};

@@ -209,6 +209,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(UnlistableCase{"vanished_after_the_drop", "gone.txt", true, ""},
                       UnlistableCase{"line_break", "new\nline.txt", false, "改行"},
                       UnlistableCase{"quotes_at_both_ends", "\"quoted\"", false, "両端"},
+                      UnlistableCase{"backslash", "a\\b.txt", false, "「\\」"},
                       UnlistableCase{"not_utf8_on_disk", "bad\xEF\xBF\xBD.txt", true, "UTF-8"}),
     [](const auto& info) { return std::string(info.param.label); });
 
