@@ -208,6 +208,14 @@ std::string lookupName(const std::string& path, bool withDirectories) {
     return name;
 }
 
+std::string changeStamp(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    return std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) + "." +
+           std::to_string(st.st_mtim.tv_nsec) + " " + std::to_string(st.st_ctim.tv_sec) + "." +
+           std::to_string(st.st_ctim.tv_nsec);
+}
+
 std::optional<std::int64_t> length(const std::string& path, std::string& error) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {

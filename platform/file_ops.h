@@ -11,6 +11,9 @@ namespace sqs::files {
 
 std::string lookupName(const std::string& path, bool withDirectories);
 std::optional<std::int64_t> length(const std::string& path, std::string& error);
+// What moves when a file is written to: its length and its times of writing
+// and of change, to the nanosecond. Empty when the file cannot be looked at.
+std::string changeStamp(const std::string& path);
 std::string removeFile(const std::string& path);
 std::string setHidden(const std::string& path, bool hidden);
 std::string readAt(const std::string& path, std::int64_t offset, char* buffer, std::int64_t size);

@@ -35,6 +35,8 @@ std::optional<std::int64_t> Platform::fileLength(const QString& path, QString& e
     return length;
 }
 
+QString Platform::changeStamp(const QString& path) { return text(files::changeStamp(native(path))); }
+
 FileResult Platform::setAttributes(const QString& path, FileAttribute attribute) {
     return result(files::setHidden(native(path), attribute == FileAttribute::Hidden));
 }

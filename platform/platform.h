@@ -103,6 +103,9 @@ public:
     // --- names and files (real file system unless a fake overrides) ---
     virtual QString nameLookup(const QString& path, LookupAttribute attribute);
     virtual std::optional<std::int64_t> fileLength(const QString& path, QString& error);
+    // Changes whenever the file is written to (see files::changeStamp); empty
+    // when it cannot be looked at.
+    virtual QString changeStamp(const QString& path);
     virtual FileResult setAttributes(const QString& path, FileAttribute attribute);
     virtual FileResult deleteFile(const QString& path);
     virtual FileResult writeTextFile(const QString& path, const QByteArray& text);

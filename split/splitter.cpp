@@ -55,6 +55,9 @@ void Splitter::WritePieces(const QString& path) {
     const auto length = platform_.fileLength(path, error);
     if (!length) platform_.fail(QStringLiteral("ファイルの長さの取得"), path, error);
     const std::int64_t n = pieceCount(*length);
+    // Written to while it is cut, at the same length, the pieces would hold
+    // part of the old bytes and part of the new: checked after the last one.
+    const QString stamp = platform_.changeStamp(path);
 
     // An old script would join whatever pieces an interrupted run leaves; without
     // it the set is visibly incomplete until the new script is written last.
@@ -81,6 +84,8 @@ void Splitter::WritePieces(const QString& path) {
         }
         platform_.yield();
     }
+    if (platform_.changeStamp(path) != stamp)
+        platform_.fail(QStringLiteral("ファイルの読み込み"), path, QStringLiteral("the file changed while it was read"));
     platform_.unload(*dialog);
     dialog.reset();
 

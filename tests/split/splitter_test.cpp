@@ -6,6 +6,7 @@
 #include "tests/support/fake_platform.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 namespace sqs {
@@ -266,15 +268,36 @@ TEST_F(SplitterTest, UnwritableFolderReportsTheFirstPiece) {
     EXPECT_EQ(filesBeside(), QStringList{"data.lzh"});
 }
 
-TEST_F(SplitterTest, SourceShrinkingMidRunIsAReadFailure) {
-    const QString path = makeSource(3000000);
-    platform.onYield = [&](int count) {
-        if (count == 1) QFile::resize(path, 100);
+// A source that shrinks, or is written to at the same length, while it is
+// cut: a read failure, and no script to join pieces of two versions.
+TEST_F(SplitterTest, SourceChangedMidRunIsAReadFailure) {
+    const struct { const char* label; std::function<void(const QString&)> change; bool secondPiece; } table[] = {
+        {"shrunk", [](const QString& path) { QFile::resize(path, 100); }, false},
+        {"written_in_place",
+         [](const QString& path) {
+             QFile file(path);
+             ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+             file.seek(2000000);
+             file.write("!");
+             file.setFileTime(QDateTime::fromSecsSinceEpoch(1234567890), QFileDevice::FileModificationTime);
+         },
+         true},
     };
-    EXPECT_THROW(splitter.WritePieces(path), Terminated);
-    EXPECT_TRUE(platform.messages.at(0).text.startsWith("ファイルの読み込みに失敗しました。"));
-    EXPECT_FALSE(QFile::exists(path + ".002"));
-    EXPECT_FALSE(QFile::exists(path + ".bat"));
+    for (const auto& row : table) {
+        const QString path = makeSource(3000000, QString::fromLatin1(row.label));
+        platform.messages.clear();
+        bool changed = false;   // after the first piece
+        platform.onYield = [&](int) {
+            if (!changed) row.change(path);
+            changed = true;
+        };
+        EXPECT_THROW(splitter.WritePieces(path), Terminated);
+        ASSERT_FALSE(platform.messages.empty()) << row.label;
+        EXPECT_TRUE(platform.messages.at(0).text.startsWith("ファイルの読み込みに失敗しました。\r\n" + path + "\r\n"))
+            << platform.messages.at(0).text.toStdString();
+        EXPECT_EQ(QFile::exists(path + ".002"), row.secondPiece) << row.label;
+        EXPECT_FALSE(QFile::exists(path + ".bat")) << row.label;
+    }
 }
 
 // The value labels are sized to their text, as QLabel would size them.
