@@ -51,13 +51,14 @@ void Splitter::SplitFile(const QString& path, const AppState& state) {
 }
 
 void Splitter::WritePieces(const QString& path) {
+    // Written to while it is cut (from before its length is taken), the pieces
+    // would hold part of the old bytes and part of the new: checked after the
+    // last one.
+    const QString stamp = platform_.changeStamp(path);
     QString error;
     const auto length = platform_.fileLength(path, error);
     if (!length) platform_.fail(QStringLiteral("ファイルの長さの取得"), path, error);
     const std::int64_t n = pieceCount(*length);
-    // Written to while it is cut, at the same length, the pieces would hold
-    // part of the old bytes and part of the new: checked after the last one.
-    const QString stamp = platform_.changeStamp(path);
 
     // An old script would join whatever pieces an interrupted run leaves; without
     // it the set is visibly incomplete until the new script is written last.
