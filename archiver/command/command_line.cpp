@@ -92,6 +92,7 @@ std::string parseCommand(const std::vector<std::string>& fields, Command& comman
     const std::string& verb = fields[0];
     if (verb.size() != 1) return "unknown command: " + verb;
     command.letter = static_cast<char>(std::tolower(static_cast<unsigned char>(verb[0])));
+    if (command.letter == 'v') command.letter = 'l';   // "verbose list" elsewhere; l shows everything
     if (std::string("ualtxepd").find(command.letter) == std::string::npos) return "unknown command: " + verb;
 
     bool afterArchive = false, baseAllowed = false, switches = true;

@@ -24,7 +24,7 @@ const char kHelp[] =
     "      older than their file; every other member is copied unchanged\n"
     "  a   add: like u, but replace members whatever their dates\n"
     "  d   delete the members NAMEd; every other member is copied unchanged\n"
-    "  l   list the members, with a header line and totals\n"
+    "  l   list the members, with a header line and totals (v: the same)\n"
     "  t   test the members (decode them and check their CRC)\n"
     "  x   extract with paths into FOLDER/ (default: the current folder)\n"
     "  e   extract without paths into FOLDER/\n"

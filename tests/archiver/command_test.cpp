@@ -34,6 +34,7 @@ struct ParseCase {
     std::vector<std::string> lists;
     std::vector<std::string> names;
     unsigned threads = 0;   // 0: one per CPU
+    char letter = 0;        // the command, where the row checks it
 };
 
 class ParseTest : public ::testing::TestWithParam<ParseCase> {};
@@ -52,6 +53,9 @@ TEST_P(ParseTest, Fields) {
     EXPECT_EQ(command.listFiles, c.lists);
     EXPECT_EQ(command.names, c.names);
     EXPECT_EQ(command.threads, c.threads);
+    if (c.letter) {
+        EXPECT_EQ(command.letter, c.letter);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -79,7 +83,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"too_many_threads", "u --threads=257 out.lzh", "bad switch value", "", "", {}, {}},
         ParseCase{"no_threads", "u --threads=0 out.lzh", "bad switch value", "", "", {}, {}},
         ParseCase{"threads_not_a_number", "u --threads=2x out.lzh", "bad switch value", "", "", {}, {}},
-        ParseCase{"threads_empty", "u --threads= out.lzh", "bad switch value", "", "", {}, {}}),
+        ParseCase{"threads_empty", "u --threads= out.lzh", "bad switch value", "", "", {}, {}},
+        ParseCase{"v_lists", "V out.lzh", "", "out.lzh", "", {}, {}, 0, 'l'}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(ResponseFile, LinesQuotesAndBlanks) {
