@@ -32,6 +32,14 @@ iconv_t descriptor(const char* to, const char* from) {
     return cd;
 }
 
+// Bytes of the UTF-8 character that starts `text` (of `size` bytes): the
+// lead byte and the continuation bytes after it.
+std::size_t characterLength(const char* text, std::size_t size) {
+    std::size_t length = 1;
+    while (length < size && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) ++length;
+    return length;
+}
+
 // One iconv conversion; on an unconvertible character `replace` (if given)
 // is written instead and the input advances by one UTF-8 character.
 std::optional<std::string> convert(const char* to, const char* from, const std::string& input,
@@ -56,9 +64,7 @@ std::optional<std::string> convert(const char* to, const char* from, const std::
         if ((errno == EILSEQ || errno == EINVAL) && replacement && inLeft > 0) {
             if (lossy) *lossy = true;
             out += replacement;
-            // Skip one UTF-8 character.
-            std::size_t skip = 1;
-            while (skip < inLeft && (static_cast<unsigned char>(in[skip]) & 0xC0) == 0x80) ++skip;
+            const std::size_t skip = characterLength(in, inLeft);
             in += skip;
             inLeft -= skip;
             continue;
@@ -89,8 +95,7 @@ std::string utf8ToCp932(const std::string& utf8, bool* lossy) {
     if (lossy) *lossy = true;
     bytes.clear();
     for (std::size_t at = 0; at < utf8.size();) {
-        std::size_t length = 1;
-        while (at + length < utf8.size() && (static_cast<unsigned char>(utf8[at + length]) & 0xC0) == 0x80) ++length;
+        const std::size_t length = characterLength(utf8.data() + at, utf8.size() - at);
         const std::string character = utf8.substr(at, length);
         const std::optional<std::string> one = convert("CP932", "UTF-8", character, nullptr, nullptr);
         bytes += one && cp932ToUtf8(*one) == character ? *one : "_";

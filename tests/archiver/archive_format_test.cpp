@@ -5,14 +5,13 @@
 #include "archiver/format/member_header.h"
 #include "archiver/progress.h"
 #include "tests/archiver/archive_fixture.h"
+#include "tests/support/file_size_limit.h"
 
 #include <QDir>
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -314,21 +313,15 @@ TEST_F(ArchiveFixture, ArchiveThatCannotBeWrittenIsAnError) {
         for (const test::SampleFile& f : row.files) writeFile("src/" + f.stored, f.content);
         const std::string archive = path(std::string(row.label) + ".lzh");
         int fd = ::open(archive.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
-        struct rlimit old {};
-        ::getrlimit(RLIMIT_FSIZE, &old);
-        auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit small = old;
-        small.rlim_cur = row.limit;
-        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
         std::string fault;
         {
+            support::FileSizeLimit limit(row.limit);
+            ASSERT_TRUE(limit.set());
             ArchiveWriter writer(fd, Method::Lh5);
             for (const test::SampleFile& f : row.files)
                 if (fault.empty()) fault = writer.addFile(f.stored, path("src/" + f.stored));
             if (fault.empty()) fault = writer.finish();
         }
-        ::setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, oldHandler);
         ::close(fd);
         EXPECT_NE(fault.find("cannot write the archive: "), std::string::npos) << row.label << ": " << fault;
     }

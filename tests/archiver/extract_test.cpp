@@ -7,6 +7,7 @@
 #include "archiver/command/run_command.h"
 #include "archiver/format/archive_source.h"
 #include "tests/archiver/archive_fixture.h"
+#include "tests/support/file_size_limit.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -15,12 +16,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <fcntl.h>
 #include <fstream>
 #include <map>
 #include <sstream>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
@@ -251,16 +250,13 @@ TEST_F(ExtractTest, FullDiskLeavesTheOldFileAndNoPartOfTheNew) {
     writeFile("out/big.txt", "older");
     struct utimbuf older {1000000000, 1000000000};
     ::utime(path("out/big.txt").c_str(), &older);
-    struct rlimit old {};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = 100000;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     std::string report;
-    const int status = run("x " + path("t.lzh") + " " + path("out") + "/", &report);
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    int status;
+    {
+        support::FileSizeLimit limit(100000);
+        ASSERT_TRUE(limit.set());
+        status = run("x " + path("t.lzh") + " " + path("out") + "/", &report);
+    }
     EXPECT_EQ(status, 1);
     EXPECT_NE(report.find("big.txt"), std::string::npos) << report;
     EXPECT_NE(report.find("cannot write: "), std::string::npos) << report;

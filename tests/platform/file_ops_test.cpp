@@ -1,4 +1,5 @@
 #include "platform/file_ops.h"
+#include "tests/support/file_size_limit.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,10 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <functional>
+#include <optional>
 #include <sys/stat.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace sqs::files {
@@ -57,16 +57,13 @@ TEST_F(FileOpsTest, WriteWholeReplacesLongerFileExactly) {
 
 TEST_F(FileOpsTest, FailedWriteRemovesTheHalfWrittenFile) {
     // A file-size limit makes the write fail part way, as a full disk would.
-    struct rlimit old {};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = 1000;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    std::string data(5000, 'z');
-    std::string error = writeWhole(path("piece"), data.data(), static_cast<std::int64_t>(data.size()));
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    std::string error;
+    {
+        support::FileSizeLimit limit(1000);
+        ASSERT_TRUE(limit.set());
+        std::string data(5000, 'z');
+        error = writeWhole(path("piece"), data.data(), static_cast<std::int64_t>(data.size()));
+    }
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(QFile::exists(QString::fromStdString(path("piece"))));
 }
@@ -90,18 +87,16 @@ TEST_F(FileOpsTest, CopiedPieceHoldsTheRangeOrNothing) {
     };
     for (const Row& row : table) {
         const std::string piece = path(row.label);
-        struct rlimit old {};
-        ::getrlimit(RLIMIT_FSIZE, &old);
-        auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        if (row.sizeLimit) {
-            struct rlimit small = old;
-            small.rlim_cur = row.sizeLimit;
-            ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-        }
         bool sourceFailed = !row.sourceFailed;
-        const std::string error = copyInPlaceOf(piece, path(row.source), row.offset, row.size, sourceFailed);
-        ::setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, oldHandler);
+        std::string error;
+        {
+            std::optional<support::FileSizeLimit> limit;
+            if (row.sizeLimit) {
+                limit.emplace(row.sizeLimit);
+                ASSERT_TRUE(limit->set());
+            }
+            error = copyInPlaceOf(piece, path(row.source), row.offset, row.size, sourceFailed);
+        }
         EXPECT_EQ(error.empty(), row.expected != nullptr) << row.label << ": " << error;
         EXPECT_EQ(readAll(piece).value_or("none"), row.expected ? row.expected : "none") << row.label;
         if (!row.expected) {
