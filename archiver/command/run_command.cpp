@@ -77,7 +77,8 @@ std::string testArchive(const Command& command, const std::vector<std::string>& 
         if (!command.quiet || !result.empty())
             report += printable(m.name) + ": " + (result.empty() ? "ok" : printable(result)) + "\n";
     }
-    report += std::to_string(tested) + " members tested, " + std::to_string(bad) + " bad";
+    if (!command.quiet) report += std::to_string(tested) + " members tested, " + std::to_string(bad) + " bad";
+    else if (!report.empty()) report.pop_back();   // the last line's break
     if (!damage.empty()) return "the archive is damaged: " + damage;
     return bad ? "the archive has bad members" : std::string();
 }

@@ -85,8 +85,9 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
     if (progress && progress->cancelled()) return kCancelledFault;
     if (std::string fault = writer.finish(); !fault.empty()) return fault;
     if (std::string fault = target.commit(); !fault.empty()) return fault;
-    report = std::to_string(added) + " added, " + std::to_string(replaced) + " replaced, " + std::to_string(kept) +
-             " kept";
+    if (!command.quiet)
+        report = std::to_string(added) + " added, " + std::to_string(replaced) + " replaced, " + std::to_string(kept) +
+                 " kept";
     return {};
 }
 
@@ -117,7 +118,7 @@ std::string deleteMembers(const Command& command, const std::vector<std::string>
     if (progress && progress->cancelled()) return kCancelledFault;
     if (std::string fault = writer.finish(); !fault.empty()) return fault;
     if (std::string fault = target.commit(); !fault.empty()) return fault;
-    report = std::to_string(deleted) + " deleted, " + std::to_string(members.size() - deleted) + " kept";
+    if (!command.quiet) report = std::to_string(deleted) + " deleted, " + std::to_string(members.size() - deleted) + " kept";
     return {};
 }
 

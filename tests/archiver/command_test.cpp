@@ -145,6 +145,28 @@ TEST_F(CommandTest, FoldersDotFilesAndEmptyFolders) {
     EXPECT_EQ(names(path("flat.lzh")), (std::vector<std::string>{".hidden", "b.txt"}));
 }
 
+TEST_F(CommandTest, QuietReportsOnlyFaults) {
+    writeFile("base/a.txt", "a");
+    writeFile("base/b.txt", "b");
+    const std::string archive = path("q.lzh"), base = path("base") + "/";
+    for (const std::string& command : {"u -q " + archive + " " + base + " a.txt", "a -q " + archive + " " + base + " b.txt",
+                                       "t -q " + archive, "x -q " + archive + " " + path("out") + "/",
+                                       "d -q " + archive + " a.txt"}) {
+        std::string report = "?";
+        EXPECT_EQ(run(command, &report), 0) << command;
+        EXPECT_EQ(report, "") << command;
+    }
+    // A bad member is still named, with the fault, but no tally.
+    std::string bytes = bytesOf(archive);
+    bytes[bytes.size() - 2] ^= 0x01;   // the last member's only data byte
+    writeFile("q.lzh", bytes);
+    std::string report;
+    EXPECT_EQ(run("t -q " + archive, &report), 1);
+    EXPECT_EQ(report.find("tested"), std::string::npos) << report;
+    EXPECT_EQ(report.rfind("b.txt: ", 0), 0u) << report;
+    EXPECT_NE(report.find("error: the archive has bad members"), std::string::npos) << report;
+}
+
 TEST_F(CommandTest, BadListsWriteNothing) {
     writeFile("base/a.txt", "a");
     writeFile("empty-list.txt", "\r\n\r\n");
