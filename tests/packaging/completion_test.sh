@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# The bash completion of unlha32, called as bash calls it (COMP_WORDS and
+# COMP_CWORD set), on a folder with an archive holding names with blanks.
+# Usage: completion_test.sh COMPLETION_SCRIPT UNLHA32
+set -euo pipefail
+script=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+PATH=$(cd "$(dirname "$2")" && pwd):$PATH
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+mkdir -p "s p" d/sub out
+echo one > "s p/a b.txt"
+echo two > d/a.txt
+echo three > d/sub/c.txt
+unlha32 a -q -r2 -x1 pack.lzh "s p" d
+echo plain > notes.txt
+cp pack.lzh first.LZH.001
+
+# shellcheck source=/dev/null
+source "$script"
+complete -p unlha32 | grep -q -- '-F _unlha32' || { echo "FAIL: no completion registered"; exit 1; }
+nproc=$(getconf _NPROCESSORS_ONLN)
+
+failures=0
+# Each row: the words of the line, "|" between them (the last is the one
+# completed), "=>", then the completions expected, sorted, "|" between them.
+while IFS= read -r row; do
+  [ -z "$row" ] && continue
+  IFS='|' read -r -a COMP_WORDS <<< "${row%%=>*}|"
+  COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+  _unlha32 || true   # (set -e is off where bash completes)
+  got=$(printf '%s\n' "${COMPREPLY[@]}" | sort | paste -sd'|')
+  want=${row#*=>}
+  if [ "$got" != "$want" ]; then
+    echo "FAIL: [${row%%=>*}] gave [$got], expected [$want]"
+    failures=$((failures + 1))
+  fi
+done <<ROWS
+unlha32|=>--help|--version|a|d|e|l|p|t|u|v|x
+unlha32|T=>
+unlha32|x|-jm=>-jm5|-jm6|-jm7
+unlha32|a|--thr=>--threads=
+unlha32|a|--threads|=|=>$(seq 1 "$nproc" | sort | paste -sd'|')
+unlha32|l|=>d|first.LZH.001|out|pack.lzh|s p
+unlha32|t|-q|f=>first.LZH.001
+unlha32|a|n=>notes.txt
+unlha32|a|pack.lzh|s=>s p
+unlha32|x|pack.lzh|s=>s p|s p/|s p/a b.txt
+unlha32|X|-c1|--threads|=|2|pack.lzh|d/s=>d/sub|d/sub/|d/sub/c.txt
+unlha32|e|pack.lzh|o=>out
+unlha32|p|pack.lzh|"s p/a=>s p/a b.txt
+unlha32|l|s\ p/../pack.lzh|d/a=>d/a.txt
+unlha32|d|pack.lzh|zzz=>
+unlha32|l|missing.lzh|=>
+unlha32|l|--|-q=>
+ROWS
+[ "$failures" -eq 0 ] || exit 1
+echo "unlha32 completion: ok"
