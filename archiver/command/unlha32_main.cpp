@@ -5,6 +5,7 @@
 #include "archiver/command/terminal_progress.h"
 #include "archiver/format/new_file.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -64,6 +65,15 @@ int fail(const std::string& reason) {
     return 1;
 }
 
+// What went to the standard output must have reached it: a listing lost
+// to a full disk is a failure, not a success.
+int withOutputFlushed(int status) {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+    const int error = errno;
+    std::fprintf(stderr, "error: cannot write to the standard output: %s\n", std::strerror(error));
+    return status == 0 ? 1 : status;
+}
+
 // The progress line on stderr, unless it is not a terminal or -q was given.
 std::unique_ptr<lzh::Progress> terminalProgress(const std::string& text) {
     lzh::Command command;
@@ -79,11 +89,11 @@ std::unique_ptr<lzh::Progress> terminalProgress(const std::string& text) {
 int main(int argc, char** argv) {
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         std::fputs(kHelp, argc < 2 ? stderr : stdout);
-        return argc < 2 ? lzh::kUsageError : 0;
+        return withOutputFlushed(argc < 2 ? lzh::kUsageError : 0);
     }
     if (std::strcmp(argv[1], "--version") == 0) {
         std::printf("unlha32 %s\n", SQS_VERSION);
-        return 0;
+        return withOutputFlushed(0);
     }
     // Each argument is one field: quote those holding blanks.
     std::string text;
@@ -103,7 +113,7 @@ int main(int argc, char** argv) {
             status = lzh::runCommand(text, report, progress.get(), notice);
         }
         if (!report.empty()) std::fprintf(status == 0 ? stdout : stderr, "%s\n", report.c_str());
-        return status;
+        return withOutputFlushed(status);
     } catch (const std::exception& e) {
         return fail(e.what());
     } catch (...) {

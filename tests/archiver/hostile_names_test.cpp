@@ -122,13 +122,14 @@ TEST_F(HostileNames, ListAndTestPrintNoControlCharacters) {
     EXPECT_NE(report.find("no\\x1B[2Jsuch.lzh"), std::string::npos) << report;
 }
 
-// Runs the unlha32 tool with these arguments; its status and what it printed.
-int runTool(const std::vector<std::string>& args, std::string* output = nullptr) {
+// Runs the unlha32 tool with these arguments; its status and what it printed
+// (its standard output may go to a file of its own instead).
+int runTool(const std::vector<std::string>& args, std::string* output = nullptr, const char* stdoutFile = nullptr) {
     int pipeFds[2];
     if (::pipe(pipeFds) != 0) return -1;
     const pid_t child = ::fork();
     if (child == 0) {
-        ::dup2(pipeFds[1], 1);
+        ::dup2(stdoutFile ? ::open(stdoutFile, O_WRONLY) : pipeFds[1], 1);
         ::dup2(pipeFds[1], 2);
         ::close(pipeFds[0]);
         std::vector<char*> argv{const_cast<char*>(UNLHA_TOOL_PATH)};
@@ -300,6 +301,18 @@ INSTANTIATE_TEST_SUITE_P(Table, TargetTable, ::testing::ValuesIn(kTargetCases),
                          [](const auto& info) { return std::string(info.param.label); });
 
 // A file swapped for a FIFO between the walk and the read fails at once.
+// What the tool prints must reach its standard output: a full one is an error.
+TEST_F(HostileTargets, FullStandardOutputIsAFailure) {
+    writeFile("s/a.txt", "a");
+    ASSERT_EQ(runTool({"u", path("a.lzh"), path("s") + "/", "a.txt"}), 0);
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"l", path("a.lzh")}, {"t", path("a.lzh")}, {"--help"}, {"--version"}}) {
+        std::string output;
+        EXPECT_EQ(runTool(args, &output, "/dev/full"), 1) << args[0];
+        EXPECT_NE(output.find("error: cannot write to the standard output: "), std::string::npos) << output;
+    }
+}
+
 TEST_F(HostileTargets, FifoInPlaceOfAFileDoesNotHang) {
     ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0644), 0);
     Command command;
