@@ -374,5 +374,28 @@ TEST(OldDecoders, LzsLiteralsAndCopies) {
     EXPECT_EQ(text, "abcabcab  ");
 }
 
+// Any bits make a stream for the adaptive decoders (every path ends in a
+// leaf) and the plain LZSS ones, so long random ones reach what short fuzz
+// inputs do not: the trees rebuilt after 32 K symbols, the distance tree
+// grown to its full size. The sanitizer build checks every access; the
+// output must stop at the size.
+TEST(OldDecoders, LongRandomStreamsStayInBoundsAndInSize) {
+    using Decode = std::string (*)(BitReader&, std::uint64_t, const Decoder::Sink&);
+    const struct { const char* name; Decode decode; } table[] = {
+        {"-lh1-", decodeLh1}, {"-lh2-", decodeLh2}, {"-lzs-", decodeLzs}, {"-lz5-", decodeLz5}};
+    // 1 MiB: enough matches (32 K) for -lh2-'s distance tree to be rebuilt too.
+    const std::string bits = test::randomBytes(1024 * 1024, 256, 7);
+    for (const auto& row : table) {
+        BitReader in(reinterpret_cast<const std::uint8_t*>(bits.data()), bits.size());
+        std::uint64_t produced = 0;
+        row.decode(in, 4 << 20, [&](const std::uint8_t*, std::size_t n) {
+            produced += n;
+            return true;
+        });
+        EXPECT_LE(produced, 4u << 20) << row.name;
+        EXPECT_GT(produced, 1u << 20) << row.name;
+    }
+}
+
 }  // namespace
 }  // namespace lzh
