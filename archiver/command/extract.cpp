@@ -162,7 +162,8 @@ private:
         if (folder.get() < 0) return fail(m, fault);
         const std::string& name = path.parts.back();
         struct stat st {};
-        if (::fstatat(folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        const bool replacing = ::fstatat(folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+        if (replacing) {
             if (S_ISDIR(st.st_mode)) return fail(m, "a folder of that name is in the way");
             if (!command_.overwrite && st.st_mtime >= m.mtime) {
                 ++kept_;
@@ -170,7 +171,7 @@ private:
                 return;
             }
         }
-        fault = writeFile(m, folder.get(), name);
+        fault = writeFile(m, folder.get(), name, replacing);
         if (!fault.empty()) return fail(m, fault);
         ++restored_;
         if (!command_.quiet) line(printable(joined(path.parts)));
@@ -178,7 +179,9 @@ private:
 
     // Decodes into a new file beside the target and renames it into place
     // only when the data is sound: a bad member never replaces a good file.
-    std::string writeFile(const ArchiveMember& m, int folder, const std::string& name) {
+    // One that replaces a file is on the disk before it takes its name, so
+    // that a crash cannot leave an empty file where the old one was.
+    std::string writeFile(const ArchiveMember& m, int folder, const std::string& name, bool replacing) {
         std::string temp;
         FileHandle out;
         for (unsigned attempt = 0; attempt < 100 && out.get() < 0; ++attempt) {
@@ -202,7 +205,8 @@ private:
                 const struct timespec times[2] = {{m.mtime, 0}, {m.mtime, 0}};
                 ::futimens(out.get(), times);
             }
-            if (::close(out.release()) != 0) fault = std::string("cannot write: ") + std::strerror(errno);
+            if (replacing && ::fsync(out.get()) != 0) fault = std::string("cannot write: ") + std::strerror(errno);
+            else if (::close(out.release()) != 0) fault = std::string("cannot write: ") + std::strerror(errno);
         }
         if (fault.empty() && ::renameat(folder, temp.c_str(), folder, name.c_str()) != 0)
             fault = std::string("cannot create the file: ") + std::strerror(errno);
