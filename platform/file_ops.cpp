@@ -77,11 +77,15 @@ std::string hiddenName(const std::string& path) {
            (slash == std::string::npos ? path : path.substr(slash + 1)) + "." + suffix;
 }
 
-// A hidden file beside `path` that nothing uses yet, made by mkstemp.
+// A hidden file beside `path` that nothing uses yet, made with the user's
+// mask, as the file it becomes.
 int hiddenTemporary(const std::string& path, std::string& name) {
-    name = hiddenName(path);
-    name.replace(name.size() - 6, 6, "XXXXXX");
-    return ::mkstemp(name.data());
+    for (int tries = 0; tries < 100; ++tries) {
+        name = hiddenName(path);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
 }
 
 // Gives the unnamed file `fd` the name `name`; EEXIST when it is taken.
@@ -146,7 +150,6 @@ std::string placeNewFile(const std::string& path, bool sync, Fill fill) {
     int raw = ::open(folderOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (raw < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
         raw = hiddenTemporary(target, named);   // no unnamed files on this file system
-        if (raw >= 0 && !exists) ::fchmod(raw, 0644);
     }
     if (raw < 0) return reason(errno);
     Descriptor fd(raw);

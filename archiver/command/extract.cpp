@@ -5,6 +5,7 @@
 #include "archiver/format/archive_source.h"
 #include "archiver/format/file_handle.h"
 #include "archiver/format/member_data.h"
+#include "archiver/format/new_file.h"
 
 #include <cerrno>
 #include <cstring>
@@ -30,12 +31,6 @@ bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
         size -= static_cast<std::size_t>(n);
     }
     return true;
-}
-
-mode_t currentUmask() {
-    const mode_t mask = ::umask(022);
-    ::umask(mask);
-    return mask;
 }
 
 // The destination folder, walked one component at a time without ever
@@ -89,7 +84,7 @@ struct Pending {
 class Extractor {
 public:
     Extractor(const Command& command, const ArchiveSource& source, std::string& report)
-        : command_(command), source_(source), report_(report), umask_(currentUmask()) {}
+        : command_(command), source_(source), report_(report), umask_(processUmask()) {}
 
     std::string run(const std::vector<ArchiveMember>& members, const std::vector<std::string>& patterns) {
         if (command_.letter != 'p')

@@ -63,7 +63,8 @@ std::string ArchiveTarget::copyStub(ArchiveWriter& writer) const {
 }
 
 std::string ArchiveTarget::commit() {
-    const mode_t mode = exists_ ? (stat_.st_mode & 07777) : static_cast<mode_t>(0644);
+    // A new archive is as private as the user's mask makes new files.
+    const mode_t mode = exists_ ? (stat_.st_mode & 07777) : static_cast<mode_t>(0666 & ~processUmask());
     if (std::string fault = new_.commit(mode); !fault.empty()) return "cannot replace the archive " + path_ + ": " + fault;
     return {};
 }

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/random.h>
@@ -127,6 +128,22 @@ std::string NewFile::commit(mode_t mode) {
     forget(slot_);
     slot_ = -1;
     return {};
+}
+
+mode_t processUmask() {
+    // From /proc: umask() reads it only by setting it, for a moment, also
+    // under the host's other threads.
+    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status)) found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(status);
+        if (found) return static_cast<mode_t>(mask);
+    }
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
 }
 
 void removeTemporariesOnSignals() {

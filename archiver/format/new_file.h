@@ -31,6 +31,9 @@ private:
     int slot_ = -1;       // its place among the names removed on a signal
 };
 
+// The process's file-mode creation mask, read without changing it.
+mode_t processUmask();
+
 // Installs handlers that remove every named temporary file of this process
 // and then end it as the signal would have (for the command-line tool; the
 // library leaves its host's signal handling alone).

@@ -167,6 +167,32 @@ TEST_F(CommandTest, QuietReportsOnlyFaults) {
     EXPECT_NE(report.find("error: the archive has bad members"), std::string::npos) << report;
 }
 
+// A new archive is as private as the user's mask makes new files; an
+// updated one keeps its mode.
+TEST_F(CommandTest, NewArchivesFollowTheUmaskUpdatedOnesKeepTheirMode) {
+    writeFile("base/a.txt", "a");
+    const std::string base = path("base") + "/";
+    const mode_t saved = ::umask(0);
+    const struct { mode_t mask; const char* archive; mode_t before; mode_t after; } table[] = {
+        {077, "private.lzh", 0, 0600}, {022, "shared.lzh", 0, 0644}, {002, "group.lzh", 0, 0664},
+        {077, "kept.lzh", 0640, 0640},
+    };
+    for (const auto& row : table) {
+        const std::string archive = path(row.archive);
+        if (row.before) {
+            ASSERT_EQ(run("a " + archive + " " + base + " a.txt"), 0);
+            ::chmod(archive.c_str(), row.before);
+        }
+        ::umask(row.mask);
+        EXPECT_EQ(run("a " + archive + " " + base + " a.txt"), 0) << row.archive;
+        struct stat st {};
+        ASSERT_EQ(::stat(archive.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, row.after) << row.archive;
+        ::umask(0);
+    }
+    ::umask(saved);
+}
+
 TEST_F(CommandTest, BadListsWriteNothing) {
     writeFile("base/a.txt", "a");
     writeFile("empty-list.txt", "\r\n\r\n");
