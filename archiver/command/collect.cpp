@@ -34,7 +34,8 @@ std::string join(const std::vector<std::string>& parts) {
 
 class Collector {
 public:
-    Collector(const Command& command, std::vector<Entry>& entries) : command_(command), entries_(entries) {
+    Collector(const Command& command, std::vector<Entry>& entries, std::vector<std::string>* skipped)
+        : command_(command), entries_(entries), skipped_(skipped) {
         // The archive itself is never packed into itself (links followed).
         struct stat st {};
         if (::stat(command.archive.c_str(), &st) == 0) archive_ = {st.st_dev, st.st_ino};
@@ -46,7 +47,8 @@ public:
         std::vector<std::string> parts = components(name);
         if (std::find(parts.begin(), parts.end(), "..") != parts.end()) return "name leads out of the base folder: " + name;
         const std::string relative = join(parts);
-        const std::string source = command_.baseFolder + (relative.empty() ? "." : relative);
+        const std::string source =
+            relative.empty() ? (command_.baseFolder.empty() ? "." : command_.baseFolder) : command_.baseFolder + relative;
         struct stat st {};
         if (::stat(source.c_str(), &st) != 0) return "cannot find " + source + ": " + std::strerror(errno);
         if (S_ISDIR(st.st_mode)) {
@@ -97,18 +99,26 @@ private:
         ::closedir(dir);
         std::sort(names.begin(), names.end());
         for (const std::string& n : names) {
-            const std::string source = folder + "/" + n;
+            const std::string source = folder + (folder.back() == '/' ? "" : "/") + n;
             const std::string child = relative.empty() ? n : relative + "/" + n;
             struct stat link {};
             if (::lstat(source.c_str(), &link) != 0) return "cannot read " + source + ": " + std::strerror(errno);
             struct stat st = link;   // a link is followed
-            if (S_ISLNK(link.st_mode) && ::stat(source.c_str(), &st) != 0) continue;   // dangling: nothing to store
+            if (S_ISLNK(link.st_mode) && ::stat(source.c_str(), &st) != 0) {
+                skip(source, "a link to nothing");
+                continue;
+            }
             std::string fault;
             if (S_ISDIR(st.st_mode)) {
-                if (S_ISLNK(link.st_mode)) continue;   // links to folders are not followed
+                if (S_ISLNK(link.st_mode)) {
+                    skip(source, "a link to a folder (such links are not followed)");
+                    continue;
+                }
                 fault = push(child, source, true, st);
                 if (fault.empty()) fault = walk(child, source);
-            } else if (S_ISREG(st.st_mode) && !isArchive(st)) {
+            } else if (!S_ISREG(st.st_mode)) {
+                skip(source, "not a regular file (a device, pipe or socket)");
+            } else if (!isArchive(st)) {
                 fault = push(child, source, false, st);
             }
             if (!fault.empty()) return fault;
@@ -116,18 +126,24 @@ private:
         return {};
     }
 
+    void skip(const std::string& source, const std::string& why) {
+        if (skipped_) skipped_->push_back(source + ": not packed: " + why);
+    }
+
     using FileId = std::pair<dev_t, ino_t>;
     const Command& command_;
     std::vector<Entry>& entries_;
+    std::vector<std::string>* skipped_;
     std::map<std::string, std::pair<FileId, std::string>> seen_;   // stored name: file and path
     FileId archive_{0, 0};
 };
 
 }  // namespace
 
-std::string collectEntries(const Command& command, const std::vector<std::string>& names, std::vector<Entry>& entries) {
+std::string collectEntries(const Command& command, const std::vector<std::string>& names, std::vector<Entry>& entries,
+                           std::vector<std::string>* skipped) {
     if (names.empty()) return "no file names given";
-    Collector collector(command, entries);
+    Collector collector(command, entries, skipped);
     for (const std::string& name : names)
         if (std::string fault = collector.add(name); !fault.empty()) return fault;
     if (entries.empty()) return "nothing to archive";

@@ -21,6 +21,9 @@ struct Entry {
 // into `names`) into entries: folders walked under -r, paths kept under -x,
 // dot-files taken from walks only under -a1. A name that does not exist or
 // leads out of the base folder is an error; so is a list that names nothing.
-std::string collectEntries(const Command& command, const std::vector<std::string>& names, std::vector<Entry>& entries);
+// What a walk passes over (links to folders, links to nothing, devices,
+// pipes and sockets) is told in `skipped`, one line each.
+std::string collectEntries(const Command& command, const std::vector<std::string>& names, std::vector<Entry>& entries,
+                           std::vector<std::string>* skipped = nullptr);
 
 }  // namespace lzh

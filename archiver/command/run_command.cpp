@@ -112,8 +112,14 @@ int runCommand(const std::string& text, std::string& report, Progress* progress,
             fault = deleteMembers(command, names, report, progress, onWait);
         } else {
             std::vector<Entry> entries;
-            fault = collectEntries(command, names, entries);
+            std::vector<std::string> skipped;
+            fault = collectEntries(command, names, entries, &skipped);
             if (fault.empty()) fault = updateArchive(command, entries, report, progress, onWait);
+            // Nothing passed over unsaid, whatever became of the rest.
+            std::string warnings;
+            for (const std::string& line : skipped) warnings += "warning: " + printable(line) + "\n";
+            if (!report.empty() || !fault.empty()) report = warnings + report;
+            else if (!warnings.empty()) report = warnings.substr(0, warnings.size() - 1);
         }
     }
     if (!fault.empty()) {

@@ -134,9 +134,17 @@ TEST_F(CommandTest, FoldersDotFilesAndEmptyFolders) {
     writeFile("base/sub/.dot/c.txt", "c");
     QDir().mkpath(QString::fromStdString(path("base/sub/empty")));
     ASSERT_EQ(::symlink(path("base").c_str(), path("base/sub/loop").c_str()), 0);
+    ASSERT_EQ(::symlink("nowhere", path("base/sub/dangling").c_str()), 0);
+    ASSERT_EQ(::mkfifo(path("base/sub/pipe").c_str(), 0644), 0);
     const std::string base = path("base") + "/";
-    ASSERT_EQ(run("u -r2 -x1 " + path("plain.lzh") + " " + base + " ."), 0);
+    std::string report;
+    ASSERT_EQ(run("u -r2 -x1 " + path("plain.lzh") + " " + base + " .", &report), 0);
     EXPECT_EQ(names(path("plain.lzh")), (std::vector<std::string>{"a.txt", "sub/", "sub/b.txt", "sub/empty/"}));
+    // What the walk passes over is said, each under its path.
+    EXPECT_EQ(report, "warning: " + base + "sub/dangling: not packed: a link to nothing\n" +
+                          "warning: " + base + "sub/loop: not packed: a link to a folder (such links are not followed)\n" +
+                          "warning: " + base + "sub/pipe: not packed: not a regular file (a device, pipe or socket)\n" +
+                          "4 added, 0 replaced, 0 kept");
     ASSERT_EQ(run("u -a1 -r2 -x1 " + path("all.lzh") + " " + base + " sub"), 0);
     EXPECT_EQ(names(path("all.lzh")),
               (std::vector<std::string>{"sub/", "sub/.dot/", "sub/.dot/c.txt", "sub/b.txt", "sub/empty/"}));
