@@ -185,6 +185,8 @@ private:
             if (out.get() < 0 && errno != EEXIST) break;
         }
         if (out.get() < 0) return std::string("cannot create a file: ") + std::strerror(errno);
+        // Removed if the tool is interrupted: by its folder's descriptor, which stays open.
+        const PendingTemporary pending("/proc/self/fd/" + std::to_string(folder) + "/" + temp);
         bool writeFailed = false;
         int writeErrno = 0;
         std::string fault = decodeMember(source_, m, [&](const std::uint8_t* d, std::size_t n) {

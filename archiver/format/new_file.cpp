@@ -130,6 +130,10 @@ std::string NewFile::commit(mode_t mode) {
     return {};
 }
 
+PendingTemporary::PendingTemporary(const std::string& path) : slot_(remember(path)) {}
+
+PendingTemporary::~PendingTemporary() { forget(slot_); }
+
 mode_t processUmask() {
     // From /proc: umask() reads it only by setting it, for a moment, also
     // under the host's other threads.

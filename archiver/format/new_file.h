@@ -31,6 +31,19 @@ private:
     int slot_ = -1;       // its place among the names removed on a signal
 };
 
+// While it lives, the named temporary file `path` is removed if one of the
+// signals of removeTemporariesOnSignals ends the process.
+class PendingTemporary {
+public:
+    explicit PendingTemporary(const std::string& path);
+    ~PendingTemporary();
+    PendingTemporary(const PendingTemporary&) = delete;
+    PendingTemporary& operator=(const PendingTemporary&) = delete;
+
+private:
+    int slot_;
+};
+
 // The process's file-mode creation mask, read without changing it.
 mode_t processUmask();
 

@@ -4,6 +4,7 @@
 #include "tests/archiver/archive_fixture.h"
 
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -42,24 +43,25 @@ public:
         ::waitpid(child, &status, 0);
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
-    // Bytes the process has read so far; -1 once it has ended. Input is read
-    // steadily as it is packed, while output may leave in bursts, so reads
-    // tell reliably that an update is under way and far from its end.
-    static long long bytesRead(pid_t child) {
+    // Bytes the process has read ("rchar:") or written ("wchar:") so far; -1
+    // once it has ended. An update reads its input steadily as it packs
+    // (its output may leave in bursts), an extraction writes steadily: either
+    // tells reliably that the work is under way and far from its end.
+    static long long bytesMoved(pid_t child, const std::string& counter) {
         std::ifstream io("/proc/" + std::to_string(child) + "/io");
         std::string key;
         long long value = 0;
         while (io >> key >> value)
-            if (key == "rchar:") return value;
+            if (key == counter) return value;
         return -1;
     }
-    // Waits until the process has read `bytes`; false when it ended first.
-    static bool waitForReads(pid_t child, long long bytes) {
+    // Waits until the process has moved `bytes`; false when it ended first.
+    static bool waitFor(pid_t child, const std::string& counter, long long bytes) {
         for (int i = 0; i < 24000; ++i) {   // two minutes, for sanitizer builds
             int status = 0;
             if (::waitpid(child, &status, WNOHANG) != 0) return false;
-            if (bytesRead(child) >= bytes) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            if (bytesMoved(child, counter) >= bytes) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         return false;
     }
@@ -80,10 +82,11 @@ public:
         for (const auto& m : members) out.push_back(m.name);
         return out;
     }
-    QStringList leftovers() {
-        return QDir(QString::fromStdString(dir())).entryList(QDir::Files | QDir::Hidden | QDir::System)
+    QStringList leftovers(const std::string& folder) {
+        return QDir(QString::fromStdString(folder)).entryList(QDir::Files | QDir::Hidden | QDir::System)
             .filter(QRegularExpression("^\\."));
     }
+    QStringList leftovers() { return leftovers(dir()); }
 };
 
 struct RaceCase {
@@ -108,7 +111,7 @@ TEST_P(RaceTable, EveryFinishedUpdateKeepsItsFilesAndNoTemporaryRemains) {
     const std::string oldBytes((std::istreambuf_iterator<char>(before)), std::istreambuf_iterator<char>());
 
     const pid_t first = start({"u", archive, base, "big.bin"});
-    ASSERT_TRUE(waitForReads(first, 2 << 20)) << "the first update ended too soon to overlap";
+    ASSERT_TRUE(waitFor(first, "rchar:", 2 << 20)) << "the first update ended too soon to overlap";
     if (c.signal) {
         ::kill(first, c.signal);
         EXPECT_EQ(finish(first), 128 + c.signal);
@@ -127,6 +130,22 @@ INSTANTIATE_TEST_SUITE_P(Table, RaceTable,
                          ::testing::Values(RaceCase{"two_updates_at_once", 0}, RaceCase{"killed", SIGKILL},
                                            RaceCase{"terminated", SIGTERM}, RaceCase{"interrupted", SIGINT}),
                          [](const auto& info) { return std::string(info.param.label); });
+
+// An extraction ended by a signal halfway through a member leaves neither
+// the member's temporary file nor a part of it.
+TEST_F(UpdateRace, InterruptedExtractionLeavesNothingBehind) {
+    bigFile("s/big.bin", 24u << 20);
+    const std::string archive = path("k.lzh");
+    ASSERT_EQ(finish(start({"u", archive, path("s") + "/", "big.bin"})), 0);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        const pid_t tool = start({"x", archive, path("out") + "/"});
+        ASSERT_TRUE(waitFor(tool, "wchar:", 2 << 20)) << "the extraction ended too soon to be interrupted";
+        ::kill(tool, signal);
+        EXPECT_EQ(finish(tool), 128 + signal);
+        EXPECT_EQ(leftovers(path("out")), QStringList()) << signal;
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(path("out/big.bin"))));
+    }
+}
 
 }  // namespace
 }  // namespace lzh
