@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -145,6 +146,11 @@ private:
             links_.push_back({path.parts, &m});
             return;
         }
+        // Two members under one name (e drops the folders): the second would
+        // replace what the first just wrote.
+        const auto earlier = written_.find(joined(path.parts));
+        if (!m.directory && earlier != written_.end() && earlier->second != m.name)
+            return fail(m, "not extracted: " + joined(path.parts) + " was just extracted from " + earlier->second);
         std::string fault;
         if (m.directory) {
             const int fd = destination_.openFolder(path.parts, path.parts.size(), true, fault);
@@ -168,6 +174,7 @@ private:
         }
         fault = writeFile(m, folder.get(), name, replacing);
         if (!fault.empty()) return fail(m, fault);
+        written_.emplace(joined(path.parts), m.name);
         ++restored_;
         if (!command_.quiet) line(printable(joined(path.parts)));
     }
@@ -262,6 +269,7 @@ private:
     mode_t umask_;
     Destination destination_;
     std::vector<Pending> links_, folders_;
+    std::map<std::string, std::string> written_;   // path written in this run: the member it came from
     int selected_ = 0, restored_ = 0, kept_ = 0, failed_ = 0;
     unsigned tempCounter_ = 0;
 };

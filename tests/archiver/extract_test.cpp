@@ -212,6 +212,23 @@ TEST_F(ExtractTest, ExistingFilesAreReplacedOnlyByNewerMembers) {
 // p writes the members' bytes, in archive order, to the standard output; a
 // standard output that cannot be written stops it at the first member, with
 // the reason.
+// e puts members of two folders under one name: the second never replaces
+// what the first just wrote, whatever the dates or -c1 say.
+TEST_F(ExtractTest, ExtractionWithoutPathsKeepsTheFirstOfTwoNamesakes) {
+    writeFile("src/d1/a.txt", "first");
+    writeFile("src/d2/a.txt", "second, newer");
+    struct utimbuf old {1500000000, 1500000000};
+    ::utime(path("src/d1/a.txt").c_str(), &old);
+    ASSERT_EQ(run("u -x1 " + path("t.lzh") + " " + path("src") + "/ d1/a.txt d2/a.txt"), 0);
+    for (const char* extra : {"", "-c1 "}) {
+        std::string report;
+        EXPECT_EQ(run(std::string("e ") + extra + path("t.lzh") + " " + path("flat") + "/", &report), 1) << extra;
+        EXPECT_NE(report.find("d2/a.txt: not extracted: a.txt was just extracted from d1/a.txt"), std::string::npos)
+            << report;
+        EXPECT_EQ(bytesOf(path("flat/a.txt")), "first") << extra;
+    }
+}
+
 TEST_F(ExtractTest, PrintWritesTheMembersOrStopsWithTheReason) {
     writeFile("src/d/a.txt", "first\n");
     writeFile("src/b.txt", "second\n");
