@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
@@ -302,6 +303,18 @@ TEST_F(ExtractTest, PiecesReadAsOneArchive) {
     }
     ASSERT_EQ(run("x " + path("cut.lzh.001") + " " + path("out") + "/"), 0);
     EXPECT_EQ(bytesOf(path("out/big.txt")), big);
+    // Pieces are never updated, nor a new archive made beside them under their name.
+    const struct { const char* letter; const char* archive; } updates[] = {
+        {"u", "cut.lzh.001"}, {"d", "cut.lzh.001"}, {"u", "cut.lzh"}, {"a", "cut.lzh"}, {"d", "cut.lzh"}};
+    for (const auto& row : updates) {
+        std::string report;
+        EXPECT_EQ(run(std::string(row.letter) + " " + path(row.archive) + " " + path("src") + "/ small.txt", &report), 1)
+            << row.letter << " " << row.archive;
+        EXPECT_NE(report.find("and pieces cannot be updated: join them into one file first"), std::string::npos)
+            << report;
+    }
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(path("cut.lzh"))));
+    EXPECT_EQ(bytesOf(path("cut.lzh.001")), whole.substr(0, piece));
     // A short last piece and a missing middle piece are named.
     std::string report;
     ASSERT_EQ(::truncate(path("cut.lzh.003").c_str(), 10), 0);
