@@ -51,7 +51,7 @@ const char kHelp[] =
     "across \"/\", and a folder's name selects everything in it.\n"
     "ARCHIVE may be NAME.001, the first piece of a split archive, or NAME when only\n"
     "its pieces NAME.001, NAME.002, ... exist: the pieces are read in order as one\n"
-    "(u, a and d refuse pieces; join them first).\n"
+    "(u, a and d never write to pieces; join them first).\n"
     "Extraction never writes outside FOLDER/: absolute names and \"..\" are made\n"
     "relative, links are made only when they and their target stay inside.\n"
     "Exit status: 0 on success, 1 for an error in an archive or a file, 2 for bad\n"

@@ -1,6 +1,7 @@
 #include "archiver/command/update.h"
 
 #include "archiver/command/member_path.h"
+#include "archiver/command/printable.h"
 #include "archiver/format/archive_target.h"
 #include "archiver/format/archive_writer.h"
 #include "archiver/format/member_header.h"
@@ -85,9 +86,14 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
     if (progress && progress->cancelled()) return kCancelledFault;
     if (std::string fault = writer.finish(); !fault.empty()) return fault;
     if (std::string fault = target.commit(); !fault.empty()) return fault;
+    if (target.onlyPieces())
+        report = "warning: " + printable(command.archive) +
+                 " is a new archive, apart from the pieces of the split archive of that name\n";
     if (!command.quiet)
-        report = std::to_string(added) + " added, " + std::to_string(replaced) + " replaced, " + std::to_string(kept) +
-                 " kept";
+        report += std::to_string(added) + " added, " + std::to_string(replaced) + " replaced, " + std::to_string(kept) +
+                  " kept";
+    else if (!report.empty())
+        report.pop_back();   // the last line's break
     return {};
 }
 
@@ -96,7 +102,10 @@ std::string deleteMembers(const Command& command, const std::vector<std::string>
     if (patterns.empty()) return "no member names given: nothing to delete";
     ArchiveTarget target;
     if (std::string fault = target.open(command.archive, progress, onWait); !fault.empty()) return fault;
-    if (!target.exists()) return "no such archive: " + command.archive;
+    if (!target.exists())
+        return "no such archive: " + command.archive +
+               (target.onlyPieces() ? " (only the pieces of a split archive, which cannot be updated: join them first)"
+                                    : "");
     const std::vector<ArchiveMember>& members = target.members();
     std::size_t deleted = 0;
     std::uint64_t total = target.stubSize();

@@ -37,13 +37,11 @@ std::string ArchiveTarget::open(const std::string& path, Progress* progress, con
     if (std::string fault = followLinks(path, path_); !fault.empty()) return fault;
     if (std::string fault = lock_.acquire(folderOf(path_), progress, onWait); !fault.empty()) return fault;
     exists_ = ::stat(path_.c_str(), &stat_) == 0;
-    // A split archive is read from its pieces, but cannot be written back to
-    // them: a new archive of that name would stand apart from the pieces.
-    const std::string joinFirst = " of a split archive, and pieces cannot be updated: join them into one file first";
+    // A split archive is read from its pieces, but never written back to them.
     struct stat piece {};
     if (!exists_) {
         if (errno != ENOENT) return "cannot read the archive " + path + ": " + std::strerror(errno);
-        if (::stat(pieceName(path_, 1).c_str(), &piece) == 0) return path + " exists only as the pieces" + joinFirst;
+        onlyPieces_ = ::stat(pieceName(path_, 1).c_str(), &piece) == 0;
         return {};
     }
     const bool firstPiece = path_.size() > 4 && path_.compare(path_.size() - 4, 4, ".001") == 0 &&
@@ -56,7 +54,8 @@ std::string ArchiveTarget::open(const std::string& path, Progress* progress, con
     if (old_.get() < 0) return "cannot open the archive " + path + ": " + std::strerror(errno);
     if (std::string fault = readArchive(old_.get(), static_cast<std::uint64_t>(stat_.st_size), members_);
         !fault.empty())
-        return firstPiece ? path + " is the first piece" + joinFirst
+        return firstPiece ? path + " is the first piece of a split archive, and pieces cannot be updated: join them "
+                                   "into one file first"
                           : "the archive is damaged, left as it is: " + fault;
     return {};
 }

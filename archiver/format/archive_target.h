@@ -28,6 +28,9 @@ public:
     std::string open(const std::string& path, Progress* progress = nullptr, const UpdateLock::WaitNotice& onWait = {});
 
     bool exists() const { return exists_; }
+    // The archive does not exist, but the pieces of a split one of its name do
+    // (they are read as that archive, but never written).
+    bool onlyPieces() const { return onlyPieces_; }
     const std::string& path() const { return path_; }   // links followed
     int oldFd() const { return old_.get(); }
     const std::vector<ArchiveMember>& members() const { return members_; }
@@ -45,6 +48,7 @@ public:
 private:
     std::string path_;
     bool exists_ = false;
+    bool onlyPieces_ = false;
     struct stat stat_ {};
     UpdateLock lock_;
     FileHandle old_;
