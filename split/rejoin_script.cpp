@@ -4,6 +4,8 @@
 #include "split/code_page.h"
 #include "split/split_plan.h"
 
+#include <algorithm>
+
 namespace sqs {
 namespace {
 
@@ -36,6 +38,15 @@ QByteArray encodeRejoinScript(const QString& text) {
     QString switched = text;
     switched.insert(switched.indexOf(kLineEnd) + kLineEnd.size(), kUtf8Switch + kLineEnd);
     return switched.toUtf8();
+}
+
+QString unscriptableNameReason(const QString& path) {
+    const QString name = FileNamePart(path);
+    const bool unsafe = std::any_of(name.begin(), name.end(), [](QChar c) {
+        return c == QLatin1Char('"') || c.unicode() < 0x20 || c.unicode() == 0x7F;
+    });
+    return unsafe ? QStringLiteral("名前に「\"」や改行などの制御文字を含むファイルは、つなぎ直すバッチファイルに書けません。")
+                  : QString();
 }
 
 QString rejoinScriptPath(const QString& path) { return path + QStringLiteral(".bat"); }

@@ -16,6 +16,11 @@ QString rejoinScriptText(const QString& path, std::int64_t n);
 // first) when a name has no CP932 form.
 QByteArray encodeRejoinScript(const QString& text);
 
+// Why the script cannot name the file at `path`; empty when it can. A double
+// quote would end the quoted name early and a line break would start a new
+// command line: either would let the name run commands when the script runs.
+QString unscriptableNameReason(const QString& path);
+
 // path + ".bat"
 QString rejoinScriptPath(const QString& path);
 

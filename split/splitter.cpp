@@ -23,8 +23,8 @@ bool shouldAsk(const AppState& state) {
 }  // namespace
 
 void Splitter::SplitFile(const QString& path, const AppState& state) {
-    QString error;
-    auto length = platform_.fileLength(path, error);
+    QString error = unscriptableNameReason(path);
+    auto length = error.isEmpty() ? platform_.fileLength(path, error) : std::nullopt;
     if (length) {
         // Opening it proves it can be read.
         if (FileResult opened = platform_.readBlock(path, 0, nullptr, 0); !opened) {

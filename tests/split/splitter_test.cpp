@@ -189,6 +189,32 @@ TEST_F(SplitterTest, NoReadableFileGetsAnErrorAndNothingIsWritten) {
     EXPECT_TRUE(filesBeside().isEmpty());
 }
 
+// The rejoin script quotes each name: one that could close the quotes or
+// start a new line would run commands of its own when the script is run.
+// Such a file is refused before anything is written; other marks pass.
+TEST_F(SplitterTest, NamesThatWouldRunCommandsInTheScriptAreRefused) {
+    const struct { const char* name; bool refused; } table[] = {
+        {"x\" & echo PWNED>p.txt & \".bin", true}, {"line\nbreak.bin", true}, {"cr\r.bin", true},
+        {"tab\t.bin", true}, {"del\x7F.bin", true}, {"a&b^c!d%e.bin", false},
+    };
+    for (const auto& row : table) {
+        QDir(platform.folder()).removeRecursively();
+        QDir().mkpath(platform.folder());
+        platform.messages.clear();
+        const QString path = makeSource(PieceSize + 1, QString::fromUtf8(row.name));
+        splitter.SplitFile(path, state);
+        if (!row.refused) {
+            EXPECT_EQ(filesBeside().size(), 4) << row.name;   // the source, two pieces, the script
+            continue;
+        }
+        ASSERT_EQ(platform.messages.size(), 1u) << row.name;
+        EXPECT_EQ(platform.messages[0].text, "次のファイルは分割できません。\r\n\"" + path +
+                                                 "\"\r\n名前に「\"」や改行などの制御文字を含むファイルは、"
+                                                 "つなぎ直すバッチファイルに書けません。");
+        EXPECT_EQ(filesBeside(), QStringList{QString::fromUtf8(row.name)}) << row.name;
+    }
+}
+
 struct QuestionCase {
     std::int16_t chainMode;
     const char* option4;
