@@ -40,6 +40,7 @@ QtPlatform::~QtPlatform() = default;
 
 int QtPlatform::messageBox(const QString& text, int style, const QString& title) {
     QMessageBox box(iconFor(style), title, QString(text).replace("\r\n", "\n"));
+    box.setTextFormat(Qt::PlainText);   // a name like "<h1>a.bin" is shown as it is, not as markup
     if (isYesNo(style)) {
         auto* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
         auto* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);

@@ -32,6 +32,7 @@ ProgressDialog::ProgressDialog(Platform& platform) : platform_(platform) {
     for (int i = 0; i < 6; ++i) {
         auto* label = new QLabel(QString::fromUtf8(table[i].text), this);
         label->setObjectName(QStringLiteral("Label%1").arg(i + 1));
+        label->setTextFormat(Qt::PlainText);   // paths are shown as they are, never as markup
         label->move(pixelsFromTwips(table[i].left, dpi), pixelsFromTwips(table[i].top, dpi));
         label->adjustSize();
         labels_[i] = label;
@@ -54,7 +55,8 @@ void ProgressDialog::setLabel(QLabel* label, const QString& text) {
 
 void ProgressDialog::setInputPath(const QString& path) {
     setLabel(labels_[3], path);
-    labels_[3]->setToolTip(path);
+    // A tool tip has no plain-text switch: the path goes in escaped.
+    labels_[3]->setToolTip(QStringLiteral("<p style='white-space:pre'>%1</p>").arg(path.toHtmlEscaped()));
 }
 
 void ProgressDialog::setPieceName(const QString& name) {

@@ -1,10 +1,15 @@
 #include "platform/qt_platform.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLockFile>
+#include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -45,6 +50,22 @@ protected:
 private:
     std::array<QByteArray, 3> saved_;
 };
+
+// A message shows a name as it is: "<h1>" in a file name is no markup.
+TEST_F(QtPlatformTest, MessagesShowNamesAsPlainText) {
+    QtPlatform platform(program);
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        ASSERT_NE(label, nullptr);
+        shown = label->textFormat() == Qt::PlainText ? label->text() : QStringLiteral("(rich text)");
+        box->buttons().first()->click();
+    });
+    platform.messageBox(QStringLiteral("\"/tmp/<h1>big<i>name.bin\"を\r\n3個のファイルに分割します。"), 36, QStringLiteral("作業確認"));
+    EXPECT_EQ(shown, QStringLiteral("\"/tmp/<h1>big<i>name.bin\"を\n3個のファイルに分割します。"));
+}
 
 TEST_F(QtPlatformTest, LockLivesInTheRuntimeFolderElseInTmp) {
     {

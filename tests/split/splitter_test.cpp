@@ -331,7 +331,7 @@ TEST_F(SplitterTest, ProgressLabelsAreSizedToTheirText) {
     ProgressDialog dialog(platform);
     const QString texts[] = {
         "1 / 3", "737 / 737", "/home/user/data.lzh.001", "C:/データ/分割ファイル.lzh.002", "",
-        "a&b\tc.lzh.001", QString(300, QLatin1Char('W')) + ".001",
+        "a&b\tc.lzh.001", QString(300, QLatin1Char('W')) + ".001", "<h1>big<i>name.lzh.001",
     };
     for (const QString& text : texts) {
         dialog.setInputPath(text);
