@@ -44,8 +44,11 @@ std::string ArchiveTarget::open(const std::string& path, Progress* progress, con
         onlyPieces_ = ::stat(pieceName(path_, 1).c_str(), &piece) == 0;
         return {};
     }
-    const bool firstPiece = path_.size() > 4 && path_.compare(path_.size() - 4, 4, ".001") == 0 &&
-                            ::stat(pieceName(path_.substr(0, path_.size() - 4), 2).c_str(), &piece) == 0;
+    // Readers take NAME.001 beside NAME.002 for the first piece of a series.
+    if (path_.size() > 4 && path_.compare(path_.size() - 4, 4, ".001") == 0 &&
+        ::stat(pieceName(path_.substr(0, path_.size() - 4), 2).c_str(), &piece) == 0)
+        return path + " is the first piece of a split archive, and pieces cannot be updated: join them into one "
+                      "file first";
     if (!S_ISREG(stat_.st_mode)) return "the archive is not a regular file: " + path;
     // Write bits count even for a user whom the system would let write anyway.
     if ((stat_.st_mode & 0222) == 0 || ::access(path_.c_str(), W_OK) != 0)
@@ -54,9 +57,7 @@ std::string ArchiveTarget::open(const std::string& path, Progress* progress, con
     if (old_.get() < 0) return "cannot open the archive " + path + ": " + std::strerror(errno);
     if (std::string fault = readArchive(old_.get(), static_cast<std::uint64_t>(stat_.st_size), members_);
         !fault.empty())
-        return firstPiece ? path + " is the first piece of a split archive, and pieces cannot be updated: join them "
-                                   "into one file first"
-                          : "the archive is damaged, left as it is: " + fault;
+        return "the archive is damaged, left as it is: " + fault;
     return {};
 }
 
