@@ -36,6 +36,15 @@ QString unlistableReason(const QString& entry) {
     return {};
 }
 
+// The list reader takes blanks and tabs off both ends of a line: a name
+// that starts or ends with a tab keeps it only in quotes (unquoted, a file
+// "a.txt<TAB>" would have packed its neighbour "a.txt").
+QString listLine(const QString& name) {
+    const QString line = QuoteIfNeeded(name);
+    if (line != name || !(name.startsWith(QLatin1Char('\t')) || name.endsWith(QLatin1Char('\t')))) return line;
+    return QLatin1Char('"') + name + QLatin1Char('"');
+}
+
 }  // namespace
 
 QString packQuestion(const QStringList& entries) {
@@ -71,7 +80,7 @@ PackList packList(Platform& platform, const QStringList& entries) {
             const QString below = folders[i].mid(base.size());
             name = name == QLatin1String(".") ? (below.isEmpty() ? name : below.chopped(1)) : below + name;
         }
-        list.responseText += QuoteIfNeeded(name) + kLineEnd;
+        list.responseText += listLine(name) + kLineEnd;
     }
     return list;
 }

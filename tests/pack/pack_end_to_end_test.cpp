@@ -108,6 +108,21 @@ TEST_F(PackEndToEnd, FilesFromTwoFoldersAndJapaneseNamesOpenInEveryReader) {
     EXPECT_EQ(readFile(out.path() + "/two/other.bin"), QByteArray(3000, 'o'));
 }
 
+// A name that ends with a tab is packed as itself, not as its neighbour
+// without the tab (the list reader trims tabs from unquoted lines).
+TEST_F(PackEndToEnd, NameEndingWithATabPacksThatFile) {
+    if (!have("bsdtar")) GTEST_SKIP() << "bsdtar is missing";
+    const QString tabbed = make("d/report.txt\t", "right");
+    make("d/report.txt", "wrong");
+    drop({tabbed});
+    platform.saveAnswer = platform.folder() + "/t.lzh";
+    form->cmdPackClick();
+    QTemporaryDir out;
+    ASSERT_EQ(runTool("bsdtar", {"-xf", platform.saveAnswer, "-C", out.path()}).exitCode, 0);
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files), QStringList{"report.txt\t"});
+    EXPECT_EQ(readFile(out.path() + "/report.txt\t"), "right");
+}
+
 TEST_F(PackEndToEnd, FolderNamedWithClosingSeparatorPacksItsContents) {
     if (!have("bsdtar")) GTEST_SKIP() << "bsdtar is missing";
     make("data/sub/a.txt", "a");
