@@ -20,6 +20,12 @@ QString WithTrailingBackslash(const QString& text) {
     return trimmed.endsWith(QLatin1Char('/')) ? trimmed : trimmed + QLatin1Char('/');
 }
 
+QString uncarriablePathReason(const QString& path) {
+    if (path.contains(QLatin1Char('"')) || path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r')))
+        return QStringLiteral("「\"」や改行を含むパスは書庫ライブラリに渡せません。");
+    return {};
+}
+
 QString archiverCommandText(const QString& archive, const QString& baseFolder, const QString& responseArgument) {
     return QStringLiteral("u -a1 -r2 -x1 -l1 -jp1 -o2 ") + QuoteIfNeeded(archive) + QLatin1Char(' ') +
            QuoteIfNeeded(WithTrailingBackslash(baseFolder)) + QLatin1Char(' ') + QuoteIfNeeded(responseArgument) +

@@ -16,6 +16,11 @@ QString QuoteIfNeeded(const QString& text);
 // had, or with one appended.
 QString WithTrailingBackslash(const QString& text);
 
+// Why the command text cannot carry this path as a field; empty when it can.
+// Quotes group fields and are taken off, line breaks end the text: such a
+// path would be read as another path (another archive, another base folder).
+QString uncarriablePathReason(const QString& path);
+
 // "u -a1 -r2 -x1 -l1 -jp1 -o2 ARCHIVE BASE/ @LIST " with each field quoted as needed.
 QString archiverCommandText(const QString& archive, const QString& baseFolder, const QString& responseArgument);
 

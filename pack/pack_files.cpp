@@ -116,7 +116,14 @@ QString Packer::PackFiles(const QStringList& entries, std::int32_t window) {
 
     const QString responsePath =
         folder.endsWith(QLatin1Char('/')) ? folder + QStringLiteral("responce.txt") : folder + QStringLiteral("/responce.txt");
-    const PackList list = packList(platform_, entries);
+    PackList list = packList(platform_, entries);
+    // The archive, the base folder and the list file are fields of the command text.
+    for (const QString& path : {archive, list.baseFolder, responsePath}) {
+        if (const QString reason = uncarriablePathReason(path); !reason.isEmpty() && list.refused.isEmpty()) {
+            list.refused = path;
+            list.refusedReason = reason;
+        }
+    }
     if (!list.refused.isEmpty())
         platform_.messageBox(QStringLiteral("次のファイルは圧縮できません。\r\n\"%1\"\r\n%2").arg(list.refused, list.refusedReason),
                              StyleError, QStringLiteral("SQS"));

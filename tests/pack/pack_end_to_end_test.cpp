@@ -123,6 +123,26 @@ TEST_F(PackEndToEnd, NameEndingWithATabPacksThatFile) {
     EXPECT_EQ(readFile(out.path() + "/report.txt\t"), "right");
 }
 
+// A double quote in the archive's path or the base folder would regroup the
+// command text's fields (another archive, another base): refused, nothing packed.
+TEST_F(PackEndToEnd, QuoteInTheArchiveOrBaseFolderIsRefused) {
+    const struct { const char* entry; const char* archive; const char* refused; } table[] = {
+        {"we\"ird/a.txt", "out.lzh", "we\"ird/"},
+        {"plain/a.txt", "o\"ut.lzh", "o\"ut.lzh"},
+    };
+    for (const auto& row : table) {
+        platform.messages.clear();
+        drop({make(row.entry, "a")});
+        platform.saveAnswer = platform.folder() + "/" + row.archive;
+        form->cmdPackClick();
+        ASSERT_EQ(platform.messages.size(), 3u) << row.entry;   // the question, the refusal, the failure
+        EXPECT_EQ(platform.messages[1].text, "次のファイルは圧縮できません。\r\n\"" + platform.folder() + "/" + row.refused +
+                                                 "\"\r\n「\"」や改行を含むパスは書庫ライブラリに渡せません。");
+        EXPECT_EQ(platform.messages[2].text, "圧縮失敗");
+        EXPECT_TRUE(QDir(platform.folder()).entryList({"*.lzh", "*lzh*"}, QDir::Files).isEmpty()) << row.entry;
+    }
+}
+
 TEST_F(PackEndToEnd, FolderNamedWithClosingSeparatorPacksItsContents) {
     if (!have("bsdtar")) GTEST_SKIP() << "bsdtar is missing";
     make("data/sub/a.txt", "a");
