@@ -28,6 +28,8 @@ std::string ArchiveSource::addPiece(const std::string& path, bool mustExist, boo
     struct stat st {};
     if (::fstat(fd, &st) != 0) return "cannot read " + path + ": " + std::strerror(errno);
     if (S_ISDIR(st.st_mode)) return "not an archive but a folder: " + path;
+    // Members are read where the headers say: a pipe or a device cannot seek.
+    if (!S_ISREG(st.st_mode)) return "an archive must be a regular file, not a pipe or device: " + path;
     piece.path = path;
     piece.start = size_;
     piece.size = static_cast<std::uint64_t>(st.st_size);

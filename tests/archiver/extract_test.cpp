@@ -388,6 +388,10 @@ TEST(ToolStatus, BadUsageIsTwo) {
     EXPECT_EQ(runCommand("z a.lzh", report), kUsageError);
     EXPECT_EQ(runCommand("x -k a.lzh", report), kUsageError);
     EXPECT_EQ(runCommand("l /nonexistent/a.lzh", report), 1);
+    // A device (or a pipe) cannot be read where the headers point: said so, not "truncated".
+    EXPECT_EQ(runCommand("t /dev/zero", report), 1);
+    EXPECT_NE(report.find("an archive must be a regular file, not a pipe or device: /dev/zero"), std::string::npos)
+        << report;
 }
 
 // No sample holds -lzs-: a hand-made stream of literals, a copy from the
