@@ -166,6 +166,8 @@ private:
         const bool replacing = ::fstatat(folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
         if (replacing) {
             if (S_ISDIR(st.st_mode)) return fail(m, "a folder of that name is in the way");
+            // A member named like the archive, extracted beside it, would replace it.
+            if (source_.isReadFrom(st)) return fail(m, "not extracted: it would replace the archive being read");
             if (!command_.overwrite && st.st_mtime >= m.mtime) {
                 ++kept_;
                 if (!command_.quiet) line(printable(joined(path.parts)) + ": kept, the file on disk is not older (-c1 overwrites)");

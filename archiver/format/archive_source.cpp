@@ -97,6 +97,14 @@ bool ArchiveSource::read(std::uint64_t offset, std::uint8_t* buffer, std::size_t
     return true;
 }
 
+bool ArchiveSource::isReadFrom(const struct stat& st) const {
+    for (const Piece& piece : pieces_) {
+        struct stat own {};
+        if (::fstat(piece.fd, &own) == 0 && own.st_dev == st.st_dev && own.st_ino == st.st_ino) return true;
+    }
+    return false;
+}
+
 std::string ArchiveSource::shortfall() const {
     if (!split_ || pieces_.empty()) return {};
     const unsigned last = static_cast<unsigned>(pieces_.size());

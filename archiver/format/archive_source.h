@@ -3,6 +3,7 @@
 #include "archiver/format/file_handle.h"
 
 #include <cstdint>
+#include <sys/stat.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,6 +29,8 @@ public:
     // For a split archive, which piece may be short or missing, when the
     // archive ends before its data does.
     std::string shortfall() const;
+    // Whether the file `st` describes is one this archive is read from.
+    bool isReadFrom(const struct stat& st) const;
 
 private:
     struct Piece {

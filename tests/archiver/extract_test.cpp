@@ -230,6 +230,23 @@ TEST_F(ExtractTest, ExtractionWithoutPathsKeepsTheFirstOfTwoNamesakes) {
     }
 }
 
+// A member named like its archive, extracted beside it, never replaces the
+// archive being read (whatever the dates or -c1 say).
+TEST_F(ExtractTest, MemberNamedLikeItsArchiveLeavesTheArchive) {
+    writeFile("src/box.lzh", "an older archive, stored as a member");
+    struct utimbuf future {2000000000, 2000000000};
+    ::utime(path("src/box.lzh").c_str(), &future);
+    ASSERT_EQ(run("u " + path("box.lzh") + " " + path("src") + "/ box.lzh"), 0);
+    const std::string archive = bytesOf(path("box.lzh"));
+    for (const char* extra : {"", "-c1 "}) {
+        std::string report;
+        EXPECT_EQ(run(std::string("x ") + extra + path("box.lzh") + " " + dir() + "/", &report), 1) << extra;
+        EXPECT_NE(report.find("box.lzh: not extracted: it would replace the archive being read"), std::string::npos)
+            << report;
+        EXPECT_EQ(bytesOf(path("box.lzh")), archive) << extra;
+    }
+}
+
 TEST_F(ExtractTest, PrintWritesTheMembersOrStopsWithTheReason) {
     writeFile("src/d/a.txt", "first\n");
     writeFile("src/b.txt", "second\n");
