@@ -132,6 +132,9 @@ public:
     Walker(ReadAt read, std::uint64_t fileSize) : read_(std::move(read)), fileSize_(fileSize) {}
 
     std::string run(std::vector<ArchiveMember>& members) {
+        // The end mark alone: an archive whose every member was deleted.
+        std::uint8_t only = 1;
+        if (fileSize_ == 1 && read_(0, &only, 1) && only == 0) return {};
         std::uint64_t offset = 0;
         ArchiveMember member;
         std::string fault = parse(0, member);

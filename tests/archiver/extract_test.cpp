@@ -368,6 +368,26 @@ TEST_F(ExtractTest, DeleteKeepsTheOtherMembersByteForByte) {
     EXPECT_EQ(run("d " + copy), 1);
 }
 
+// Deleting every member leaves the end mark alone: still an archive, empty,
+// that lists, tests and takes new members. Two zero bytes are no archive.
+TEST_F(ExtractTest, ArchiveEmptiedByDeleteStaysAnArchive) {
+    writeFile("src/a.txt", "a");
+    const std::string archive = path("e.lzh"), base = path("src") + "/";
+    ASSERT_EQ(run("u " + archive + " " + base + " a.txt"), 0);
+    ASSERT_EQ(run("d " + archive + " a.txt"), 0);
+    EXPECT_EQ(bytesOf(archive), std::string(1, '\0'));
+    std::string report;
+    EXPECT_EQ(run("l " + archive, &report), 0) << report;
+    EXPECT_NE(report.find("Total 0 members"), std::string::npos) << report;
+    EXPECT_EQ(run("t " + archive), 0);
+    EXPECT_EQ(run("u " + archive + " " + base + " a.txt"), 0);
+    EXPECT_EQ(run("t " + archive, &report), 0);
+    EXPECT_NE(report.find("a.txt: ok"), std::string::npos) << report;
+    writeFile("zeros.bin", std::string(2, '\0'));
+    EXPECT_EQ(run("u " + path("zeros.bin") + " " + base + " a.txt"), 1);
+    EXPECT_EQ(bytesOf(path("zeros.bin")), std::string(2, '\0'));
+}
+
 // lhasa finds every kept member sound (its status alone hides members it skipped).
 TEST_F(ExtractTest, DeletedArchiveTestsCleanInLhasa) {
     if (!haveSamples()) GTEST_SKIP() << "no shared samples here";
