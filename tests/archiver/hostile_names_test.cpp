@@ -300,7 +300,6 @@ TEST_P(TargetTable, RefusedOrDoneFaithfully) {
 INSTANTIATE_TEST_SUITE_P(Table, TargetTable, ::testing::ValuesIn(kTargetCases),
                          [](const auto& info) { return std::string(info.param.label); });
 
-// A file swapped for a FIFO between the walk and the read fails at once.
 // What the tool prints must reach its standard output: a full one is an error.
 TEST_F(HostileTargets, FullStandardOutputIsAFailure) {
     writeFile("s/a.txt", "a");
@@ -313,6 +312,7 @@ TEST_F(HostileTargets, FullStandardOutputIsAFailure) {
     }
 }
 
+// A file swapped for a FIFO between the walk and the read fails at once.
 TEST_F(HostileTargets, FifoInPlaceOfAFileDoesNotHang) {
     ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0644), 0);
     Command command;

@@ -57,7 +57,7 @@ public:
     }
     // Waits until the process has moved `bytes`; false when it ended first.
     static bool waitFor(pid_t child, const std::string& counter, long long bytes) {
-        for (int i = 0; i < 24000; ++i) {   // two minutes, for sanitizer builds
+        for (int i = 0; i < 120000; ++i) {   // two minutes, for sanitizer builds
             int status = 0;
             if (::waitpid(child, &status, WNOHANG) != 0) return false;
             if (bytesMoved(child, counter) >= bytes) return true;
