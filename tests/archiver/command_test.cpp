@@ -180,7 +180,10 @@ TEST_F(CommandTest, QuietReportsOnlyFaults) {
 TEST_F(CommandTest, NewArchivesFollowTheUmaskUpdatedOnesKeepTheirMode) {
     writeFile("base/a.txt", "a");
     const std::string base = path("base") + "/";
-    const mode_t saved = ::umask(0);
+    struct UmaskBack {   // the test's mask comes back however the test ends
+        mode_t saved = ::umask(0);
+        ~UmaskBack() { ::umask(saved); }
+    } back;
     const struct { mode_t mask; const char* archive; mode_t before; mode_t after; } table[] = {
         {077, "private.lzh", 0, 0600}, {022, "shared.lzh", 0, 0644}, {002, "group.lzh", 0, 0664},
         {077, "kept.lzh", 0640, 0640},
@@ -198,7 +201,6 @@ TEST_F(CommandTest, NewArchivesFollowTheUmaskUpdatedOnesKeepTheirMode) {
         EXPECT_EQ(st.st_mode & 07777, row.after) << row.archive;
         ::umask(0);
     }
-    ::umask(saved);
 }
 
 TEST_F(CommandTest, BadListsWriteNothing) {
