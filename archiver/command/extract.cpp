@@ -108,7 +108,7 @@ public:
     }
 
 private:
-    void line(const std::string& text) { report_ += (report_.empty() ? "" : "\n") + text; }
+    void line(const std::string& text) { addLine(report_, text); }
     void warn(const ArchiveMember& m, const std::string& what) { line("warning: " + printable(m.name) + ": " + what); }
     void fail(const ArchiveMember& m, const std::string& what) {
         line("error: " + printable(m.name) + ": " + printable(what));

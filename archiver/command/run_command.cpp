@@ -75,10 +75,9 @@ std::string testArchive(const Command& command, const std::vector<std::string>& 
         std::string result = decodeMember(source, m, [](const std::uint8_t*, std::size_t) { return true; });
         if (!result.empty()) ++bad;
         if (!command.quiet || !result.empty())
-            report += printable(m.name) + ": " + (result.empty() ? "ok" : printable(result)) + "\n";
+            addLine(report, printable(m.name) + ": " + (result.empty() ? "ok" : printable(result)));
     }
-    if (!command.quiet) report += std::to_string(tested) + " members tested, " + std::to_string(bad) + " bad";
-    else if (!report.empty()) report.pop_back();   // the last line's break
+    if (!command.quiet) addLine(report, std::to_string(tested) + " members tested, " + std::to_string(bad) + " bad");
     if (!damage.empty()) return "the archive is damaged: " + damage;
     return bad ? "the archive has bad members" : std::string();
 }
@@ -114,17 +113,13 @@ int runCommand(const std::string& text, std::string& report, Progress* progress,
             std::vector<Entry> entries;
             std::vector<std::string> skipped;
             fault = collectEntries(command, names, entries, &skipped);
+            // Nothing passed over unsaid, whatever becomes of the rest.
+            for (const std::string& line : skipped) addLine(report, "warning: " + printable(line));
             if (fault.empty()) fault = updateArchive(command, entries, report, progress, onWait);
-            // Nothing passed over unsaid, whatever became of the rest.
-            std::string warnings;
-            for (const std::string& line : skipped) warnings += "warning: " + printable(line) + "\n";
-            if (!report.empty() || !fault.empty()) report = warnings + report;
-            else if (!warnings.empty()) report = warnings.substr(0, warnings.size() - 1);
         }
     }
     if (!fault.empty()) {
-        if (!report.empty()) report += "\n";
-        report += "error: " + printable(fault);   // names in it come from users and archives
+        addLine(report, "error: " + printable(fault));   // names in it come from users and archives
         return 1;
     }
     return 0;

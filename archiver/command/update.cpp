@@ -87,13 +87,11 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
     if (std::string fault = writer.finish(); !fault.empty()) return fault;
     if (std::string fault = target.commit(); !fault.empty()) return fault;
     if (target.onlyPieces())
-        report = "warning: " + printable(command.archive) +
-                 " is a new archive, apart from the pieces of the split archive of that name\n";
+        addLine(report, "warning: " + printable(command.archive) +
+                            " is a new archive, apart from the pieces of the split archive of that name");
     if (!command.quiet)
-        report += std::to_string(added) + " added, " + std::to_string(replaced) + " replaced, " + std::to_string(kept) +
-                  " kept";
-    else if (!report.empty())
-        report.pop_back();   // the last line's break
+        addLine(report, std::to_string(added) + " added, " + std::to_string(replaced) + " replaced, " +
+                            std::to_string(kept) + " kept");
     return {};
 }
 
@@ -127,7 +125,7 @@ std::string deleteMembers(const Command& command, const std::vector<std::string>
     if (progress && progress->cancelled()) return kCancelledFault;
     if (std::string fault = writer.finish(); !fault.empty()) return fault;
     if (std::string fault = target.commit(); !fault.empty()) return fault;
-    if (!command.quiet) report = std::to_string(deleted) + " deleted, " + std::to_string(members.size() - deleted) + " kept";
+    if (!command.quiet) addLine(report, std::to_string(deleted) + " deleted, " + std::to_string(members.size() - deleted) + " kept");
     return {};
 }
 

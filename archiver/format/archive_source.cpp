@@ -15,6 +15,10 @@ std::string pieceName(const std::string& base, unsigned number) {
     return base + suffix;
 }
 
+bool isFirstPieceName(const std::string& path) {
+    return path.size() > 4 && path.compare(path.size() - 4, 4, ".001") == 0;
+}
+
 std::string ArchiveSource::addPiece(const std::string& path, bool mustExist, bool& found) {
     found = false;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -44,7 +48,7 @@ std::string ArchiveSource::open(const std::string& path) {
     size_ = 0;
     split_ = false;
     struct stat st {};
-    const bool numbered = path.size() > 4 && path.compare(path.size() - 4, 4, ".001") == 0;
+    const bool numbered = isFirstPieceName(path);
     if (!numbered) {
         if (::stat(path.c_str(), &st) == 0 || ::stat(pieceName(path, 1).c_str(), &st) != 0) {
             bool found = false;

@@ -47,6 +47,9 @@ private:
     std::string seriesBase_;
 };
 
+// Whether `path` names the first piece of a series (it ends in ".001").
+bool isFirstPieceName(const std::string& path);
+
 // The name of piece `number` (1, 2, ...) of the series `base`: base.001 ... base.999, base.1000 ...
 std::string pieceName(const std::string& base, unsigned number);
 

@@ -45,8 +45,7 @@ std::string ArchiveTarget::open(const std::string& path, Progress* progress, con
         return {};
     }
     // Readers take NAME.001 beside NAME.002 for the first piece of a series.
-    if (path_.size() > 4 && path_.compare(path_.size() - 4, 4, ".001") == 0 &&
-        ::stat(pieceName(path_.substr(0, path_.size() - 4), 2).c_str(), &piece) == 0)
+    if (isFirstPieceName(path_) && ::stat(pieceName(path_.substr(0, path_.size() - 4), 2).c_str(), &piece) == 0)
         return path + " is the first piece of a split archive, and pieces cannot be updated: join them into one "
                       "file first";
     if (!S_ISREG(stat_.st_mode)) return "the archive is not a regular file: " + path;
