@@ -4,10 +4,10 @@
 # ratio is the median of the rounds' own ratios to GNU split, with the
 # lowest and highest: on a machine whose speed drifts, neighbouring runs
 # compare better than medians taken apart. "floor" writes the same pieces
-# from one piece held in memory (in the processor's cache): the target's
-# page allocation and one copy alone, a bound that no writer reaches, since
-# it must also read the source from memory. Then peak memory against an
-# idle run of the same program.
+# from one piece held in memory (in the processor's cache) on one core: the
+# target's page allocation and one copy alone. On tmpfs the piece writer
+# reaches it by making the next piece's pages ready on a second core. Then
+# peak memory against an idle run of the same program.
 # Usage: bench/split-bench.sh [BUILD_DIR] [WORK_DIR]   (needs the "time" package)
 # WORK_DIR picks the file system measured (e.g. a folder under /dev/shm for
 # tmpfs); its 1 GiB source.bin is kept for the next run. Pieces start every

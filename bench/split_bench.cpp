@@ -5,7 +5,7 @@
 // baseline for peak memory) and "floor" (the same pieces written from the
 // file's first piece, read into memory beforehand and so in the processor's
 // cache: what the target's page allocation and one copy from the cache
-// cost; a real writer must also read the source from memory).
+// cost on one core).
 // Every mode shows the main window first.
 #include "app/main_form.h"
 #include "app/program_jobs.h"

@@ -1,5 +1,7 @@
 #include "platform/file_ops.h"
 
+#include "platform/piece_ahead.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -99,8 +101,8 @@ int linkUnnamed(int fd, const std::string& name) {
 // systems that have them); with read and write where the kernel or the file
 // systems refuse. A failure to read sets `sourceFailed`. One call for the
 // whole range: on tmpfs it measured as fast as splice through a 1 MiB pipe,
-// sendfile or read and write, and faster than with fallocate first or
-// through a mapping of the source.
+// sendfile or read and write, and faster than with fallocate first (in
+// this thread: see PieceAhead) or through a mapping of the source.
 std::string copyBytes(int source, std::int64_t offset, int out, std::int64_t size, bool& sourceFailed) {
     bool inKernel = true;
     std::unique_ptr<char[]> buffer;
@@ -136,9 +138,10 @@ std::string copyBytes(int source, std::int64_t offset, int out, std::int64_t siz
 }
 
 // Makes a new file in place of `path` (see writeInPlaceOf) with the bytes
-// that `fill` writes to it.
-template <typename Fill>
-std::string placeNewFile(const std::string& path, bool sync, Fill fill) {
+// that `fill` writes to it; `made(folder)` gives an unnamed file made ahead
+// there, or -1.
+template <typename Fill, typename Made>
+std::string placeNewFile(const std::string& path, bool sync, Fill fill, Made made) {
     struct stat st {};
     bool exists = false;
     const std::string target = followLinks(path, st, exists);
@@ -147,7 +150,9 @@ std::string placeNewFile(const std::string& path, bool sync, Fill fill) {
     if (exists && ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)) return "the file is read-only";
 
     std::string named;   // the name the new file has while it is written, if any
-    int raw = ::open(folderOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    const std::string folder = folderOf(target);
+    int raw = made(folder);
+    if (raw < 0) raw = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (raw < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
         raw = hiddenTemporary(target, named);   // no unnamed files on this file system
     }
@@ -181,18 +186,26 @@ std::string placeNewFile(const std::string& path, bool sync, Fill fill) {
 }  // namespace
 
 std::string writeInPlaceOf(const std::string& path, const char* data, std::int64_t size, bool sync) {
-    return placeNewFile(path, sync, [&](int fd) { return writeAll(fd, data, size); });
+    return placeNewFile(path, sync, [&](int fd) { return writeAll(fd, data, size); },
+                        [](const std::string&) { return -1; });
 }
 
 std::string copyInPlaceOf(const std::string& path, const std::string& source, std::int64_t offset,
-                          std::int64_t size, bool& sourceFailed) {
+                          std::int64_t size, bool& sourceFailed, PieceAhead* ahead) {
     sourceFailed = false;
     Descriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0) {
         sourceFailed = true;
         return reason(errno);
     }
-    return placeNewFile(path, false, [&](int fd) { return copyBytes(in.get(), offset, fd, size, sourceFailed); });
+    return placeNewFile(path, false, [&](int fd) { return copyBytes(in.get(), offset, fd, size, sourceFailed); },
+                        [&](const std::string& folder) { return ahead ? ahead->take(source, offset, size, folder) : -1; });
+}
+
+std::string folderOfNewFile(const std::string& path) {
+    struct stat st {};
+    bool exists = false;
+    return folderOf(followLinks(path, st, exists));
 }
 
 std::string lookupName(const std::string& path, bool withDirectories) {

@@ -9,6 +9,8 @@
 
 namespace sqs::files {
 
+class PieceAhead;
+
 std::string lookupName(const std::string& path, bool withDirectories);
 std::optional<std::int64_t> length(const std::string& path, std::string& error);
 // What moves when a file is written to: its length and its times of writing
@@ -31,9 +33,11 @@ std::string writeWhole(const std::string& path, const char* data, std::int64_t s
 // none through the program; shared extents where the file system has them
 // and `offset` falls on a block boundary), by read and write where it
 // refuses. `sourceFailed` tells a fault in reading the source from one in
-// writing the piece.
+// writing the piece. `ahead` may hold its file, made ready beforehand.
 std::string copyInPlaceOf(const std::string& path, const std::string& source, std::int64_t offset,
-                          std::int64_t size, bool& sourceFailed);
+                          std::int64_t size, bool& sourceFailed, PieceAhead* ahead = nullptr);
+// The folder in which the new file for `path` is made (links followed).
+std::string folderOfNewFile(const std::string& path);
 std::optional<std::string> readAll(const std::string& path);
 // The settings file: writeInPlaceOf with the flush.
 std::string replaceAtomically(const std::string& path, const std::string& bytes);

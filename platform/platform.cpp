@@ -1,6 +1,7 @@
 #include "platform/platform.h"
 
 #include "platform/file_ops.h"
+#include "platform/piece_ahead.h"
 
 #include <QFile>
 
@@ -22,6 +23,9 @@ bool hasUndecodableName(const QString& path) { return path.contains(QChar::Repla
 QString undecodableNameReason() {
     return QStringLiteral("ファイル名に UTF-8 として読めない文字が含まれているため、扱えません。");
 }
+
+Platform::Platform() = default;
+Platform::~Platform() = default;
 
 QString Platform::nameLookup(const QString& path, LookupAttribute attribute) {
     return QFile::decodeName(QByteArray::fromStdString(
@@ -59,7 +63,12 @@ FileResult Platform::writeWholeFile(const QString& path, const char* data, std::
 
 FileResult Platform::copyToNewFile(const QString& source, std::int64_t offset, std::int64_t size,
                                    const QString& path, bool& sourceFailed) {
-    return result(files::copyInPlaceOf(native(path), native(source), offset, size, sourceFailed));
+    return result(files::copyInPlaceOf(native(path), native(source), offset, size, sourceFailed, ahead_.get()));
+}
+
+void Platform::expectCopy(const QString& source, std::int64_t offset, std::int64_t size, const QString& path) {
+    if (!ahead_) ahead_ = std::make_unique<files::PieceAhead>();
+    ahead_->prepare(native(source), offset, size, native(path));
 }
 
 std::optional<QByteArray> Platform::readWholeFile(const QString& path) {

@@ -6,8 +6,13 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
+
+namespace sqs::files {
+class PieceAhead;
+}
 
 class QDialog;
 class QWidget;
@@ -64,7 +69,8 @@ QString undecodableNameReason();
 // system. Only platform/ implements it; tests use a fake.
 class Platform {
 public:
-    virtual ~Platform() = default;
+    Platform();
+    virtual ~Platform();
 
     // --- windows and messages ---
     virtual int messageBox(const QString& text, int style, const QString& title) = 0;
@@ -117,6 +123,9 @@ public:
     // `sourceFailed` tells a read fault from a write fault.
     virtual FileResult copyToNewFile(const QString& source, std::int64_t offset, std::int64_t size,
                                      const QString& path, bool& sourceFailed);
+    // Says which copyToNewFile comes next, so that its file can be made
+    // ready beside the one in hand.
+    void expectCopy(const QString& source, std::int64_t offset, std::int64_t size, const QString& path);
     virtual std::optional<QByteArray> readWholeFile(const QString& path);
     virtual FileResult replaceFileAtomically(const QString& path, const QByteArray& bytes);
 
@@ -130,6 +139,7 @@ public:
 
 private:
     bool failed_ = false;
+    std::unique_ptr<files::PieceAhead> ahead_;   // made at the first expectCopy
 };
 
 }  // namespace sqs

@@ -75,7 +75,9 @@ void Splitter::WritePieces(const QString& path) {
         dialog->setProgress(progressText(i, n));
         const QString piece = pieceName(path, i);
         dialog->setPieceName(piece);
-        // The bytes go from the file to the piece in the kernel.
+        // The bytes go from the file to the piece in the kernel, while the
+        // next piece's file is made ready beside it.
+        if (i < n) platform_.expectCopy(path, i * PieceSize, pieceLength(*length, i + 1), pieceName(path, i + 1));
         bool readFailed = false;
         if (FileResult copied = platform_.copyToNewFile(path, (i - 1) * PieceSize, pieceLength(*length, i), piece,
                                                         readFailed);

@@ -1,4 +1,5 @@
 #include "platform/file_ops.h"
+#include "platform/piece_ahead.h"
 #include "tests/support/file_size_limit.h"
 
 #include <QDir>
@@ -10,7 +11,9 @@
 
 #include <functional>
 #include <optional>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace sqs::files {
@@ -122,6 +125,46 @@ TEST_F(FileOpsTest, PieceFromAnotherFileSystemComesByReadAndWrite) {
     bool sourceFailed = false;
     ASSERT_EQ(copyInPlaceOf(path("piece"), source, offset, size, sourceFailed), "");
     EXPECT_TRUE(readAll(path("piece")) == bytes.substr(offset, static_cast<std::size_t>(size)));
+}
+
+// On tmpfs the next piece's file is made ahead; whatever happens between
+// the making and the copy, the piece holds its range or is not there.
+TEST(PieceAheadTest, PieceMadeAheadHoldsItsRangeOrNothing) {
+    QTemporaryDir dir(QStringLiteral("/dev/shm/sqs-test-XXXXXX"));
+    struct statfs fs {};
+    if (!dir.isValid() || ::statfs(dir.path().toStdString().c_str(), &fs) != 0 || fs.f_type != TMPFS_MAGIC)
+        GTEST_SKIP() << "no tmpfs here";
+    const std::string folder = dir.path().toStdString() + "/";
+    ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
+    struct Row {
+        const char* label;
+        std::int64_t aheadOffset, aheadSize, offset, size;
+        std::function<void()> between;   // after the making is asked for, before the copy
+        const char* expected;            // nullptr: no piece and a read error
+    } table[] = {
+        {"as_expected", 3, 4, 3, 4, [] {}, "3456"},
+        {"another_range", 0, 4, 5, 4, [] {}, "5678"},
+        {"another_size", 3, 6, 3, 4, [] {}, "3456"},
+        {"source_shrank", 2, 6, 2, 6, [&] { ASSERT_EQ(::truncate((folder + "src").c_str(), 5), 0); }, nullptr},
+        {"old_longer_piece", 3, 4, 3, 4, [&] { ASSERT_EQ(writeWhole(folder + "p", "xxxxxxxxxx", 10), ""); }, "3456"},
+        {"now_a_link_elsewhere", 0, 3, 0, 3,
+         [&] { ASSERT_EQ(::symlink((folder + "sub/q").c_str(), (folder + "p").c_str()), 0); }, "012"},
+    };
+    for (const Row& row : table) {
+        ::unlink((folder + "p").c_str());
+        ::unlink((folder + "sub/q").c_str());
+        ASSERT_EQ(writeWhole(folder + "src", "0123456789", 10), "");
+        PieceAhead ahead;
+        ahead.prepare(folder + "src", row.aheadOffset, row.aheadSize, folder + "p");
+        row.between();
+        bool sourceFailed = false;
+        const std::string error = copyInPlaceOf(folder + "p", folder + "src", row.offset, row.size, sourceFailed, &ahead);
+        EXPECT_EQ(error.empty(), row.expected != nullptr) << row.label << ": " << error;
+        EXPECT_EQ(sourceFailed, row.expected == nullptr) << row.label;
+        EXPECT_EQ(readAll(folder + "p").value_or("none"), row.expected ? row.expected : "none") << row.label;
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(),
+                  row.expected ? 3 : 2) << row.label;   // src, sub and the piece: no hidden leftover
+    }
 }
 
 TEST_F(FileOpsTest, ReadAtReportsShortFiles) {
