@@ -14,13 +14,13 @@ namespace {
 
 // The bytes an update reads: the members it copies and the files it packs.
 std::uint64_t bytesToRead(const std::vector<ArchiveMember>& members, const std::vector<int>& replacement,
-                          const std::vector<Entry>& entries, const std::vector<bool>& placed) {
+                          const std::vector<Entry>& entries, const std::vector<bool>& adding) {
     std::uint64_t total = 0;
     for (std::size_t m = 0; m < members.size(); ++m)
         total += replacement[m] < 0 ? members[m].headerSize + members[m].packedSize
                                     : entries[static_cast<std::size_t>(replacement[m])].size;
     for (std::size_t i = 0; i < entries.size(); ++i)
-        if (!placed[i]) total += entries[i].size;
+        if (adding[i]) total += entries[i].size;
     return total;
 }
 
@@ -32,7 +32,12 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
                           Progress* progress, const UpdateLock::WaitNotice& onWait) {
     ArchiveTarget target;
     if (std::string fault = target.open(command.archive, progress, onWait); !fault.empty()) return fault;
-    const std::vector<ArchiveMember>& members = target.members();
+    // c starts the archive afresh (opened all the same: a file that is not an
+    // archive is refused, not replaced); f replaces members and adds nothing.
+    const bool create = command.letter == 'c', freshen = command.letter == 'f';
+    if (freshen && !target.exists()) return "no such archive: " + command.archive + " (f adds no members to make one)";
+    const std::vector<ArchiveMember> none;
+    const std::vector<ArchiveMember>& members = create ? none : target.members();
 
     // What happens to each entry: a replacement of a member, or an addition.
     std::map<std::string, std::size_t> byName;
@@ -57,14 +62,18 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
             ++kept;
         }
     }
-    for (bool p : placed) added += p ? 0 : 1;
-    if (target.exists() && replaced == 0 && added == 0) {
-        report = "nothing to update: " + std::to_string(kept) + " kept";
+    std::vector<bool> adding(entries.size(), false);
+    int absent = 0;   // under f, the files not added
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (!placed[i]) ++((adding[i] = !freshen) ? added : absent);
+    const std::string absentNote = absent ? ", " + std::to_string(absent) + " not in the archive (not added)" : "";
+    if (target.exists() && !create && replaced == 0 && added == 0) {
+        if (!command.quiet) report = "nothing to update: " + std::to_string(kept) + " kept" + absentNote;
         return {};
     }
 
     if (progress) {
-        progress->setTotal(target.stubSize() + bytesToRead(members, replacement, entries, placed));
+        progress->setTotal(target.stubSize() + bytesToRead(members, replacement, entries, adding));
         if (progress->cancelled()) return kCancelledFault;
     }
 
@@ -81,7 +90,7 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
         if (!fault.empty()) return fault;
     }
     for (std::size_t i = 0; i < entries.size(); ++i)
-        if (!placed[i])
+        if (adding[i])
             if (std::string fault = addEntry(entries[i]); !fault.empty()) return fault;
     if (progress && progress->cancelled()) return kCancelledFault;
     if (std::string fault = writer.finish(); !fault.empty()) return fault;
@@ -89,9 +98,16 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
     if (target.onlyPieces())
         addLine(report, "warning: " + printable(command.archive) +
                             " is a new archive, apart from the pieces of the split archive of that name");
-    if (!command.quiet)
-        addLine(report, std::to_string(added) + " added, " + std::to_string(replaced) + " replaced, " +
-                            std::to_string(kept) + " kept");
+    if (command.quiet) return {};
+    const std::size_t dropped = create ? target.members().size() : 0;
+    if (create)
+        addLine(report, std::to_string(added) + " added" +
+                            (dropped ? ", " + std::to_string(dropped) + " former member" + (dropped == 1 ? "" : "s") +
+                                           " dropped"
+                                     : ""));
+    else
+        addLine(report, (freshen ? "" : std::to_string(added) + " added, ") + std::to_string(replaced) +
+                            " replaced, " + std::to_string(kept) + " kept" + absentNote);
     return {};
 }
 

@@ -158,6 +158,8 @@ TEST_F(CommandTest, QuietReportsOnlyFaults) {
     writeFile("base/b.txt", "b");
     const std::string archive = path("q.lzh"), base = path("base") + "/";
     for (const std::string& command : {"u -q " + archive + " " + base + " a.txt", "a -q " + archive + " " + base + " b.txt",
+                                       "u -q " + archive + " " + base + " a.txt",   // nothing to do
+                                       "f -q " + archive + " " + base + " a.txt", "c -q " + archive + " " + base + " a.txt b.txt",
                                        "t -q " + archive, "x -q " + archive + " " + path("out") + "/",
                                        "d -q " + archive + " a.txt"}) {
         std::string report = "?";
@@ -201,6 +203,59 @@ TEST_F(CommandTest, NewArchivesFollowTheUmaskUpdatedOnesKeepTheirMode) {
         EXPECT_EQ(st.st_mode & 07777, row.after) << row.archive;
         ::umask(0);
     }
+}
+
+// f only replaces members older than their file; c starts the archive
+// afresh. Neither writes over a file that is not an archive, nor makes one
+// from pieces.
+TEST_F(CommandTest, FreshenReplacesOnlyAndCreateStartsAfresh) {
+    struct Row {
+        const char* label;
+        const char* command;   // old.lzh holds a.txt and b.txt, a.txt older than its file
+        const char* archive;
+        const char* names;
+        int status;
+        std::vector<std::string> members;   // of the archive afterwards; empty: the file is as it was
+        const char* report;
+    } table[] = {
+        {"freshen", "f", "old.lzh", "a.txt c.txt", 0, {"a.txt", "b.txt"},
+         "1 replaced, 1 kept, 1 not in the archive (not added)"},
+        {"freshen_nothing_newer", "f", "old.lzh", "b.txt c.txt", 0, {}, "nothing to update: 2 kept, 1 not in the archive"},
+        {"freshen_no_archive", "f", "new.lzh", "a.txt", 1, {}, "no such archive"},
+        {"create_over_archive", "c", "old.lzh", "c.txt", 0, {"c.txt"}, "1 added, 2 former members dropped"},
+        {"create_new", "c", "new.lzh", "a.txt c.txt", 0, {"a.txt", "c.txt"}, "2 added"},
+        {"create_over_non_archive", "c", "notes.lzh", "a.txt", 1, {}, "damaged"},
+        {"create_over_pieces", "c", "split.lzh.001", "a.txt", 1, {}, "first piece of a split archive"},
+    };
+    for (const Row& row : table) {
+        writeFile("base/a.txt", "a");
+        writeFile("base/b.txt", "b");
+        stamp(path("base/a.txt"), 1500000000);
+        stamp(path("base/b.txt"), 1500000000);
+        std::remove(path("old.lzh").c_str());
+        std::remove(path("new.lzh").c_str());
+        ASSERT_EQ(run("u " + path("old.lzh") + " " + path("base") + "/ a.txt b.txt"), 0);
+        writeFile("base/a.txt", "newer a");
+        writeFile("base/c.txt", "c");
+        writeFile("notes.lzh", "not an archive");
+        writeFile("split.lzh.001", bytesOf(path("old.lzh")).substr(0, 30));
+        writeFile("split.lzh.002", bytesOf(path("old.lzh")).substr(30));
+        const std::string archive = path(row.archive), before = bytesOf(archive);
+        std::string report;
+        EXPECT_EQ(run(std::string(row.command) + " " + archive + " " + path("base") + "/ " + row.names, &report),
+                  row.status) << row.label << ": " << report;
+        EXPECT_NE(report.find(row.report), std::string::npos) << row.label << ": " << report;
+        if (row.members.empty()) {
+            EXPECT_EQ(bytesOf(archive), before) << row.label;
+        } else {
+            EXPECT_EQ(names(archive), row.members) << row.label;
+        }
+        EXPECT_EQ(tempFilesBeside(), 0) << row.label;
+    }
+    // The freshened member is the newer file's.
+    ASSERT_EQ(run("f " + path("old.lzh") + " " + path("base") + "/ a.txt"), 0);
+    ASSERT_EQ(run("x -c1 " + path("old.lzh") + " " + path("out") + "/"), 0);
+    EXPECT_EQ(bytesOf(path("out/a.txt")), "newer a");
 }
 
 TEST_F(CommandTest, BadListsWriteNothing) {

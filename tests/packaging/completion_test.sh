@@ -36,7 +36,7 @@ while IFS= read -r row; do
     failures=$((failures + 1))
   fi
 done <<ROWS
-unlha32|=>--help|--version|a|d|e|l|p|t|u|v|x
+unlha32|=>--help|--version|a|c|d|e|f|l|p|t|u|v|x
 unlha32|T=>
 unlha32|x|-jm=>-jm5|-jm6|-jm7
 unlha32|a|--thr=>--threads=
@@ -44,6 +44,8 @@ unlha32|a|--threads|=|=>$(seq 1 "$nproc" | sort | paste -sd'|')
 unlha32|l|=>d|first.LZH.001|out|pack.lzh|s p
 unlha32|t|-q|f=>first.LZH.001
 unlha32|a|n=>notes.txt
+unlha32|c|n=>notes.txt
+unlha32|f|pack.lzh|n=>notes.txt
 unlha32|a|pack.lzh|s=>s p
 unlha32|x|pack.lzh|s=>s p|s p/|s p/a b.txt
 unlha32|X|-c1|--threads|=|2|pack.lzh|d/s=>d/sub|d/sub/|d/sub/c.txt
