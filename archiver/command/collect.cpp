@@ -82,7 +82,7 @@ private:
             return "two files would be stored as " + stored + ": " + at->second.second + " and " + source;
         }
         entries_.push_back({stored, source, folder, static_cast<std::int64_t>(st.st_mtime),
-                            folder ? 0 : static_cast<std::uint64_t>(st.st_size)});
+                            folder ? 0 : static_cast<std::uint64_t>(st.st_size), fileStamp(st)});
         return {};
     }
 
@@ -148,6 +148,12 @@ std::string collectEntries(const Command& command, const std::vector<std::string
         if (std::string fault = collector.add(name); !fault.empty()) return fault;
     if (entries.empty()) return "nothing to archive";
     return {};
+}
+
+std::string fileStamp(const struct stat& st) {
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" +
+           std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec) + ":" +
+           std::to_string(st.st_ctim.tv_sec) + "." + std::to_string(st.st_ctim.tv_nsec);
 }
 
 }  // namespace lzh

@@ -3,6 +3,7 @@
 #include "archiver/command/command_line.h"
 
 #include <cstdint>
+#include <sys/stat.h>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,12 @@ struct Entry {
     bool folder = false;
     std::int64_t mtime = 0;
     std::uint64_t size = 0;   // bytes, as the walk found them (for the progress total)
+    std::string stamp;        // fileStamp as found: m removes only a file that still has it
 };
+
+// A file's identity, length and times of writing and change, to the
+// nanosecond: any write to it, or another file in its place, changes it.
+std::string fileStamp(const struct stat& st);
 
 // Turns the command's names (and the names of its list files, already read
 // into `names`) into entries: folders walked under -r, paths kept under -x,

@@ -93,7 +93,7 @@ std::string parseCommand(const std::vector<std::string>& fields, Command& comman
     if (verb.size() != 1) return "unknown command: " + verb;
     command.letter = static_cast<char>(std::tolower(static_cast<unsigned char>(verb[0])));
     if (command.letter == 'v') command.letter = 'l';   // "verbose list" elsewhere; l shows everything
-    if (std::string("uacfdltxep").find(command.letter) == std::string::npos) return "unknown command: " + verb;
+    if (std::string("uamcfdltxep").find(command.letter) == std::string::npos) return "unknown command: " + verb;
 
     bool afterArchive = false, baseAllowed = false, switches = true;
     for (std::size_t i = 1; i < fields.size(); ++i) {

@@ -12,7 +12,7 @@ namespace lzh {
 // Switches may stand anywhere after the command letter; a field "--" ends
 // them, so that later fields beginning with "-" are names.
 struct Command {
-    char letter = 0;                 // 'u', 'a', 'c', 'f', 'd', 'l', 't', 'x', 'e' or 'p', lower case
+    char letter = 0;                 // 'u', 'a', 'm', 'c', 'f', 'd', 'l', 't', 'x', 'e' or 'p', lower case
     std::string archive;
     std::string baseFolder;          // ends in "/"; empty when none was given
     std::vector<std::string> listFiles;

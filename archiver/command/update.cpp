@@ -1,6 +1,7 @@
 #include "archiver/command/update.h"
 
 #include "archiver/command/member_path.h"
+#include "archiver/command/move_sources.h"
 #include "archiver/command/printable.h"
 #include "archiver/format/archive_target.h"
 #include "archiver/format/archive_writer.h"
@@ -55,7 +56,7 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
         const Entry& e = entries[it->second];
         // Compared as the header would hold the file's stamp, so an unchanged
         // file dated outside the header's range is kept.
-        if (!e.folder && (command.letter == 'a' || members[m].mtime < static_cast<std::int64_t>(headerTime(e.mtime)))) {
+        if (!e.folder && (command.letter == 'a' || command.letter == 'm' || members[m].mtime < static_cast<std::int64_t>(headerTime(e.mtime)))) {
             replacement[m] = static_cast<int>(it->second);
             ++replaced;
         } else {
@@ -98,16 +99,18 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
     if (target.onlyPieces())
         addLine(report, "warning: " + printable(command.archive) +
                             " is a new archive, apart from the pieces of the split archive of that name");
-    if (command.quiet) return {};
-    const std::size_t dropped = create ? target.members().size() : 0;
-    if (create)
-        addLine(report, std::to_string(added) + " added" +
-                            (dropped ? ", " + std::to_string(dropped) + " former member" + (dropped == 1 ? "" : "s") +
-                                           " dropped"
-                                     : ""));
-    else
-        addLine(report, (freshen ? "" : std::to_string(added) + " added, ") + std::to_string(replaced) +
-                            " replaced, " + std::to_string(kept) + " kept" + absentNote);
+    if (!command.quiet) {
+        const std::size_t dropped = create ? target.members().size() : 0;
+        if (create)
+            addLine(report, std::to_string(added) + " added" +
+                                (dropped ? ", " + std::to_string(dropped) + " former member" +
+                                               (dropped == 1 ? "" : "s") + " dropped"
+                                         : ""));
+        else
+            addLine(report, (freshen ? "" : std::to_string(added) + " added, ") + std::to_string(replaced) +
+                                " replaced, " + std::to_string(kept) + " kept" + absentNote);
+    }
+    if (command.letter == 'm') return removeMovedSources(target.path(), entries, report, command.quiet);
     return {};
 }
 

@@ -5,15 +5,20 @@
 #include "archiver/command/update.h"
 #include "archiver/format/archive_reader.h"
 #include "tests/archiver/archive_fixture.h"
+#include "tests/support/file_size_limit.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QDirIterator>
 #include <QFile>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
@@ -258,6 +263,57 @@ TEST_F(CommandTest, FreshenReplacesOnlyAndCreateStartsAfresh) {
     EXPECT_EQ(bytesOf(path("out/a.txt")), "newer a");
 }
 
+// m removes from the disk only what the archive, in place and flushed, holds:
+// never a file when the archive failed, nor one that changed after it was found.
+TEST_F(CommandTest, MoveRemovesOnlyWhatTheArchiveHolds) {
+    struct Row {
+        const char* label;
+        rlim_t sizeLimit;    // 0: none; else the archive's write fails, as on a full disk
+        bool changeOne;      // a.txt is written to after it was found
+        int status;
+        std::vector<std::string> left;   // under src/ afterwards
+    } table[] = {
+        {"moved", 0, false, 0, {"sub/", "sub/.dot", "target.txt"}},
+        {"archive_failed", 100, false, 1, {"a.txt", "link", "sub/", "sub/.dot", "sub/b.txt", "target.txt"}},
+        {"changed_after_found", 0, true, 1, {"a.txt", "sub/", "sub/.dot", "target.txt"}},
+    };
+    for (const Row& row : table) {
+        QDir(QString::fromStdString(path("src"))).removeRecursively();
+        std::remove(path("m.lzh").c_str());
+        writeFile("src/a.txt", std::string(6000, 'a'));
+        writeFile("src/sub/b.txt", "b");
+        writeFile("src/sub/.dot", "not taken without -a1");
+        writeFile("src/target.txt", "t");   // outside the walk: only its link is named
+        ASSERT_EQ(::symlink("target.txt", path("src/link").c_str()), 0);
+        Command command;
+        ASSERT_EQ(parseCommand(splitCommandText("m -r2 -x1 -jm5 " + path("m.lzh") + " " + path("src") + "/ a.txt sub link"),
+                               command), "");
+        std::vector<Entry> entries;
+        ASSERT_EQ(collectEntries(command, command.names, entries), "");
+        if (row.changeOne) writeFile("src/a.txt", std::string(6000, 'a'));
+        std::string report, fault;
+        {
+            std::optional<support::FileSizeLimit> limit;
+            if (row.sizeLimit) limit.emplace(row.sizeLimit);
+            fault = updateArchive(command, entries, report);
+        }
+        EXPECT_EQ(fault.empty(), row.status == 0) << row.label << ": " << fault;
+        std::vector<std::string> left;
+        QDirIterator it(QString::fromStdString(path("src")), QDir::AllEntries | QDir::Hidden | QDir::System |
+                        QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QFileInfo info(it.next());
+            left.push_back(QDir(QString::fromStdString(path("src"))).relativeFilePath(info.filePath()).toStdString() +
+                           (info.isDir() ? "/" : ""));
+        }
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(left, row.left) << row.label << ": " << report;
+        if (row.status == 0) {
+            EXPECT_EQ(names(path("m.lzh")), (std::vector<std::string>{"a.txt", "sub/", "sub/b.txt", "link"})) << row.label;
+        }
+    }
+}
+
 TEST_F(CommandTest, BadListsWriteNothing) {
     writeFile("base/a.txt", "a");
     writeFile("empty-list.txt", "\r\n\r\n");
@@ -319,7 +375,7 @@ TEST_F(CommandTest, FailuresLeaveTheOldArchiveByteIdentical) {
     // A file that vanishes between listing and reading.
     Command command;
     ASSERT_EQ(parseCommand(splitCommandText("u -x1 " + archive + " " + base), command), "");
-    std::vector<Entry> entries = {{"gone.txt", path("base/gone.txt"), false, 0}};
+    std::vector<Entry> entries = {{"gone.txt", path("base/gone.txt"), false, 0, 0, {}}};
     std::string report;
     EXPECT_NE(updateArchive(command, entries, report), "");
     EXPECT_EQ(bytesOf(archive), original);

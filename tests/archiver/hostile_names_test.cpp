@@ -318,7 +318,7 @@ TEST_F(HostileTargets, FifoInPlaceOfAFileDoesNotHang) {
     Command command;
     ASSERT_EQ(parseCommand(splitCommandText("u " + path("a.lzh")), command), "");
     std::string report;
-    const std::string fault = updateArchive(command, {{"fifo", path("fifo"), false, 0}}, report);
+    const std::string fault = updateArchive(command, {{"fifo", path("fifo"), false, 0, 0, {}}}, report);
     EXPECT_NE(fault.find("not a regular file"), std::string::npos) << fault;
     EXPECT_FALSE(QFile::exists(QString::fromStdString(path("a.lzh"))));
 }

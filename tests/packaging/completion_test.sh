@@ -36,7 +36,7 @@ while IFS= read -r row; do
     failures=$((failures + 1))
   fi
 done <<ROWS
-unlha32|=>--help|--version|a|c|d|e|f|l|p|t|u|v|x
+unlha32|=>--help|--version|a|c|d|e|f|l|m|p|t|u|v|x
 unlha32|T=>
 unlha32|x|-jm=>-jm5|-jm6|-jm7
 unlha32|a|--thr=>--threads=
