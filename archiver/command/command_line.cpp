@@ -92,7 +92,8 @@ std::string parseCommand(const std::vector<std::string>& fields, Command& comman
     const std::string& verb = fields[0];
     if (verb.size() != 1) return "unknown command: " + verb;
     command.letter = static_cast<char>(std::tolower(static_cast<unsigned char>(verb[0])));
-    if (command.letter == 'v') command.letter = 'l';   // "verbose list" elsewhere; l shows everything
+    command.verbose = command.letter == 'v';
+    if (command.verbose) command.letter = 'l';
     if (std::string("uamcfdltxep").find(command.letter) == std::string::npos) return "unknown command: " + verb;
 
     bool afterArchive = false, baseAllowed = false, switches = true;

@@ -25,6 +25,7 @@ struct Command {
     unsigned threads = 0;            // --threads=N: coding threads; 0 = one per online CPU
     bool overwrite = false;          // -c1: extract over files without comparing dates
     bool quiet = false;              // -q: no progress line; only warnings and errors reported
+    bool verbose = false;            // v: l with each member's CRC, system and permissions
 };
 
 constexpr int kMaxThreads = 256;

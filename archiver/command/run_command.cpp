@@ -34,13 +34,25 @@ std::string ratio(std::uint64_t packed, std::uint64_t original) {
     return text;
 }
 
+// "drwxr-xr-x" from a Unix mode; "[generic]" where the header holds none.
+std::string permissions(const ArchiveMember& m) {
+    if (!m.hasUnixMode) return "[generic] ";
+    std::string text = m.symlink ? "l" : m.directory ? "d" : "-";
+    const char* bits = "rwxrwxrwx";
+    for (int i = 0; i < 9; ++i) text += (m.unixMode >> (8 - i)) & 1 ? bits[i] : '-';
+    return text;
+}
+
 std::string listArchive(const Command& command, std::string& report) {
     ArchiveSource source;
     std::vector<ArchiveMember> members;
     std::string fault = openArchive(command.archive, source, members);
     if (!fault.empty() && members.empty()) return fault;
-    const char rule[] = "------------ ------------ ------ ----- ------------------- -- --------------------\n";
-    report += "    ORIGINAL       PACKED  RATIO METHD STAMP               LV NAME\n";
+    // v adds the CRC, the system that wrote the member and its permissions.
+    const std::string extraHead = command.verbose ? " CRC  OS PERMISSION" : "";
+    const std::string extraRule = command.verbose ? " ---- -- ----------" : "";
+    const std::string rule = "------------ ------------ ------ -----" + extraRule + " ------------------- -- --------------------\n";
+    report += "    ORIGINAL       PACKED  RATIO METHD" + extraHead + " STAMP               LV NAME\n";
     report += rule;
     char line[256];
     std::uint64_t original = 0, packed = 0;
@@ -48,9 +60,16 @@ std::string listArchive(const Command& command, std::string& report) {
         std::time_t t = static_cast<std::time_t>(m.mtime);
         char stamp[32];
         std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", std::localtime(&t));
-        std::snprintf(line, sizeof line, "%12llu %12llu %s %s %s L%d ", static_cast<unsigned long long>(m.originalSize),
+        std::snprintf(line, sizeof line, "%12llu %12llu %s %s", static_cast<unsigned long long>(m.originalSize),
                       static_cast<unsigned long long>(m.packedSize), ratio(m.packedSize, m.originalSize).c_str(),
-                      m.method.c_str(), stamp, m.level);
+                      m.method.c_str());
+        report += line;
+        if (command.verbose) {
+            const bool shown = m.os > 0x20 && m.os < 0x7f;
+            std::snprintf(line, sizeof line, " %04X %c  %s", m.crc, shown ? m.os : '-', permissions(m).c_str());
+            report += line;
+        }
+        std::snprintf(line, sizeof line, " %s L%d ", stamp, m.level);
         report += line + printable(m.name) + (m.symlink ? " -> " + printable(m.linkTarget) : std::string()) + "\n";
         original += m.originalSize;
         packed += m.packedSize;

@@ -166,6 +166,24 @@ TEST_F(ExtractTest, LinksOnlyWhenTheyAndTheirTargetStayInside) {
     EXPECT_EQ(tree(path("b")), (std::map<std::string, std::string>{{"symlink", "-> " + path("b/path/to/target")}}));
 }
 
+// v shows what l does, with each member's CRC, system and permissions.
+TEST_F(ExtractTest, VerboseListingShowsCrcSystemAndPermissions) {
+    if (!haveSamples()) GTEST_SKIP() << "no shared samples here";
+    struct { const char* sample; const char* columns; } table[] = {
+        {"explzh_723/h1_lh5.lzh", " 38.7% -lh5- A33A M  [generic]  "},       // MS-DOS: no permissions
+        {"explzh_723/h0_lh5.lzh", " -lh5- A33A -  [generic]  "},             // level 0: no system
+        {"lha_unix114i/h2_symlink2.lzh", " -lhd- 0000 U  lrwxrwxrwx "},
+    };
+    for (const auto& row : table) {
+        std::string listing, verbose;
+        ASSERT_EQ(run("l " + samplesDir() + "/" + row.sample, &listing), 0) << row.sample;
+        ASSERT_EQ(run("v " + samplesDir() + "/" + row.sample, &verbose), 0) << row.sample;
+        EXPECT_EQ(listing.find("CRC"), std::string::npos) << listing;
+        EXPECT_EQ(verbose.rfind("    ORIGINAL       PACKED  RATIO METHD CRC  OS PERMISSION STAMP", 0), 0u) << verbose;
+        EXPECT_NE(verbose.find(row.columns), std::string::npos) << verbose;
+    }
+}
+
 TEST_F(ExtractTest, TreeComesBackThroughUpdateAndExtract) {
     writeFile("src/日本語フォルダ/ソ表.txt", "sjis 5C trail\n");
     writeFile("src/Ωé€.txt", "outside CP932\n");
