@@ -36,6 +36,7 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
     // c starts the archive afresh (opened all the same: a file that is not an
     // archive is refused, not replaced); f replaces members and adds nothing.
     const bool create = command.letter == 'c', freshen = command.letter == 'f';
+    const bool anyDate = command.letter == 'a' || command.letter == 'm';   // members replaced whatever their dates
     if (freshen && !target.exists()) return "no such archive: " + command.archive + " (f adds no members to make one)";
     const std::vector<ArchiveMember> none;
     const std::vector<ArchiveMember>& members = create ? none : target.members();
@@ -56,7 +57,7 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
         const Entry& e = entries[it->second];
         // Compared as the header would hold the file's stamp, so an unchanged
         // file dated outside the header's range is kept.
-        if (!e.folder && (command.letter == 'a' || command.letter == 'm' || members[m].mtime < static_cast<std::int64_t>(headerTime(e.mtime)))) {
+        if (!e.folder && (anyDate || members[m].mtime < static_cast<std::int64_t>(headerTime(e.mtime)))) {
             replacement[m] = static_cast<int>(it->second);
             ++replaced;
         } else {
@@ -65,8 +66,11 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
     }
     std::vector<bool> adding(entries.size(), false);
     int absent = 0;   // under f, the files not added
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        if (!placed[i]) ++((adding[i] = !freshen) ? added : absent);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (placed[i]) continue;
+        adding[i] = !freshen;
+        ++(freshen ? absent : added);
+    }
     const std::string absentNote = absent ? ", " + std::to_string(absent) + " not in the archive (not added)" : "";
     if (target.exists() && !create && replaced == 0 && added == 0) {
         if (!command.quiet) report = "nothing to update: " + std::to_string(kept) + " kept" + absentNote;

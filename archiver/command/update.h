@@ -8,10 +8,12 @@
 
 namespace lzh {
 
-// The `u` command (and `a`, which replaces members whatever their dates): creates the archive, or rebuilds it beside itself with
+// The `u` command: creates the archive, or rebuilds it beside itself with
 // new files added, members older than their file replaced, and every other
 // member (and a self-extractor's program part) copied byte for byte, then
-// renames it into place (see ArchiveTarget). On failure the old archive is
+// renames it into place (see ArchiveTarget). Its kin: `a` replaces members
+// whatever their dates, `m` as `a` and then removes the files packed (see
+// removeMovedSources), `f` only replaces, `c` keeps no member. On failure the old archive is
 // left as it was and no temporary file remains; so also when the progress is
 // cancelled (while waiting for the update lock too). The progress's total is
 // every byte to be read: the files to add and the members to copy.
