@@ -1,10 +1,14 @@
 #include "archiver/command/move_sources.h"
 
 #include "archiver/command/printable.h"
+#include "archiver/format/archive_reader.h"
+#include "archiver/format/archive_source.h"
+#include "archiver/format/member_data.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,15 +30,51 @@ std::string flushFolder(const std::string& folder) {
     return synced ? std::string() : std::strerror(error);
 }
 
+// Whether `member` decodes, sound, to exactly the bytes of the file at `path`.
+bool readsBackAs(const ArchiveSource& archive, const ArchiveMember& member, const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    std::vector<std::uint8_t> file;
+    bool same = true;
+    const std::string fault = decodeMember(archive, member, [&](const std::uint8_t* data, std::size_t size) {
+        file.resize(size);
+        for (std::size_t got = 0; got < size;) {
+            const ssize_t n = ::read(fd, file.data() + got, size - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return same = false;
+            got += static_cast<std::size_t>(n);
+        }
+        return same = std::memcmp(file.data(), data, size) == 0;
+    });
+    std::uint8_t more = 0;
+    const bool ended = ::read(fd, &more, 1) == 0;
+    ::close(fd);
+    return fault.empty() && same && ended;
+}
+
 }  // namespace
 
 std::string removeMovedSources(const std::string& archive, const std::vector<Entry>& entries, std::string& report,
                                bool quiet) {
     if (std::string fault = flushFolder(folderOf(archive)); !fault.empty())
         return "the archive is written, but its folder could not be flushed to disk, so no file was removed: " + fault;
+    // Each file's member is read back from the archive in place and compared
+    // with the file, byte for byte, before the file goes.
+    ArchiveSource archived;
+    std::vector<ArchiveMember> members;
+    if (std::string fault = archived.open(archive); !fault.empty() || !(fault = readArchive(archived, members)).empty())
+        return "the archive is written, but it does not read back, so no file was removed: " + fault;
+    std::map<std::string, const ArchiveMember*> byName;
+    for (const ArchiveMember& m : members) byName.emplace(m.name, &m);
     std::size_t removed = 0, kept = 0;
     for (const Entry& e : entries) {
         if (e.folder) continue;
+        const auto member = byName.find(e.stored);
+        if (member == byName.end() || !readsBackAs(archived, *member->second, e.source)) {
+            addLine(report, "warning: " + printable(e.source) + ": not removed: its member does not read back as it");
+            ++kept;
+            continue;
+        }
         struct stat st {};
         if (::stat(e.source.c_str(), &st) != 0 || fileStamp(st) != e.stamp) {
             addLine(report, "warning: " + printable(e.source) + ": not removed: it changed after it was found");

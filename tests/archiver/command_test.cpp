@@ -1,5 +1,6 @@
 #include "archiver/command/collect.h"
 #include "archiver/command/command_line.h"
+#include "archiver/command/move_sources.h"
 #include "archiver/command/response_file.h"
 #include "archiver/command/run_command.h"
 #include "archiver/command/update.h"
@@ -312,6 +313,18 @@ TEST_F(CommandTest, MoveRemovesOnlyWhatTheArchiveHolds) {
             EXPECT_EQ(names(path("m.lzh")), (std::vector<std::string>{"a.txt", "sub/", "sub/b.txt", "link"})) << row.label;
         }
     }
+    // A member that does not read back as its file (as a mis-packed one
+    // would not) keeps the file.
+    writeFile("other/a.txt", "other bytes");
+    ASSERT_EQ(run("c " + path("wrong.lzh") + " " + path("other") + "/ a.txt"), 0);
+    Command command;
+    ASSERT_EQ(parseCommand(splitCommandText("m " + path("wrong.lzh") + " " + path("src") + "/ a.txt"), command), "");
+    std::vector<Entry> entries;
+    ASSERT_EQ(collectEntries(command, command.names, entries), "");
+    std::string report;
+    EXPECT_NE(removeMovedSources(path("wrong.lzh"), entries, report, false), "");
+    EXPECT_NE(report.find("does not read back"), std::string::npos) << report;
+    EXPECT_EQ(bytesOf(path("src/a.txt")), std::string(6000, 'a'));
 }
 
 TEST_F(CommandTest, BadListsWriteNothing) {
