@@ -43,7 +43,7 @@ std::string permissions(const ArchiveMember& m) {
     return text;
 }
 
-std::string listArchive(const Command& command, std::string& report) {
+std::string listArchive(const Command& command, const std::vector<std::string>& patterns, std::string& report) {
     ArchiveSource source;
     std::vector<ArchiveMember> members;
     std::string fault = openArchive(command.archive, source, members);
@@ -56,7 +56,10 @@ std::string listArchive(const Command& command, std::string& report) {
     report += rule;
     char line[256];
     std::uint64_t original = 0, packed = 0;
+    std::size_t listed = 0;
     for (const ArchiveMember& m : members) {
+        if (!isSelected(patterns, m.name)) continue;
+        ++listed;
         std::time_t t = static_cast<std::time_t>(m.mtime);
         char stamp[32];
         std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", std::localtime(&t));
@@ -76,9 +79,10 @@ std::string listArchive(const Command& command, std::string& report) {
     }
     report += rule;
     std::snprintf(line, sizeof line, "%12llu %12llu %s       Total %zu member%s", static_cast<unsigned long long>(original),
-                  static_cast<unsigned long long>(packed), ratio(packed, original).c_str(), members.size(),
-                  members.size() == 1 ? "" : "s");
+                  static_cast<unsigned long long>(packed), ratio(packed, original).c_str(), listed,
+                  listed == 1 ? "" : "s");
     report += line;
+    if (fault.empty() && !patterns.empty() && listed == 0) return "no member matches the names given";
     return fault;
 }
 
@@ -96,8 +100,11 @@ std::string testArchive(const Command& command, const std::vector<std::string>& 
         if (!command.quiet || !result.empty())
             addLine(report, printable(m.name) + ": " + (result.empty() ? "ok" : printable(result)));
     }
-    if (!command.quiet) addLine(report, std::to_string(tested) + " members tested, " + std::to_string(bad) + " bad");
+    if (!command.quiet)
+        addLine(report, std::to_string(tested) + (tested == 1 ? " member" : " members") + " tested, " +
+                            std::to_string(bad) + " bad");
     if (!damage.empty()) return "the archive is damaged: " + damage;
+    if (!patterns.empty() && tested == 0) return "no member matches the names given";
     return bad ? "the archive has bad members" : std::string();
 }
 
@@ -117,7 +124,7 @@ int runCommand(const std::string& text, std::string& report, Progress* progress,
         if (fault.empty()) fault = readResponseFile(list, names);
     if (!fault.empty()) {
     } else if (command.letter == 'l') {
-        fault = listArchive(command, report);
+        fault = listArchive(command, names, report);
     } else if (command.letter == 't') {
         fault = testArchive(command, names, report);
     } else if (command.letter == 'x' || command.letter == 'e' || command.letter == 'p') {

@@ -327,6 +327,30 @@ TEST_F(CommandTest, MoveRemovesOnlyWhatTheArchiveHolds) {
     EXPECT_EQ(bytesOf(path("src/a.txt")), std::string(6000, 'a'));
 }
 
+// l, v and t take names as x does: only the members selected, and an
+// error when none is.
+TEST_F(CommandTest, ListAndTestSelectByName) {
+    writeFile("base/a.txt", "a");
+    writeFile("base/sub/b.txt", "b");
+    writeFile("base/sub/c.txt", "c");
+    ASSERT_EQ(run("u -r2 -x1 " + path("s.lzh") + " " + path("base") + "/ ."), 0);
+    struct { const char* command; int status; const char* said; } table[] = {
+        {"l", 0, "Total 4 members"},
+        {"l sub/*.txt", 0, "Total 2 members"},
+        {"v sub", 0, "Total 3 members"},
+        {"l nothing", 1, "no member matches the names given"},
+        {"t sub/c.txt", 0, "1 member tested, 0 bad"},
+        {"t nothing", 1, "no member matches the names given"},
+    };
+    for (const auto& row : table) {
+        std::string command = row.command, report;
+        const std::size_t blank = command.find(' ');
+        command = command.substr(0, blank) + " " + path("s.lzh") + (blank == std::string::npos ? "" : command.substr(blank));
+        EXPECT_EQ(run(command, &report), row.status) << row.command << ": " << report;
+        EXPECT_NE(report.find(row.said), std::string::npos) << row.command << ": " << report;
+    }
+}
+
 TEST_F(CommandTest, BadListsWriteNothing) {
     writeFile("base/a.txt", "a");
     writeFile("empty-list.txt", "\r\n\r\n");
