@@ -84,18 +84,23 @@ struct Pending {
 
 class Extractor {
 public:
-    Extractor(const Command& command, const ArchiveSource& source, std::string& report)
-        : command_(command), source_(source), report_(report), umask_(processUmask()) {}
+    Extractor(const Command& command, const ArchiveSource& source, std::string& report, Progress* progress)
+        : command_(command), source_(source), report_(report), progress_(progress), umask_(processUmask()) {}
 
     std::string run(const std::vector<ArchiveMember>& members, const std::vector<std::string>& patterns) {
         if (command_.letter != 'p')
             if (std::string fault = destination_.open(command_.baseFolder); !fault.empty()) return fault;
+        // The bytes to decode, for the progress line (none under p: its output may share the terminal).
+        if (command_.letter == 'p') progress_ = nullptr;
+        if (progress_) progress_->setTotal(selectedBytes(members, patterns));
         for (const ArchiveMember& m : members) {
             if (!isSelected(patterns, m.name)) continue;
+            if (progress_ && progress_->cancelled()) return kCancelledFault;
             ++selected_;
             if (command_.letter != 'p') extract(m);
             else if (!print(m)) break;
         }
+        if (progress_ && progress_->cancelled()) return kCancelledFault;
         for (const Pending& link : links_) makeLink(link);
         // Folders last and deepest first, so that their modes and times hold.
         for (auto it = folders_.rbegin(); it != folders_.rend(); ++it) finishFolder(*it);
@@ -198,7 +203,12 @@ private:
         const PendingTemporary pending("/proc/self/fd/" + std::to_string(folder) + "/" + temp);
         bool writeFailed = false;
         int writeErrno = 0;
+        if (progress_) progress_->startMember(m.name);
         std::string fault = decodeMember(source_, m, [&](const std::uint8_t* d, std::size_t n) {
+            if (progress_) {
+                progress_->add(n);
+                if (progress_->cancelled()) return false;   // the member is left unwritten
+            }
             if (writeAll(out.get(), d, n)) return true;
             writeFailed = true;
             writeErrno = errno;
@@ -268,6 +278,7 @@ private:
     const Command& command_;
     const ArchiveSource& source_;
     std::string& report_;
+    Progress* progress_;
     mode_t umask_;
     Destination destination_;
     std::vector<Pending> links_, folders_;
@@ -278,13 +289,21 @@ private:
 
 }  // namespace
 
-std::string extractArchive(const Command& command, const std::vector<std::string>& patterns, std::string& report) {
+std::uint64_t selectedBytes(const std::vector<ArchiveMember>& members, const std::vector<std::string>& patterns) {
+    std::uint64_t total = 0;
+    for (const ArchiveMember& m : members)
+        if (!m.directory && !m.symlink && isSelected(patterns, m.name)) total += m.originalSize;
+    return total;
+}
+
+std::string extractArchive(const Command& command, const std::vector<std::string>& patterns, std::string& report,
+                           Progress* progress) {
     ArchiveSource source;
     if (std::string fault = source.open(command.archive); !fault.empty()) return fault;
     std::vector<ArchiveMember> members;
     // A damaged archive still gives the members before the damage.
     const std::string damage = readArchive(source, members);
-    std::string fault = Extractor(command, source, report).run(members, patterns);
+    std::string fault = Extractor(command, source, report, progress).run(members, patterns);
     if (!damage.empty()) return "the archive is damaged: " + damage + (fault.empty() ? "" : "; " + fault);
     return fault;
 }

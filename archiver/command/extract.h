@@ -1,7 +1,10 @@
 #pragma once
 
 #include "archiver/command/command_line.h"
+#include "archiver/format/archive_reader.h"
+#include "archiver/progress.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,11 @@ namespace lzh {
 // their target stay inside. `report` gets a line for each member, and a
 // "warning:" line for each change or refusal. Empty text when every
 // selected member was restored (or skipped as not newer), else the fault.
-std::string extractArchive(const Command& command, const std::vector<std::string>& patterns, std::string& report);
+// `progress` (x and e) counts the bytes decoded of the selected members'.
+std::string extractArchive(const Command& command, const std::vector<std::string>& patterns, std::string& report,
+                           Progress* progress = nullptr);
+
+// The original bytes of the members that `patterns` select (files only).
+std::uint64_t selectedBytes(const std::vector<ArchiveMember>& members, const std::vector<std::string>& patterns);
 
 }  // namespace lzh

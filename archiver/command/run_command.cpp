@@ -86,16 +86,24 @@ std::string listArchive(const Command& command, const std::vector<std::string>& 
     return fault;
 }
 
-std::string testArchive(const Command& command, const std::vector<std::string>& patterns, std::string& report) {
+std::string testArchive(const Command& command, const std::vector<std::string>& patterns, std::string& report,
+                        Progress* progress) {
     ArchiveSource source;
     std::vector<ArchiveMember> members;
     const std::string damage = openArchive(command.archive, source, members);
     if (!damage.empty() && members.empty()) return damage;
     int bad = 0, tested = 0;
+    if (progress) progress->setTotal(selectedBytes(members, patterns));
     for (const ArchiveMember& m : members) {
         if (!isSelected(patterns, m.name)) continue;
+        if (progress && progress->cancelled()) return kCancelledFault;
         ++tested;
-        std::string result = decodeMember(source, m, [](const std::uint8_t*, std::size_t) { return true; });
+        if (progress) progress->startMember(m.name);
+        std::string result = decodeMember(source, m, [&](const std::uint8_t*, std::size_t n) {
+            if (progress) progress->add(n);
+            return !(progress && progress->cancelled());
+        });
+        if (progress && progress->cancelled()) return kCancelledFault;
         if (!result.empty()) ++bad;
         if (!command.quiet || !result.empty())
             addLine(report, printable(m.name) + ": " + (result.empty() ? "ok" : printable(result)));
@@ -126,9 +134,9 @@ int runCommand(const std::string& text, std::string& report, Progress* progress,
     } else if (command.letter == 'l') {
         fault = listArchive(command, names, report);
     } else if (command.letter == 't') {
-        fault = testArchive(command, names, report);
+        fault = testArchive(command, names, report, progress);
     } else if (command.letter == 'x' || command.letter == 'e' || command.letter == 'p') {
-        fault = extractArchive(command, names, report);
+        fault = extractArchive(command, names, report, progress);
     } else {
         auto onWait = [&](const std::string& folder) {
             if (notice) notice(printable("waiting for another update in " + folder + " to end"));

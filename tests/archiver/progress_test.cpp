@@ -62,6 +62,21 @@ TEST_F(ProgressTest, CountsEveryByteReadUpToTheTotal) {
     ASSERT_EQ(run(archive, "added.txt", update), 0);
     EXPECT_EQ(update.total(), archived + 5);
     EXPECT_EQ(update.done(), update.total());
+
+    // t, x and e count the bytes decoded of the members selected.
+    const std::uint64_t big = fileSize(path("base/big.txt"));
+    struct { std::string command; std::uint64_t total; } reads[] = {
+        {"t " + archive, big + fileSize(path("base/small.txt")) + 5},
+        {"x " + archive + " " + path("out") + "/ big.txt", big},
+        {"e " + archive + " " + path("flat") + "/ big.txt", big},
+    };
+    for (const auto& row : reads) {
+        CancelAfter reading(CancelAfter::kNever);
+        std::string report;
+        ASSERT_EQ(runCommand(row.command, report, &reading), 0) << row.command << ": " << report;
+        EXPECT_EQ(reading.total(), row.total) << row.command;
+        EXPECT_EQ(reading.done(), row.total) << row.command;
+    }
 }
 
 TEST_F(ProgressTest, CancelLeavesNoArchiveAndNoTemporaryFile) {
@@ -94,6 +109,18 @@ TEST_F(ProgressTest, CancelLeavesNoArchiveAndNoTemporaryFile) {
         }
         EXPECT_EQ(entriesBeside(), filesBefore) << row.label;
     }
+    // A test or an extraction stops too; the member being written is not left.
+    const std::string archive = path("whole.lzh");
+    CancelAfter none(CancelAfter::kNever);
+    ASSERT_EQ(run(archive, "big.txt small.txt", none), 0);
+    for (const std::string& command : {"t " + archive, "x " + archive + " " + path("out") + "/"}) {
+        CancelAfter progress(1);
+        std::string report;
+        EXPECT_NE(runCommand(command, report, &progress), 0) << command;
+        EXPECT_NE(report.find(kCancelledFault), std::string::npos) << report;
+        EXPECT_LT(progress.done(), progress.total()) << command;
+    }
+    EXPECT_EQ(QDir(QString::fromStdString(path("out"))).entryList(QDir::Files | QDir::Hidden).size(), 0);
 }
 
 TEST(ProgressLine, FitsTheTerminalWidth) {
