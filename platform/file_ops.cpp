@@ -199,7 +199,9 @@ std::string copyInPlaceOf(const std::string& path, const std::string& source, st
         return reason(errno);
     }
     return placeNewFile(path, false, [&](int fd) { return copyBytes(in.get(), offset, fd, size, sourceFailed); },
-                        [&](const std::string& folder) { return ahead ? ahead->take(source, offset, size, folder) : -1; });
+                        [&](const std::string& folder) {
+                            return ahead ? ahead->take(source, offset, size, folder) : -1;
+                        });
 }
 
 std::string folderOfNewFile(const std::string& path) {

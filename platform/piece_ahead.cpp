@@ -75,7 +75,9 @@ int PieceAhead::take(const std::string& source, std::int64_t offset, std::int64_
     if (std::find_if(jobs_.begin(), jobs_.end(), same) == jobs_.end()) return -1;
     while (!same(jobs_.front())) dropFrontLocked();
     const std::uint64_t number = jobs_.front().number;
-    changed_.wait(lock, [&] { return jobs_.empty() || jobs_.front().number != number || jobs_.front().state == Job::Done; });
+    changed_.wait(lock, [&] {
+        return jobs_.empty() || jobs_.front().number != number || jobs_.front().state == Job::Done;
+    });
     if (jobs_.empty() || jobs_.front().number != number) return -1;
     const int fd = jobs_.front().folder == folder ? std::exchange(jobs_.front().fd, -1) : -1;
     dropFrontLocked();

@@ -51,7 +51,8 @@ std::string listArchive(const Command& command, const std::vector<std::string>& 
     // v adds the CRC, the system that wrote the member and its permissions.
     const std::string extraHead = command.verbose ? " CRC  OS PERMISSION" : "";
     const std::string extraRule = command.verbose ? " ---- -- ----------" : "";
-    const std::string rule = "------------ ------------ ------ -----" + extraRule + " ------------------- -- --------------------\n";
+    const std::string rule =
+        "------------ ------------ ------ -----" + extraRule + " ------------------- -- --------------------\n";
     report += "    ORIGINAL       PACKED  RATIO METHD" + extraHead + " STAMP               LV NAME\n";
     report += rule;
     char line[256];
