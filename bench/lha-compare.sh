@@ -112,14 +112,14 @@ for n in 1 2; do
 done
 
 # The decoder against lhasa (where it is installed), testing the whole corpus
-# packed at -lh7-, in turn.
+# packed at -lh7-, in turn, on one thread as lhasa has.
 if command -v lhasa > /dev/null; then
   rm -f "$work/d.lzh"
   # shellcheck disable=SC2086
   "$tool" u -q -r2 -x1 -jm7 "$work/d.lzh" "$corpus/" $all > /dev/null
   : > "$work/ours"; : > "$work/lhasa"
   for _ in $(seq "$rounds"); do
-    run "$work/ours" "$tool" t "$work/d.lzh"
+    run "$work/ours" "$tool" t --threads=1 "$work/d.lzh"
     run "$work/lhasa" lhasa t "$work/d.lzh"
   done
   read -r mid low high < <(stats "$work/ours" "$work/lhasa" 1)

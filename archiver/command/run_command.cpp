@@ -10,11 +10,15 @@
 #include "archiver/format/archive_reader.h"
 #include "archiver/format/archive_source.h"
 #include "archiver/format/member_data.h"
+#include "archiver/format/worker_pool.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <deque>
+#include <future>
+#include <utility>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -95,20 +99,35 @@ std::string testArchive(const Command& command, const std::vector<std::string>& 
     if (!damage.empty() && members.empty()) return damage;
     int bad = 0, tested = 0;
     if (progress) progress->setTotal(selectedBytes(members, patterns));
-    for (const ArchiveMember& m : members) {
-        if (!isSelected(patterns, m.name)) continue;
-        if (progress && progress->cancelled()) return kCancelledFault;
-        ++tested;
-        if (progress) progress->startMember(m.name);
-        std::string result = decodeMember(source, m, [&](const std::uint8_t*, std::size_t n) {
-            if (progress) progress->add(n);
-            return !(progress && progress->cancelled());
-        });
-        if (progress && progress->cancelled()) return kCancelledFault;
+    // Members are decoded side by side, a few per thread ahead of the report,
+    // which keeps their order (with one thread, each in turn here).
+    const unsigned threads = command.threads ? command.threads : onlineCpus();
+    WorkerPool pool(threads > 1 ? threads : 0);
+    std::deque<std::pair<const ArchiveMember*, std::future<std::string>>> inFlight;
+    auto reportOldest = [&] {
+        const ArchiveMember& m = *inFlight.front().first;
+        const std::string result = inFlight.front().second.get();
+        inFlight.pop_front();
+        if (progress && progress->cancelled()) return;   // stopped part way: no verdict
         if (!result.empty()) ++bad;
         if (!command.quiet || !result.empty())
             addLine(report, printable(m.name) + ": " + (result.empty() ? "ok" : printable(result)));
+    };
+    for (const ArchiveMember& m : members) {
+        if (!isSelected(patterns, m.name)) continue;
+        if (progress && progress->cancelled()) break;
+        ++tested;
+        if (inFlight.size() >= 4 * std::size_t{threads}) reportOldest();
+        inFlight.emplace_back(&m, pool.submit<std::string>([&source, &m, progress] {
+            if (progress) progress->startMember(m.name);
+            return decodeMember(source, m, [progress](const std::uint8_t*, std::size_t n) {
+                if (progress) progress->add(n);
+                return !(progress && progress->cancelled());
+            });
+        }));
     }
+    while (!inFlight.empty()) reportOldest();
+    if (progress && progress->cancelled()) return kCancelledFault;
     if (!command.quiet)
         addLine(report, std::to_string(tested) + (tested == 1 ? " member" : " members") + " tested, " +
                             std::to_string(bad) + " bad");

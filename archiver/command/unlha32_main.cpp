@@ -45,7 +45,7 @@ const char kHelp[] =
     "  -jm5 | -jm6 | -jm7   method -lh5- (default), -lh6- or -lh7-\n"
     "  -jo1 smallest output: the cheapest parse over every match, a few times slower\n"
     "  --threads=N          code on N threads (default: one per CPU); the archive\n"
-    "                       is the same for every N\n"
+    "                       is the same for every N. t tests members side by side\n"
     "  -c1  x, e: overwrite existing files without comparing dates (by default a\n"
     "       file is replaced only by a newer member)\n"
     "  -q   quiet: no progress line (shown only when stderr is a terminal), and\n"

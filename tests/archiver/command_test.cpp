@@ -351,6 +351,26 @@ TEST_F(CommandTest, ListAndTestSelectByName) {
     }
 }
 
+// t decodes members side by side; the report is the same for every thread count.
+TEST_F(CommandTest, TestReportsInOrderOnAnyThreads) {
+    for (char c = 'a'; c <= 'f'; ++c) writeFile(std::string("base/") + c + ".txt", std::string(3000, c) + "tail");
+    const std::string archive = path("t.lzh");
+    ASSERT_EQ(run("u " + archive + " " + path("base") + "/ a.txt b.txt c.txt d.txt e.txt f.txt"), 0);
+    std::string bytes = bytesOf(archive);
+    const std::vector<ArchiveMember> found = members(archive);
+    bytes[found[2].dataOffset + found[2].packedSize / 2] ^= 0x10;   // c.txt's data
+    writeFile("t.lzh", bytes);
+    std::string one;
+    EXPECT_EQ(run("t --threads=1 " + archive, &one), 1);
+    EXPECT_NE(one.find("a.txt: ok\nb.txt: ok\nc.txt: "), std::string::npos) << one;
+    EXPECT_NE(one.find("6 members tested, 1 bad"), std::string::npos) << one;
+    for (const char* threads : {"2", "3", "8"}) {
+        std::string report;
+        EXPECT_EQ(run(std::string("t --threads=") + threads + " " + archive, &report), 1) << threads;
+        EXPECT_EQ(report, one) << threads;
+    }
+}
+
 TEST_F(CommandTest, BadListsWriteNothing) {
     writeFile("base/a.txt", "a");
     writeFile("empty-list.txt", "\r\n\r\n");
