@@ -3,6 +3,7 @@
 #include "archiver/command/printable.h"
 #include "archiver/format/archive_reader.h"
 #include "archiver/format/archive_source.h"
+#include "archiver/format/file_handle.h"
 #include "archiver/format/member_data.h"
 
 #include <algorithm>
@@ -16,48 +17,26 @@
 namespace lzh {
 namespace {
 
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string flushFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return std::strerror(errno);
-    const bool synced = ::fsync(fd) == 0;
-    const int error = errno;
-    ::close(fd);
-    return synced ? std::string() : std::strerror(error);
-}
-
 // Whether `member` decodes, sound, to exactly the bytes of the file at `path`.
 bool readsBackAs(const ArchiveSource& archive, const ArchiveMember& member, const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    std::vector<std::uint8_t> file;
+    const FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0) return false;
+    std::vector<std::uint8_t> bytes;
     bool same = true;
     const std::string fault = decodeMember(archive, member, [&](const std::uint8_t* data, std::size_t size) {
-        file.resize(size);
-        for (std::size_t got = 0; got < size;) {
-            const ssize_t n = ::read(fd, file.data() + got, size - got);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return same = false;
-            got += static_cast<std::size_t>(n);
-        }
-        return same = std::memcmp(file.data(), data, size) == 0;
+        bytes.resize(size);
+        same = readSome(file.get(), bytes.data(), size) == static_cast<ssize_t>(size) &&
+               std::memcmp(bytes.data(), data, size) == 0;
+        return same;
     });
     std::uint8_t more = 0;
-    const bool ended = ::read(fd, &more, 1) == 0;
-    ::close(fd);
-    return fault.empty() && same && ended;
+    return fault.empty() && same && readSome(file.get(), &more, 1) == 0;
 }
 
 }  // namespace
 
 std::string removeMovedSources(const std::string& archive, const std::vector<Entry>& entries, std::string& report,
                                bool quiet) {
-    if (std::string fault = flushFolder(folderOf(archive)); !fault.empty())
-        return "the archive is written, but its folder could not be flushed to disk, so no file was removed: " + fault;
     // Each file's member is read back from the archive in place and compared
     // with the file, byte for byte, before the file goes.
     ArchiveSource archived;

@@ -40,15 +40,9 @@ std::string readResponseFile(const std::string& path, std::vector<std::string>& 
     if (!S_ISREG(st.st_mode)) return "the list file is not a regular file: " + path;
     if (st.st_size > kMaxListFileSize) return "the list file is too large: " + path;
     std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return "cannot read the list file " + path + ": " + std::strerror(errno);
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    bytes.resize(got);
+    const ssize_t got = readSome(fd.get(), reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size());
+    if (got < 0) return "cannot read the list file " + path + ": " + std::strerror(errno);
+    bytes.resize(static_cast<std::size_t>(got));
     if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) bytes.erase(0, 3);   // a UTF-8 byte-order mark
     for (std::string& name : parseResponseText(bytes)) names.push_back(std::move(name));
     return {};

@@ -114,8 +114,10 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
             addLine(report, (freshen ? "" : std::to_string(added) + " added, ") + std::to_string(replaced) +
                                 " replaced, " + std::to_string(kept) + " kept" + absentNote);
     }
-    if (command.letter == 'm') return removeMovedSources(target.path(), entries, report, command.quiet);
-    return {};
+    if (command.letter != 'm') return {};
+    if (std::string fault = target.flushFolder(); !fault.empty())
+        return "the archive is written, but its folder could not be flushed to disk, so no file was removed: " + fault;
+    return removeMovedSources(target.path(), entries, report, command.quiet);
 }
 
 std::string deleteMembers(const Command& command, const std::vector<std::string>& patterns, std::string& report,

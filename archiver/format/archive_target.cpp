@@ -10,14 +10,6 @@
 #include <unistd.h>
 
 namespace lzh {
-namespace {
-
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
-}  // namespace
 
 std::string followLinks(const std::string& path, std::string& resolved) {
     resolved = path;
@@ -74,6 +66,12 @@ std::string ArchiveTarget::commit() {
     // A new archive is as private as the user's mask makes new files.
     const mode_t mode = exists_ ? (stat_.st_mode & 07777) : static_cast<mode_t>(0666 & ~processUmask());
     if (std::string fault = new_.commit(mode); !fault.empty()) return "cannot replace the archive " + path_ + ": " + fault;
+    return {};
+}
+
+std::string ArchiveTarget::flushFolder() const {
+    const FileHandle folder(::open(folderOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0 || ::fsync(folder.get()) != 0) return std::strerror(errno);
     return {};
 }
 

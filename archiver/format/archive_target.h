@@ -44,6 +44,9 @@ public:
     std::string copyStub(ArchiveWriter& writer) const;
     // Puts the new archive in place of the old one, with the old one's mode.
     std::string commit();
+    // Flushes the archive's folder, so that the committed archive (not only
+    // its bytes) outlives a crash.
+    std::string flushFolder() const;
 
 private:
     std::string path_;

@@ -26,21 +26,6 @@ std::string systemError(const std::string& what, const std::string& path) {
     return what + " " + path + ": " + std::strerror(errno);
 }
 
-// Reads up to size bytes; -1 on error.
-ssize_t readSome(int fd, std::uint8_t* buffer, std::size_t size) {
-    std::size_t got = 0;
-    while (got < size) {
-        ssize_t n = ::read(fd, buffer + got, size - got);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    return static_cast<ssize_t>(got);
-}
-
 }  // namespace
 
 std::string ArchiveWriter::writeAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size) {

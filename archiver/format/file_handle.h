@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
 #include <unistd.h>
 
 namespace lzh {
@@ -25,5 +28,20 @@ public:
 private:
     int fd_;
 };
+
+// Reads up to `size` bytes (fewer only at the end of the file); -1 on error.
+inline ssize_t readSome(int fd, std::uint8_t* buffer, std::size_t size) {
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, buffer + got, size - got);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    return static_cast<ssize_t>(got);
+}
 
 }  // namespace lzh

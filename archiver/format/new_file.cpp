@@ -49,11 +49,6 @@ extern "C" void removePendingAndDie(int signal) {
     ::raise(signal);
 }
 
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // A hidden name beside the target that nothing else uses yet.
 std::string hiddenName(const std::string& target, int attempt) {
     const std::size_t slash = target.rfind('/');
@@ -71,6 +66,11 @@ std::string hiddenName(const std::string& target, int attempt) {
 std::string systemReason() { return std::strerror(errno); }
 
 }  // namespace
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
 
 NewFile::~NewFile() {
     if (fd_ >= 0) ::close(fd_);

@@ -5,6 +5,9 @@
 
 namespace lzh {
 
+// The folder part of `path` ("." for a bare name, "/" for the root).
+std::string folderOf(const std::string& path);
+
 // A file that takes the place of `target` only when committed. It is
 // written as an unnamed file in the target's folder, so a crash or a kill
 // leaves nothing behind; commit() gives it a short-lived hidden name and
