@@ -28,4 +28,18 @@ QString failureReason(const std::string& report) {
     return QString::fromLocal8Bit(line.data(), static_cast<qsizetype>(line.size()));
 }
 
+QStringList warningLines(const std::string& report, int limit) {
+    const QString prefix = QStringLiteral("warning: ");
+    QStringList lines;
+    int more = 0;
+    const QString text = QString::fromLocal8Bit(report.data(), static_cast<qsizetype>(report.size()));
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        if (!line.startsWith(prefix)) continue;
+        if (lines.size() < limit) lines << line.mid(prefix.size());
+        else ++more;
+    }
+    if (more > 0) lines << QStringLiteral("ほか %1 件").arg(more);
+    return lines;
+}
+
 }  // namespace lzh

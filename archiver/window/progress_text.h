@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <string>
@@ -19,5 +20,10 @@ QString timeLeftText(std::int64_t elapsedMs, std::uint64_t done, std::uint64_t t
 // The reason a command gave for failing: the text after "error: " on the
 // last line of its report (the whole last line when there is no such prefix).
 QString failureReason(const std::string& report);
+
+// The warnings of a report that succeeded (a file not packed, and why), each
+// without its "warning: " prefix, at most `limit` of them; when there are
+// more, a last line tells how many are left out.
+QStringList warningLines(const std::string& report, int limit = 12);
 
 }  // namespace lzh

@@ -27,7 +27,7 @@ ProgressWindow::ProgressWindow(QWidget* owner) : QDialog(owner) {
     setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
 
     icon_ = new QLabel(this);
-    icon_->hide();   // shown with a failure
+    icon_->hide();   // shown with a failure or warnings
     heading_ = new QLabel(QStringLiteral("書庫を作成しています。"), this);
     member_ = new QLabel(this);
     member_->setTextFormat(Qt::PlainText);
@@ -67,7 +67,7 @@ ProgressWindow::ProgressWindow(QWidget* owner) : QDialog(owner) {
 
 void ProgressWindow::showProgress(std::uint64_t done, std::uint64_t total, const QString& member,
                                   std::int64_t elapsedMs) {
-    if (failed_ || cancelling_) return;
+    if (ended_ || cancelling_) return;
     const QString line = QStringLiteral("ファイル：") + member;
     member_->setText(member_->fontMetrics().elidedText(line, Qt::ElideMiddle, kWidth));
     member_->setToolTip(member);
@@ -83,13 +83,23 @@ void ProgressWindow::showCancelling() {
 }
 
 void ProgressWindow::showFailure(const QString& reason) {
-    failed_ = true;
-    setWindowTitle(QStringLiteral("書庫の作成 - エラー"));
-    heading_->setText(QStringLiteral("書庫を作成できませんでした。"));
-    icon_->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(32, 32));
+    showOutcome(QStringLiteral("書庫の作成 - エラー"), QStringLiteral("書庫を作成できませんでした。"),
+                QStyle::SP_MessageBoxCritical, reason);
+}
+
+void ProgressWindow::showWarnings(const QStringList& warnings) {
+    showOutcome(QStringLiteral("書庫の作成 - 警告"), QStringLiteral("書庫を作成しました。次のものは入れていません。"),
+                QStyle::SP_MessageBoxWarning, warnings.join(QLatin1Char('\n')));
+}
+
+void ProgressWindow::showOutcome(const QString& title, const QString& heading, int icon, const QString& details) {
+    ended_ = true;
+    setWindowTitle(title);
+    heading_->setText(heading);
+    icon_->setPixmap(style()->standardIcon(static_cast<QStyle::StandardPixmap>(icon)).pixmap(32, 32));
     icon_->show();
-    member_->setText(reason);
-    member_->setToolTip(reason);
+    member_->setText(details);
+    member_->setToolTip(details);
     member_->setWordWrap(true);
     member_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     bar_->hide();
@@ -102,13 +112,13 @@ void ProgressWindow::showFailure(const QString& reason) {
 
 QString ProgressWindow::text() const {
     QStringList lines{windowTitle(), heading_->text(), member_->text()};
-    if (!failed_) lines << bytes_->text() << timeLeft_->text();
+    if (!ended_) lines << bytes_->text() << timeLeft_->text();
     lines << button_->text();
     return lines.join(QLatin1Char('\n'));
 }
 
 void ProgressWindow::pressButton() {
-    if (failed_) {
+    if (ended_) {
         accept();
     } else if (!cancelling_) {
         showCancelling();
@@ -131,7 +141,7 @@ void ProgressWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 void ProgressWindow::closeEvent(QCloseEvent* event) {
-    if (failed_) {
+    if (ended_) {
         QDialog::closeEvent(event);
         return;
     }

@@ -68,9 +68,11 @@ int runWithWindow(QWidget* owner, const ArchiverJob& job, std::string& report, c
     timer.stop();
     worker.join();
 
-    if (status != 0 && !progress.cancelled()) {
+    const QStringList warnings = status == 0 ? warningLines(report) : QStringList();
+    if ((status != 0 && !progress.cancelled()) || !warnings.isEmpty()) {
         if (!window) window = std::make_unique<ProgressWindow>(owner);
-        window->showFailure(failureReason(report));
+        if (status != 0) window->showFailure(failureReason(report));
+        else window->showWarnings(warnings);
         window->show();
         if (options.onShown) options.onShown(*window);
         QEventLoop closed;

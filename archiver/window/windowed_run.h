@@ -27,8 +27,9 @@ struct WindowedRunOptions {
 // keeps the windows painted; input to the windows is held back until the
 // progress window appears, owned by `owner`, once the job has run
 // showAfterMs. Its ｷｬﾝｾﾙ asks the job to stop. When the job fails (and was
-// not cancelled) the reason is shown in the window, which the user closes,
-// before this returns the job's status.
+// not cancelled) the reason is shown in the window, and when it succeeds
+// with warnings (files it passed over) the warnings are; the user closes
+// the window before this returns the job's status.
 int runWithWindow(QWidget* owner, const ArchiverJob& job, std::string& report, const WindowedRunOptions& options = {});
 
 // The window that `Unlha` is given, when it should show one: a Qt

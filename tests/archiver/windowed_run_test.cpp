@@ -115,19 +115,33 @@ TEST_F(WindowedRunTest, EnterAwayFromTheButtonDoesNothing) {
     EXPECT_EQ(cancels, 1);
 }
 
-TEST_F(WindowedRunTest, FailureShowsItsReasonBeforeReturning) {
-    auto o = options();
-    o.onShown = [this](ProgressWindow& window) {
-        ++shown;
-        windowText = window.text();
-        QTest::keyClick(&window.button(), Qt::Key_Return);   // OK has the focus
+TEST_F(WindowedRunTest, FailureOrWarningsShownBeforeReturning) {
+    struct { const char* label; int status; const char* report; const char* shows; } table[] = {
+        {"failure", 1, "error: cannot open /d/unreadable.txt: Permission denied",
+         "書庫を作成できませんでした。\ncannot open /d/unreadable.txt: Permission denied"},
+        {"warnings", 0, "warning: /d/fifo: not packed: not a regular file\nwarning: /d/gone: not packed: a link to nothing\n1 added",
+         "書庫を作成しました。次のものは入れていません。\n/d/fifo: not packed: not a regular file\n"
+         "/d/gone: not packed: a link to nothing\nOK"},
+        {"plain success", 0, "1 added", nullptr},
     };
-    std::string report;
-    auto failing = [](Progress&, std::string& r) { r = "error: cannot open /d/unreadable.txt: Permission denied"; return 1; };
-    EXPECT_EQ(runWithWindow(nullptr, failing, report, o), 1);
-    EXPECT_EQ(shown, 1);
-    EXPECT_TRUE(windowText.contains(QStringLiteral("書庫を作成できませんでした。\ncannot open /d/unreadable.txt: Permission denied")))
-        << windowText.toStdString();
+    for (const auto& row : table) {
+        shown = 0;
+        auto o = options();
+        o.onShown = [this](ProgressWindow& window) {
+            ++shown;
+            windowText = window.text();
+            QTest::keyClick(&window.button(), Qt::Key_Return);   // OK has the focus
+        };
+        std::string report;
+        auto job = [&row](Progress&, std::string& r) { r = row.report; return row.status; };
+        EXPECT_EQ(runWithWindow(nullptr, job, report, o), row.status) << row.label;
+        EXPECT_EQ(shown, row.shows ? 1 : 0) << row.label;
+        if (row.shows) {
+            EXPECT_TRUE(windowText.contains(QString::fromUtf8(row.shows))) << windowText.toStdString();
+        }
+    }
+    QStringList many = warningLines(std::string(15, '\n') + "warning: a\nwarning: b\nwarning: c\nwarning: d", 2);
+    EXPECT_EQ(many, (QStringList{"a", "b", QStringLiteral("ほか 2 件")}));
 }
 
 // Through the library's entry point: a handle of one of our windows in a
