@@ -6,11 +6,16 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
 #include <QLibrary>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +37,31 @@ QMessageBox::Icon iconFor(int style) {
 
 bool isYesNo(int style) { return (style & 0x0F) == 4; }
 
+// A text taller than half the screen (the pack question lists every file)
+// goes into a scroll area, so that the box and its buttons stay on the
+// screen. The text itself is unchanged.
+void fitTallText(QMessageBox& box) {
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    const QScreen* screen = box.screen() ? box.screen() : QGuiApplication::primaryScreen();
+    if (!label || !grid || !screen) return;
+    const int room = screen->availableGeometry().height() / 2;
+    if (label->sizeHint().height() <= room) return;
+    int row = 0, column = 0, rows = 1, columns = 1;
+    grid->getItemPosition(grid->indexOf(label), &row, &column, &rows, &columns);
+    grid->removeWidget(label);
+    auto* area = new QScrollArea(&box);
+    area->setObjectName(QStringLiteral("tallText"));
+    area->setFrameShape(QFrame::NoFrame);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setWidget(label);
+    area->setWidgetResizable(true);
+    area->setFixedSize(label->sizeHint().width() + area->verticalScrollBar()->sizeHint().width(), room);
+    grid->addWidget(area, row, column, rows, columns);
+    // The end of the text is in view first: a question comes after its list.
+    QTimer::singleShot(0, area, [area] { area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum()); });
+}
+
 }  // namespace
 
 QtPlatform::QtPlatform() : QtPlatform(QCoreApplication::applicationDirPath()) {}
@@ -41,6 +71,7 @@ QtPlatform::~QtPlatform() = default;
 int QtPlatform::messageBox(const QString& text, int style, const QString& title) {
     QMessageBox box(iconFor(style), title, QString(text).replace("\r\n", "\n"));
     box.setTextFormat(Qt::PlainText);   // a name like "<h1>a.bin" is shown as it is, not as markup
+    fitTallText(box);
     if (isYesNo(style)) {
         auto* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
         auto* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);

@@ -8,6 +8,9 @@
 #include <QLabel>
 #include <QLockFile>
 #include <QMessageBox>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -51,20 +54,39 @@ private:
     std::array<QByteArray, 3> saved_;
 };
 
-// A message shows a name as it is: "<h1>" in a file name is no markup.
-TEST_F(QtPlatformTest, MessagesShowNamesAsPlainText) {
-    QtPlatform platform(program);
-    QString shown;
-    QTimer::singleShot(0, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
-        const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
-        ASSERT_NE(label, nullptr);
-        shown = label->textFormat() == Qt::PlainText ? label->text() : QStringLiteral("(rich text)");
-        box->buttons().first()->click();
-    });
-    platform.messageBox(QStringLiteral("\"/tmp/<h1>big<i>name.bin\"を\r\n3個のファイルに分割します。"), 36, QStringLiteral("作業確認"));
-    EXPECT_EQ(shown, QStringLiteral("\"/tmp/<h1>big<i>name.bin\"を\n3個のファイルに分割します。"));
+// A message shows its whole text as it is ("<h1>" in a file name is no
+// markup), and a text too tall for the screen scrolls, its end in view, so
+// that the box and its buttons stay on the screen.
+TEST_F(QtPlatformTest, MessagesShowTheirWholeTextAsItIsOnTheScreen) {
+    QStringList files;
+    for (int i = 0; i < 300; ++i) files << QStringLiteral("\"/tmp/file_%1.txt\"").arg(i);
+    const QString tall = files.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n\r\nよろしいですか？");
+    struct { const char* label; QString text; bool scrolls; } table[] = {
+        {"markup", QStringLiteral("\"/tmp/<h1>big<i>name.bin\"を\r\n3個のファイルに分割します。"), false},
+        {"tall", tall, true},
+    };
+    for (const auto& row : table) {
+        QtPlatform platform(program);
+        QString shown;
+        const QScrollArea* area = nullptr;
+        bool onScreen = false, atEnd = false;
+        QTimer::singleShot(50, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            ASSERT_NE(label, nullptr);
+            shown = label->textFormat() == Qt::PlainText ? label->text() : QStringLiteral("(rich text)");
+            area = box->findChild<QScrollArea*>();
+            onScreen = box->frameGeometry().height() <= box->screen()->availableGeometry().height();
+            atEnd = area && area->verticalScrollBar()->value() == area->verticalScrollBar()->maximum();
+            box->buttons().first()->click();
+        });
+        EXPECT_EQ(platform.messageBox(row.text, 36, QStringLiteral("作業確認")), AnswerYes) << row.label;
+        EXPECT_EQ(shown, QString(row.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))) << row.label;
+        EXPECT_EQ(area != nullptr, row.scrolls) << row.label;
+        EXPECT_EQ(atEnd, row.scrolls) << row.label;
+        EXPECT_TRUE(onScreen) << row.label;
+    }
 }
 
 TEST_F(QtPlatformTest, LockLivesInTheRuntimeFolderElseInTmp) {
