@@ -143,6 +143,8 @@ int runCommand(const std::string& text, std::string& report, Progress* progress,
     report.clear();
     Command command;
     std::string fault = parseCommand(splitCommandText(text), command);
+    if (fault.empty() && command.archive == kStandardInput && std::string("lvtxep").find(command.letter) == std::string::npos)
+        fault = "the standard input (-) is only read, by l, v, t, x, e and p (a file named - is ./-)";
     if (!fault.empty()) {
         report = "error: " + printable(fault);
         return kUsageError;

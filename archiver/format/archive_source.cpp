@@ -1,11 +1,13 @@
 #include "archiver/format/archive_source.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace lzh {
 
@@ -47,6 +49,7 @@ std::string ArchiveSource::open(const std::string& path) {
     pieces_.clear();
     size_ = 0;
     split_ = false;
+    if (path == kStandardInput) return openStandardInput();
     struct stat st {};
     const bool numbered = isFirstPieceName(path);
     if (!numbered) {
@@ -67,6 +70,49 @@ std::string ArchiveSource::open(const std::string& path) {
             if (::stat(pieceName(seriesBase_, later).c_str(), &st) == 0) return "piece missing: " + name;
         return {};
     }
+}
+
+std::string ArchiveSource::openStandardInput() {
+    const std::string name = "the standard input";
+    struct stat st {};
+    if (::fstat(STDIN_FILENO, &st) != 0) return "cannot read " + name + ": " + std::strerror(errno);
+    if (::isatty(STDIN_FILENO)) return name + " is a terminal: give the archive through a pipe or with <";
+    if (S_ISDIR(st.st_mode)) return "not an archive but a folder: " + name;
+    Piece piece;
+    piece.path = kStandardInput;
+    if (S_ISREG(st.st_mode)) {
+        piece.fd = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+        piece.size = static_cast<std::uint64_t>(st.st_size);
+    } else {
+        const char* folder = std::getenv("TMPDIR");
+        const std::string temporary = folder && *folder ? folder : "/tmp";
+        piece.fd = ::open(temporary.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (piece.fd < 0) {   // no unnamed files there: a named one, gone at once
+            std::string pattern = temporary + "/unlha32-XXXXXX";
+            piece.fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+            if (piece.fd >= 0) ::unlink(pattern.c_str());
+        }
+        if (piece.fd < 0) return "cannot make a temporary file in " + temporary + ": " + std::strerror(errno);
+        piece.file = std::make_shared<FileHandle>(piece.fd);
+        std::vector<std::uint8_t> buffer(1 << 20);
+        for (;;) {
+            const ssize_t n = readSome(STDIN_FILENO, buffer.data(), buffer.size());
+            if (n < 0) return "cannot read " + name + ": " + std::strerror(errno);
+            if (n == 0) break;
+            for (ssize_t done = 0; done < n;) {
+                const ssize_t w = ::write(piece.fd, buffer.data() + done, static_cast<std::size_t>(n - done));
+                if (w < 0 && errno == EINTR) continue;
+                if (w <= 0) return "cannot keep " + name + " in " + temporary + ": " + std::strerror(w < 0 ? errno : ENOSPC);
+                done += w;
+            }
+            piece.size += static_cast<std::uint64_t>(n);
+        }
+    }
+    if (piece.fd < 0) return "cannot read " + name + ": " + std::strerror(errno);
+    if (!piece.file) piece.file = std::make_shared<FileHandle>(piece.fd);
+    size_ = piece.size;
+    pieces_.push_back(std::move(piece));
+    return {};
 }
 
 void ArchiveSource::adopt(int fd, std::uint64_t size) {

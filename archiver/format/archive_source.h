@@ -18,6 +18,9 @@ public:
     // Opens `path`. A path ending in ".001", or a missing path for which
     // path + ".001" exists, opens every piece of that series. Empty text on
     // success, else the reason, naming the file (a missing piece by its name).
+    // "-" is the standard input: a file given by a redirect is read in
+    // place; a pipe's bytes are first kept in an unnamed temporary file,
+    // because members are read where the headers say.
     std::string open(const std::string& path);
     // An archive file already open (not owned).
     void adopt(int fd, std::uint64_t size);
@@ -40,12 +43,16 @@ private:
         std::uint64_t start = 0, size = 0;
     };
     std::string addPiece(const std::string& path, bool mustExist, bool& found);
+    std::string openStandardInput();
 
     std::vector<Piece> pieces_;
     std::uint64_t size_ = 0;
     bool split_ = false;
     std::string seriesBase_;
 };
+
+// The archive name that stands for the standard input.
+inline constexpr const char* kStandardInput = "-";
 
 // Whether `path` names the first piece of a series (it ends in ".001").
 bool isFirstPieceName(const std::string& path);

@@ -351,6 +351,40 @@ TEST_F(CommandTest, ListAndTestSelectByName) {
     }
 }
 
+// "-" is the standard input, for the commands that only read: from a
+// redirected file and from a pipe (kept in a temporary file first).
+TEST_F(CommandTest, StandardInputIsAnArchiveToRead) {
+    writeFile("base/a.txt", std::string(5000, 'a') + "end");
+    ASSERT_EQ(run("u " + path("s.lzh") + " " + path("base") + "/ a.txt"), 0);
+    const std::string archive = bytesOf(path("s.lzh"));
+    struct { const char* command; bool pipe; int status; const char* said; } table[] = {
+        {"l -", false, 0, "Total 1 member"},
+        {"t -", true, 0, "1 member tested, 0 bad"},
+        {"x - ", true, 0, "1 extracted"},
+        {"u - a.txt", true, 2, "the standard input (-) is only read"},
+    };
+    for (const auto& row : table) {
+        int in[2] = {-1, -1};
+        if (row.pipe) {
+            ASSERT_EQ(::pipe(in), 0);
+            ASSERT_EQ(::write(in[1], archive.data(), archive.size()), static_cast<ssize_t>(archive.size()));
+            ::close(in[1]);
+        } else {
+            in[0] = ::open(path("s.lzh").c_str(), O_RDONLY);
+        }
+        const int saved = ::dup(STDIN_FILENO);
+        ::dup2(in[0], STDIN_FILENO);
+        ::close(in[0]);
+        std::string command = row.command, report;
+        if (command.back() == ' ') command += path("out") + "/";
+        EXPECT_EQ(run(command, &report), row.status) << row.command << ": " << report;
+        ::dup2(saved, STDIN_FILENO);
+        ::close(saved);
+        EXPECT_NE(report.find(row.said), std::string::npos) << row.command << ": " << report;
+    }
+    EXPECT_EQ(bytesOf(path("out/a.txt")), std::string(5000, 'a') + "end");
+}
+
 // t decodes members side by side; the report is the same for every thread count.
 TEST_F(CommandTest, TestReportsInOrderOnAnyThreads) {
     for (char c = 'a'; c <= 'f'; ++c) writeFile(std::string("base/") + c + ".txt", std::string(3000, c) + "tail");
