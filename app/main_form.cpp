@@ -10,6 +10,7 @@
 
 #include <QCloseEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
@@ -202,6 +203,14 @@ void MainForm::onUnload() {
 void MainForm::closeEvent(QCloseEvent* event) {
     event->accept();
     onUnload();
+}
+
+void MainForm::keyPressEvent(QKeyEvent* event) {
+    // Ctrl+Q also where the style's key scheme has no quit keys (offscreen).
+    const bool quit = event->matches(QKeySequence::Quit) ||
+                      event->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_Q);
+    if (!quit) return QWidget::keyPressEvent(event);
+    if (cmdEnd_->isEnabled() && !jobRunning_) cmdEnd_->click();
 }
 
 int MainForm::topTwips() const { return twipsFromPixels(y(), dpi_); }

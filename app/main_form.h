@@ -57,6 +57,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // The desktop's quit keys (Ctrl+Q) press 終了 when it takes clicks.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     class JobScope;

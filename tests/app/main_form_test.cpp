@@ -349,6 +349,19 @@ TEST_F(MainFormTest, CloseBoxSavesOnceAndTerminates) {
     EXPECT_EQ(platform.events, QStringList{"terminate"});
 }
 
+// Ctrl+Q, the desktop's quit keys, ends the program as 終了 does; not
+// while a job runs (its buttons take no clicks then).
+TEST_F(MainFormTest, QuitKeysPressTheExitButton) {
+    start();
+    form->cmdEnd().setEnabled(false);
+    QTest::keyClick(form.get(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_TRUE(platform.events.isEmpty()) << platform.events.join(',').toStdString();
+    form->cmdEnd().setEnabled(true);
+    EXPECT_THROW(QTest::keyClick(form.get(), Qt::Key_Q, Qt::ControlModifier), Terminated);
+    EXPECT_EQ(platform.settingsSaves(), 1);
+    EXPECT_EQ(platform.events, QStringList{"terminate"});
+}
+
 TEST_F(MainFormTest, SettingsButtonOpensDialogModallyAndOkSavesAtOnce) {
     start();
     form->move(30, 20);
