@@ -21,6 +21,7 @@ namespace {
 
 constexpr std::size_t kChunk = 1 << 18;
 constexpr std::size_t kOutputBuffer = 1 << 18;
+constexpr std::uint64_t kKernelStep = 8 << 20;   // a copy in the kernel between two looks at the progress
 
 std::string systemError(const std::string& what, const std::string& path) {
     return what + " " + path + ": " + std::strerror(errno);
@@ -328,10 +329,29 @@ std::string ArchiveWriter::copyMember(int sourceFd, const ArchiveMember& member)
 
 std::string ArchiveWriter::copyRange(int sourceFd, std::uint64_t offset, std::uint64_t size) {
     if (std::string fault = writeAll(); !fault.empty()) return fault;
-    if (!buffer_) buffer_.reset(new std::uint8_t[kChunk]);
-    std::uint8_t* const buffer = buffer_.get();
     std::uint64_t at = offset;
     std::uint64_t left = size;
+    // A large range moves in the kernel, without a trip through this
+    // process (file systems that share extents may share them); small ones
+    // gather in the output buffer with the headers around them.
+    if (left >= kOutputBuffer) {
+        if (std::string fault = flushOutput(); !fault.empty()) return fault;
+        while (left > 0) {
+            loff_t from = static_cast<loff_t>(at), to = static_cast<loff_t>(offset_);
+            const ssize_t n = ::copy_file_range(sourceFd, &from, fd_, &to,
+                                                static_cast<std::size_t>(std::min<std::uint64_t>(left, kKernelStep)), 0);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && (errno == ENOSPC || errno == EDQUOT || errno == EFBIG))
+                return std::string("cannot write the archive: ") + std::strerror(errno);
+            if (n <= 0) break;   // refused, or a fault or the end of the old archive: the plain copy tells which
+            offset_ = bufferedFrom_ += static_cast<std::uint64_t>(n);
+            at += static_cast<std::uint64_t>(n);
+            left -= static_cast<std::uint64_t>(n);
+            if (!advance(static_cast<std::uint64_t>(n))) return kCancelledFault;
+        }
+    }
+    if (!buffer_) buffer_.reset(new std::uint8_t[kChunk]);
+    std::uint8_t* const buffer = buffer_.get();
     while (left > 0) {
         std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, kChunk));
         ssize_t n = ::pread(sourceFd, buffer, want, static_cast<off_t>(at));

@@ -486,6 +486,40 @@ TEST_F(CommandTest, FailuresLeaveTheOldArchiveByteIdentical) {
     EXPECT_EQ(tempFilesBeside(), 0);
 }
 
+// A large member kept by an update is copied in the kernel: byte for byte,
+// and a write that fails partway leaves the old archive as it was.
+TEST_F(CommandTest, LargeKeptMembersCopyWholeOrNotAtAll) {
+    std::string noise(700000, '\0');
+    std::uint32_t x = 12345;
+    for (char& c : noise) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
+    writeFile("base/big.bin", noise);
+    writeFile("base/new.txt", "new");
+    const std::string archive = path("big.lzh"), base = path("base") + "/";
+    ASSERT_EQ(run("u -x1 " + archive + " " + base + " big.bin"), 0);
+    const std::string original = bytesOf(archive);
+    struct { const char* label; rlim_t limit; int status; } table[] = {
+        {"the write fails partway", 400000, 1},
+        {"copied", 0, 0},
+    };
+    for (const auto& row : table) {
+        std::string report;
+        {
+            std::optional<support::FileSizeLimit> limit;
+            if (row.limit) limit.emplace(row.limit);
+            EXPECT_EQ(run("a -x1 " + archive + " " + base + " new.txt", &report), row.status) << row.label << report;
+        }
+        const std::string now = bytesOf(archive);
+        if (row.status != 0) {
+            EXPECT_EQ(now, original) << row.label;
+            EXPECT_EQ(tempFilesBeside(), 0) << row.label;
+            continue;
+        }
+        const ArchiveMember kept = members(archive).front();
+        EXPECT_EQ(now.substr(0, kept.headerSize + kept.packedSize), original.substr(0, original.size() - 1));
+        EXPECT_EQ(names(archive), (std::vector<std::string>{"big.bin", "new.txt"}));
+    }
+}
+
 TEST_F(CommandTest, UpdateOfEverySampleArchiveKeepsForeignMembersByteForByte) {
     const char* shared = std::getenv("SQS_SHARED_DIR");
     const std::string samples = std::string(shared ? shared : "../shared") + "/lzh-samples";
