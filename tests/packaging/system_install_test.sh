@@ -38,7 +38,8 @@ for _ in \$(seq 50); do xdotool search --name '^Squashslice\$' >/dev/null 2>&1 &
 sleep 1
 [ -e "$lock" ] && echo yes > "$work/locked"
 xdotool mousemove 38 30 click 1     # 分割
-sleep 1.5
+for _ in \$(seq 50); do xdotool search --name '^作業確認\$' >/dev/null 2>&1 && break; sleep 0.2; done
+sleep 0.5
 xdotool key Return                  # yes to the question
 for _ in \$(seq 50); do [ -f "$work/data.bin.bat" ] && break; sleep 0.2; done
 sleep 1
