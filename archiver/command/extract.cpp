@@ -23,17 +23,6 @@ std::string joined(const std::vector<std::string>& parts) {
     return path;
 }
 
-bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // The destination folder, walked one component at a time without ever
 // following a symbolic link, so that no write can leave it.
 class Destination {

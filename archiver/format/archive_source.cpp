@@ -99,12 +99,8 @@ std::string ArchiveSource::openStandardInput() {
             const ssize_t n = readSome(STDIN_FILENO, buffer.data(), buffer.size());
             if (n < 0) return "cannot read " + name + ": " + std::strerror(errno);
             if (n == 0) break;
-            for (ssize_t done = 0; done < n;) {
-                const ssize_t w = ::write(piece.fd, buffer.data() + done, static_cast<std::size_t>(n - done));
-                if (w < 0 && errno == EINTR) continue;
-                if (w <= 0) return "cannot keep " + name + " in " + temporary + ": " + std::strerror(w < 0 ? errno : ENOSPC);
-                done += w;
-            }
+            if (!writeAll(piece.fd, buffer.data(), static_cast<std::size_t>(n)))
+                return "cannot keep " + name + " in " + temporary + ": " + std::strerror(errno);
             piece.size += static_cast<std::uint64_t>(n);
         }
     }

@@ -44,4 +44,19 @@ inline ssize_t readSome(int fd, std::uint8_t* buffer, std::size_t size) {
     return static_cast<ssize_t>(got);
 }
 
+// Writes all `size` bytes; false on a fault, which errno tells.
+inline bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;   // nothing taken, no reason given: the device is full
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 }  // namespace lzh
