@@ -78,6 +78,9 @@ std::string ArchiveSource::openStandardInput() {
     if (::fstat(STDIN_FILENO, &st) != 0) return "cannot read " + name + ": " + std::strerror(errno);
     if (::isatty(STDIN_FILENO)) return name + " is a terminal: give the archive through a pipe or with <";
     if (S_ISDIR(st.st_mode)) return "not an archive but a folder: " + name;
+    // A device (/dev/zero) might never end: only files, pipes and sockets.
+    if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode) && !S_ISSOCK(st.st_mode))
+        return "an archive must be a file or come through a pipe, not a device: " + name;
     Piece piece;
     piece.path = kStandardInput;
     if (S_ISREG(st.st_mode)) {

@@ -357,20 +357,22 @@ TEST_F(CommandTest, StandardInputIsAnArchiveToRead) {
     writeFile("base/a.txt", std::string(5000, 'a') + "end");
     ASSERT_EQ(run("u " + path("s.lzh") + " " + path("base") + "/ a.txt"), 0);
     const std::string archive = bytesOf(path("s.lzh"));
-    struct { const char* command; bool pipe; int status; const char* said; } table[] = {
-        {"l -", false, 0, "Total 1 member"},
-        {"t -", true, 0, "1 member tested, 0 bad"},
-        {"x - ", true, 0, "1 extracted"},
-        {"u - a.txt", true, 2, "the standard input (-) is only read"},
+    enum Input { File, Pipe, Device };
+    struct { const char* command; Input input; int status; const char* said; } table[] = {
+        {"l -", File, 0, "Total 1 member"},
+        {"t -", Pipe, 0, "1 member tested, 0 bad"},
+        {"x - ", Pipe, 0, "1 extracted"},
+        {"l -", Device, 1, "not a device"},   // /dev/zero would never end
+        {"u - a.txt", Pipe, 2, "the standard input (-) is only read"},
     };
     for (const auto& row : table) {
         int in[2] = {-1, -1};
-        if (row.pipe) {
+        if (row.input == Pipe) {
             ASSERT_EQ(::pipe(in), 0);
             ASSERT_EQ(::write(in[1], archive.data(), archive.size()), static_cast<ssize_t>(archive.size()));
             ::close(in[1]);
         } else {
-            in[0] = ::open(path("s.lzh").c_str(), O_RDONLY);
+            in[0] = ::open(row.input == File ? path("s.lzh").c_str() : "/dev/zero", O_RDONLY);
         }
         const int saved = ::dup(STDIN_FILENO);
         ::dup2(in[0], STDIN_FILENO);
