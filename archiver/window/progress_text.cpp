@@ -19,6 +19,62 @@ QString timeLeftText(std::int64_t elapsedMs, std::uint64_t done, std::uint64_t t
     return QStringLiteral("残り 約%1時間%2分").arg(seconds / 3600).arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'));
 }
 
+QString japaneseReason(const QString& reason) {
+    // The report's forms, longer ones first where one starts another.
+    static const struct { const char* english; const char* japanese; } forms[] = {
+        {"cannot open the archive ", "書庫を開けません："},
+        {"cannot open the folder ", "フォルダを開けません："},
+        {"cannot open ", "ファイルを開けません："},
+        {"cannot read the old archive: ", "元の書庫を読めません："},
+        {"cannot read the archive ", "書庫を読めません："},
+        {"cannot read the folder ", "フォルダを読めません："},
+        {"cannot read the list file ", "リストファイルを読めません："},
+        {"cannot read the link ", "リンクを読めません："},
+        {"cannot read ", "ファイルを読めません："},
+        {"cannot find ", "ファイルが見つかりません："},
+        {"file changed while it was read: ", "読んでいる間にファイルが変わりました："},
+        {"cannot write the archive: ", "書庫を書き込めません："},
+        {"cannot create a file beside the archive ", "書庫のフォルダにファイルを作れません："},
+        {"cannot replace the archive ", "書庫を置き換えられません："},
+        {"cannot lock the folder ", "フォルダをロックできません："},
+        {"the archive is read-only, left as it is: ", "書庫が読み取り専用のため、そのままにしました："},
+        {"the archive is damaged, left as it is: ", "書庫が壊れているか書庫でないため、そのままにしました："},
+        {"the archive is not a regular file: ", "書庫が通常のファイルではありません："},
+        {"not an archive but a folder: ", "書庫ではなくフォルダです："},
+        {"the archive cannot be packed into itself: ", "書庫をそれ自身に入れることはできません："},
+        {"two files would be stored as ", "2 つのファイルが同じ名前で入ることになります："},
+        {"name leads out of the base folder: ", "名前が基準フォルダの外を指しています："},
+        {"too many levels of symbolic links: ", "シンボリックリンクが多すぎます："},
+        {"nothing to archive", "書庫に入れるファイルがありません。"},
+    };
+    static const struct { const char* english; const char* japanese; } passedOver[] = {
+        {": not packed: a link to nothing", "：リンク先がないため入れていません"},
+        {": not packed: a link to a folder (such links are not followed)", "：フォルダへのリンクはたどりません"},
+        {": not packed: not a regular file (a device, pipe or socket)",
+         "：通常のファイルではありません（デバイス、パイプ、ソケット）"},
+    };
+    // What was found wrong in an archive, when it is all the rest.
+    static const struct { const char* english; const char* japanese; } damage[] = {
+        {"not an LZH header", "LZH の書庫ではありません"},
+        {"truncated header", "ヘッダーが途中で切れています"},
+        {"header CRC error", "ヘッダーの CRC が合いません"},
+        {"member data runs past the end of the file", "データがファイルの終わりを越えています"},
+    };
+    for (const auto& form : forms) {
+        const QString english = QString::fromUtf8(form.english);
+        if (!reason.startsWith(english)) continue;
+        QString rest = reason.mid(english.size());
+        for (const auto& d : damage)
+            if (rest == QLatin1String(d.english)) rest = QString::fromUtf8(d.japanese);
+        return QString::fromUtf8(form.japanese) + rest;
+    }
+    for (const auto& form : passedOver) {
+        const QString english = QString::fromUtf8(form.english);
+        if (reason.endsWith(english)) return reason.chopped(english.size()) + QString::fromUtf8(form.japanese);
+    }
+    return reason;
+}
+
 QString failureReason(const std::string& report) {
     std::string line = report;
     while (!line.empty() && line.back() == '\n') line.pop_back();

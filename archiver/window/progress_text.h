@@ -21,6 +21,11 @@ QString timeLeftText(std::int64_t elapsedMs, std::uint64_t done, std::uint64_t t
 // last line of its report (the whole last line when there is no such prefix).
 QString failureReason(const std::string& report);
 
+// A reason or warning of the library's report in Japanese, the words that
+// this window shows: the known forms are put in Japanese around the names and
+// the system's own reason they hold; any other text is shown as it is.
+QString japaneseReason(const QString& reason);
+
 // The warnings of a report that succeeded (a file not packed, and why), each
 // without its "warning: " prefix, at most `limit` of them; when there are
 // more, a last line tells how many are left out.

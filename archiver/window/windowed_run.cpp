@@ -71,8 +71,13 @@ int runWithWindow(QWidget* owner, const ArchiverJob& job, std::string& report, c
     const QStringList warnings = status == 0 ? warningLines(report) : QStringList();
     if ((status != 0 && !progress.cancelled()) || !warnings.isEmpty()) {
         if (!window) window = std::make_unique<ProgressWindow>(owner);
-        if (status != 0) window->showFailure(failureReason(report));
-        else window->showWarnings(warnings);
+        if (status != 0) {
+            window->showFailure(japaneseReason(failureReason(report)));
+        } else {
+            QStringList shown;
+            for (const QString& warning : warnings) shown << japaneseReason(warning);
+            window->showWarnings(shown);
+        }
         window->show();
         if (options.onShown) options.onShown(*window);
         QEventLoop closed;

@@ -38,6 +38,20 @@ TEST(ProgressText, SizesTimesAndReasons) {
     EXPECT_EQ(failureReason("error: cannot open /d/a.txt: Permission denied"), "cannot open /d/a.txt: Permission denied");
     EXPECT_EQ(failureReason("2 added\nerror: cancelled\n"), "cancelled");
     EXPECT_EQ(failureReason("no prefix"), "no prefix");
+
+    // The known forms in Japanese, around the names and the system's reason.
+    struct { const char* english; const char* japanese; } reasons[] = {
+        {"cannot open the archive /a.lzh: Permission denied", "書庫を開けません：/a.lzh: Permission denied"},
+        {"cannot open /d/x: Permission denied", "ファイルを開けません：/d/x: Permission denied"},
+        {"cannot write the archive: No space left on device", "書庫を書き込めません：No space left on device"},
+        {"nothing to archive", "書庫に入れるファイルがありません。"},
+        {"the archive is damaged, left as it is: not an LZH header",
+         "書庫が壊れているか書庫でないため、そのままにしました：LZH の書庫ではありません"},
+        {"/d/pipe: not packed: not a regular file (a device, pipe or socket)",
+         "/d/pipe：通常のファイルではありません（デバイス、パイプ、ソケット）"},
+        {"method -lh9- unknown", "method -lh9- unknown"},
+    };
+    for (const auto& r : reasons) EXPECT_EQ(japaneseReason(QString::fromUtf8(r.english)), QString::fromUtf8(r.japanese));
 }
 
 // A job that stands in for long work: it reports some progress, moves the
@@ -118,10 +132,10 @@ TEST_F(WindowedRunTest, EnterAwayFromTheButtonDoesNothing) {
 TEST_F(WindowedRunTest, FailureOrWarningsShownBeforeReturning) {
     struct { const char* label; int status; const char* report; const char* shows; } table[] = {
         {"failure", 1, "error: cannot open /d/unreadable.txt: Permission denied",
-         "書庫を作成できませんでした。\ncannot open /d/unreadable.txt: Permission denied"},
+         "書庫を作成できませんでした。\nファイルを開けません：/d/unreadable.txt: Permission denied"},
         {"warnings", 0, "warning: /d/fifo: not packed: not a regular file\nwarning: /d/gone: not packed: a link to nothing\n1 added",
          "書庫を作成しました。次のものは入れていません。\n/d/fifo: not packed: not a regular file\n"
-         "/d/gone: not packed: a link to nothing\nOK"},
+         "/d/gone：リンク先がないため入れていません\nOK"},
         {"plain success", 0, "1 added", nullptr},
     };
     for (const auto& row : table) {
@@ -168,7 +182,7 @@ TEST_F(UnlhaWindowTest, FailureReasonInTheLibrarysWindow) {
     const std::string text = "u " + path("out.lzh") + " " + dir() + "/ missing.txt";
     char output[256];
     EXPECT_NE(unlha(static_cast<std::int32_t>(owner.winId()), text.c_str(), output, sizeof output), 0);
-    EXPECT_TRUE(seen.contains(QStringLiteral("cannot find ") + QString::fromStdString(path("missing.txt"))))
+    EXPECT_TRUE(seen.contains(QStringLiteral("ファイルが見つかりません：") + QString::fromStdString(path("missing.txt"))))
         << seen.toStdString();
     ::dlclose(library);
 }
