@@ -48,7 +48,7 @@ QString japaneseReason(const QString& reason) {
         {"nothing to archive", "書庫に入れるファイルがありません。"},
     };
     static const struct { const char* english; const char* japanese; } passedOver[] = {
-        {": not packed: a link to nothing", "：リンク先がないため入れていません"},
+        {": not packed: a link to nothing", "：リンク先がありません"},
         {": not packed: a link to a folder (such links are not followed)", "：フォルダへのリンクはたどりません"},
         {": not packed: not a regular file (a device, pipe or socket)",
          "：通常のファイルではありません（デバイス、パイプ、ソケット）"},

@@ -135,7 +135,7 @@ TEST_F(WindowedRunTest, FailureOrWarningsShownBeforeReturning) {
          "書庫を作成できませんでした。\nファイルを開けません：/d/unreadable.txt: Permission denied"},
         {"warnings", 0, "warning: /d/fifo: not packed: not a regular file\nwarning: /d/gone: not packed: a link to nothing\n1 added",
          "書庫を作成しました。次のものは入れていません。\n/d/fifo: not packed: not a regular file\n"
-         "/d/gone：リンク先がないため入れていません\nOK"},
+         "/d/gone：リンク先がありません\nOK"},
         {"plain success", 0, "1 added", nullptr},
     };
     for (const auto& row : table) {
