@@ -2,7 +2,8 @@
 # Packs the corpus folder tree/ through the archiver (the unlha32 tool runs
 # the same code as Unlha) side by side with tar -czf, median of 5,
 # alternating; then updates the archive after one file changed, beside a
-# plain copy of the archive.
+# plain copy of the archive; then adds a small file to an archive of
+# mixed.bin (50 MB kept as it is), beside a plain copy of that archive.
 # Usage: bench/pack-bench.sh CORPUS_DIR [BUILD_DIR]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -37,3 +38,14 @@ t0=$(now); "$tool" u -a1 -r2 -x1 "$work/out.lzh" "$work/tree/" . ; t1=$(now)
 update=$(elapsed "$t0" "$t1")
 t0=$(now); cp "$work/out.lzh" "$work/copy.lzh"; sync -f "$work/copy.lzh"; t1=$(now)
 printf 'update after one change %s s; plain copy of the archive %s s\n' "$update" "$(elapsed "$t0" "$t1")"
+
+# A large member kept: the update moves its bytes in the kernel.
+"$tool" u -q "$work/big.lzh" "$corpus/" mixed.bin
+echo "new" > "$work/new.txt"
+: > "$work/add"; : > "$work/cp"
+for _ in 1 2 3 4 5; do
+  t0=$(now); "$tool" a -q "$work/big.lzh" "$work/" new.txt; t1=$(now); elapsed "$t0" "$t1" >> "$work/add"
+  t0=$(now); cp "$work/big.lzh" "$work/copy.lzh"; sync -f "$work/copy.lzh"; t1=$(now); elapsed "$t0" "$t1" >> "$work/cp"
+done
+printf 'add one file to a %d-byte archive %s s; plain copy of the archive %s s (medians of 5)\n' \
+  "$(stat -c %s "$work/big.lzh")" "$(median < "$work/add")" "$(median < "$work/cp")"
