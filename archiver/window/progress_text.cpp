@@ -47,7 +47,9 @@ QString japaneseReason(const QString& reason) {
         {"too many levels of symbolic links: ", "シンボリックリンクが多すぎます："},
         {"nothing to archive", "書庫に入れるファイルがありません。"},
     };
-    static const struct { const char* english; const char* japanese; } passedOver[] = {
+    static const struct { const char* english; const char* japanese; } endings[] = {
+        {" is a new archive, apart from the pieces of the split archive of that name",
+         "：同じ名前の分割書庫の断片とは別の、新しい書庫です"},
         {": not packed: a link to nothing", "：リンク先がありません"},
         {": not packed: a link to a folder (such links are not followed)", "：フォルダへのリンクはたどりません"},
         {": not packed: not a regular file (a device, pipe or socket)",
@@ -68,7 +70,7 @@ QString japaneseReason(const QString& reason) {
             if (rest == QLatin1String(d.english)) rest = QString::fromUtf8(d.japanese);
         return QString::fromUtf8(form.japanese) + rest;
     }
-    for (const auto& form : passedOver) {
+    for (const auto& form : endings) {
         const QString english = QString::fromUtf8(form.english);
         if (reason.endsWith(english)) return reason.chopped(english.size()) + QString::fromUtf8(form.japanese);
     }

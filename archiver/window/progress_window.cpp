@@ -88,7 +88,7 @@ void ProgressWindow::showFailure(const QString& reason) {
 }
 
 void ProgressWindow::showWarnings(const QStringList& warnings) {
-    showOutcome(QStringLiteral("書庫の作成 - 警告"), QStringLiteral("書庫を作成しました。次のものは入れていません。"),
+    showOutcome(QStringLiteral("書庫の作成 - 警告"), QStringLiteral("書庫を作成しました。次の点にご注意ください。"),
                 QStyle::SP_MessageBoxWarning, warnings.join(QLatin1Char('\n')));
 }
 

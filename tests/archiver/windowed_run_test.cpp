@@ -49,6 +49,8 @@ TEST(ProgressText, SizesTimesAndReasons) {
          "書庫が壊れているか書庫でないため、そのままにしました：LZH の書庫ではありません"},
         {"/d/pipe: not packed: not a regular file (a device, pipe or socket)",
          "/d/pipe：通常のファイルではありません（デバイス、パイプ、ソケット）"},
+        {"/d/a.lzh is a new archive, apart from the pieces of the split archive of that name",
+         "/d/a.lzh：同じ名前の分割書庫の断片とは別の、新しい書庫です"},
         {"method -lh9- unknown", "method -lh9- unknown"},
     };
     for (const auto& r : reasons) EXPECT_EQ(japaneseReason(QString::fromUtf8(r.english)), QString::fromUtf8(r.japanese));
@@ -134,7 +136,7 @@ TEST_F(WindowedRunTest, FailureOrWarningsShownBeforeReturning) {
         {"failure", 1, "error: cannot open /d/unreadable.txt: Permission denied",
          "書庫を作成できませんでした。\nファイルを開けません：/d/unreadable.txt: Permission denied"},
         {"warnings", 0, "warning: /d/fifo: not packed: not a regular file\nwarning: /d/gone: not packed: a link to nothing\n1 added",
-         "書庫を作成しました。次のものは入れていません。\n/d/fifo: not packed: not a regular file\n"
+         "書庫を作成しました。次の点にご注意ください。\n/d/fifo: not packed: not a regular file\n"
          "/d/gone：リンク先がありません\nOK"},
         {"plain success", 0, "1 added", nullptr},
     };
