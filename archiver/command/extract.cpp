@@ -7,6 +7,7 @@
 #include "archiver/format/member_data.h"
 #include "archiver/format/new_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -40,9 +41,21 @@ public:
 
     // Opens the folder made of `parts`, creating what is missing when asked.
     // -1 with `fault` set when a component is missing, a file, or a link.
+    // The walk starts from the last folder opened when that one leads here:
+    // members come folder by folder, and a deep tree would otherwise cost a
+    // walk from the top for every file. (Links are made only after every
+    // file, so no member can turn a folder already walked into a link.)
     int openFolder(const std::vector<std::string>& parts, std::size_t count, bool create, std::string& fault) const {
-        int fd = ::dup(root_.get());
-        for (std::size_t i = 0; i < count && fd >= 0; ++i) {
+        std::size_t start = 0;
+        int fd = -1;
+        if (last_.get() >= 0 && lastParts_.size() <= count &&
+            std::equal(lastParts_.begin(), lastParts_.end(), parts.begin())) {
+            start = lastParts_.size();
+            fd = ::dup(last_.get());
+        } else {
+            fd = ::dup(root_.get());
+        }
+        for (std::size_t i = start; i < count && fd >= 0; ++i) {
             int next = ::openat(fd, parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (next < 0 && errno == ENOENT && create) {
                 if (::mkdirat(fd, parts[i].c_str(), 0777) == 0 || errno == EEXIST)
@@ -59,11 +72,17 @@ public:
             fd = next;
             errno = error;
         }
+        if (fd >= 0 && count > 0) {
+            last_.reset(::dup(fd));
+            lastParts_.assign(parts.begin(), parts.begin() + static_cast<long>(count));
+        }
         return fd;
     }
 
 private:
     FileHandle root_;
+    mutable FileHandle last_;                     // the last folder opened below the root
+    mutable std::vector<std::string> lastParts_;  // and its path
 };
 
 struct Pending {

@@ -188,6 +188,10 @@ TEST_F(ExtractTest, TreeComesBackThroughUpdateAndExtract) {
     writeFile("src/日本語フォルダ/ソ表.txt", "sjis 5C trail\n");
     writeFile("src/Ωé€.txt", "outside CP932\n");
     writeFile("src/sub/run.sh", "#!/bin/sh\necho hi\n");
+    // Down, back up and across: each file lands in its own folder.
+    writeFile("src/deep/er/down.txt", "down\n");
+    writeFile("src/deep/up.txt", "up\n");
+    writeFile("src/deep2/across.txt", "across\n");
     ASSERT_EQ(::mkdir(path("src/empty").c_str(), 0750), 0);
     ASSERT_EQ(::chmod(path("src/sub/run.sh").c_str(), 0755), 0);
     struct utimbuf when {1600000000, 1600000000};
