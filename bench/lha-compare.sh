@@ -10,7 +10,8 @@
 # system, to the millisecond). Then the whole corpus with --threads=1 and
 # --threads=2 in turn: the same bytes, and the ratio of their clock times;
 # -jo1 at the default thread count, by the clock; the peak memory of each
-# method at one and two threads; and the decoder against lhasa.
+# method at one and two threads; and the decoder and the extraction of
+# tree/ against lhasa.
 # Usage: [ROUNDS=N] bench/lha-compare.sh CORPUS_DIR [BUILD_DIR] [ANCHOR_TSV]
 set -euo pipefail
 export LC_ALL=C   # a decimal point in every reading
@@ -125,5 +126,21 @@ if command -v lhasa > /dev/null; then
   read -r mid low high < <(stats "$work/ours" "$work/lhasa" 1)
   awk -v a="$(median 1 "$work/ours")" -v b="$(median 1 "$work/lhasa")" -v r="$mid" -v lo="$low" -v hi="$high" \
     'BEGIN {printf "decoder (t, whole corpus at -lh7-): %.2f s, lhasa %.2f s; %.3f (%.2f-%.2f) of lhasa'"'"'s time\n",
+            a, b, r, lo, hi}'
+
+  # Extraction of many small files (tree/ at -lh7-), by the clock, each run
+  # into an empty folder.
+  rm -f "$work/x.lzh"
+  "$tool" u -q -r2 -x1 -jm7 "$work/x.lzh" "$corpus/" tree > /dev/null
+  : > "$work/ours"; : > "$work/lhasa"
+  for _ in $(seq "$rounds"); do
+    rm -rf "$work/xo" && mkdir "$work/xo"
+    run "$work/ours" "$tool" x -q "$work/x.lzh" "$work/xo/"
+    rm -rf "$work/xo" && mkdir "$work/xo"
+    run "$work/lhasa" sh -c "cd '$work/xo' && exec lhasa xq '$work/x.lzh'"
+  done
+  read -r mid low high < <(stats "$work/ours" "$work/lhasa" 2)
+  awk -v a="$(median 2 "$work/ours")" -v b="$(median 2 "$work/lhasa")" -v r="$mid" -v lo="$low" -v hi="$high" \
+    'BEGIN {printf "extraction (x, tree/ at -lh7-, clock): %.3f s, lhasa %.3f s; %.3f (%.2f-%.2f) of lhasa'"'"'s time\n",
             a, b, r, lo, hi}'
 fi
