@@ -1,5 +1,7 @@
 #include "archiver/format/archive_source.h"
 
+#include "archiver/format/new_file.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstdio>
@@ -84,19 +86,18 @@ std::string ArchiveSource::openStandardInput() {
     Piece piece;
     piece.path = kStandardInput;
     if (S_ISREG(st.st_mode)) {
-        piece.fd = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+        piece.file = std::make_shared<FileHandle>(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
+        piece.fd = piece.file->get();
         piece.size = static_cast<std::uint64_t>(st.st_size);
+        if (piece.fd < 0) return "cannot read " + name + ": " + std::strerror(errno);
     } else {
+        // Never committed: the file goes when the archive is closed.
         const char* folder = std::getenv("TMPDIR");
         const std::string temporary = folder && *folder ? folder : "/tmp";
-        piece.fd = ::open(temporary.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-        if (piece.fd < 0) {   // no unnamed files there: a named one, gone at once
-            std::string pattern = temporary + "/unlha32-XXXXXX";
-            piece.fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-            if (piece.fd >= 0) ::unlink(pattern.c_str());
-        }
-        if (piece.fd < 0) return "cannot make a temporary file in " + temporary + ": " + std::strerror(errno);
-        piece.file = std::make_shared<FileHandle>(piece.fd);
+        piece.spool = std::make_shared<NewFile>();
+        if (std::string fault = piece.spool->create(temporary + "/unlha32-stdin"); !fault.empty())
+            return "cannot make a temporary file in " + temporary + ": " + fault;
+        piece.fd = piece.spool->fd();
         std::vector<std::uint8_t> buffer(1 << 20);
         for (;;) {
             const ssize_t n = readSome(STDIN_FILENO, buffer.data(), buffer.size());
@@ -107,8 +108,6 @@ std::string ArchiveSource::openStandardInput() {
             piece.size += static_cast<std::uint64_t>(n);
         }
     }
-    if (piece.fd < 0) return "cannot read " + name + ": " + std::strerror(errno);
-    if (!piece.file) piece.file = std::make_shared<FileHandle>(piece.fd);
     size_ = piece.size;
     pieces_.push_back(std::move(piece));
     return {};

@@ -10,6 +10,8 @@
 
 namespace lzh {
 
+class NewFile;
+
 // The bytes of an archive: one file, or the numbered pieces NAME.001,
 // NAME.002, ... of a split archive read in order as one, without joining
 // them first.
@@ -39,6 +41,7 @@ private:
     struct Piece {
         std::string path;
         std::shared_ptr<FileHandle> file;
+        std::shared_ptr<NewFile> spool;   // the standard input's bytes, kept while the archive is read
         int fd = -1;
         std::uint64_t start = 0, size = 0;
     };

@@ -19,9 +19,18 @@ QString timeLeftText(std::int64_t elapsedMs, std::uint64_t done, std::uint64_t t
     return QStringLiteral("残り 約%1時間%2分").arg(seconds / 3600).arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'));
 }
 
+namespace {
+
+struct Words {
+    const char* english;
+    const char* japanese;
+};
+
+}  // namespace
+
 QString japaneseReason(const QString& reason) {
     // The report's forms, longer ones first where one starts another.
-    static const struct { const char* english; const char* japanese; } forms[] = {
+    static const Words forms[] = {
         {"cannot open the archive ", "書庫を開けません："},
         {"cannot open the folder ", "フォルダを開けません："},
         {"cannot open ", "ファイルを開けません："},
@@ -47,7 +56,7 @@ QString japaneseReason(const QString& reason) {
         {"too many levels of symbolic links: ", "シンボリックリンクが多すぎます："},
         {"nothing to archive", "書庫に入れるファイルがありません。"},
     };
-    static const struct { const char* english; const char* japanese; } endings[] = {
+    static const Words endings[] = {
         {" is a new archive, apart from the pieces of the split archive of that name",
          "：同じ名前の分割書庫の断片とは別の、新しい書庫です"},
         {": not packed: a link to nothing", "：リンク先がありません"},
@@ -56,7 +65,7 @@ QString japaneseReason(const QString& reason) {
          "：通常のファイルではありません（デバイス、パイプ、ソケット）"},
     };
     // What was found wrong in an archive, when it is all the rest.
-    static const struct { const char* english; const char* japanese; } damage[] = {
+    static const Words damage[] = {
         {"not an LZH header", "LZH の書庫ではありません"},
         {"truncated header", "ヘッダーが途中で切れています"},
         {"header CRC error", "ヘッダーの CRC が合いません"},
