@@ -116,7 +116,8 @@ ArchiveWriter::ArchiveWriter(int fd, Method method, bool best, Progress* progres
       // files, many to a segment's worth, keep the threads busy between the
       // caller's reads and writes.
       maxInFlight_(threads > 1 ? 32 * std::size_t{threads} : 1),
-      maxInFlightBytes_(threads > 1 ? 2 * kSegmentSize * threads : 0) {
+      maxInFlightBytes_(threads > 1 ? 2 * kSegmentSize * threads : 0),
+      maxPending_(2 * maxInFlight_ + 1) {
     keepFreedBlocksForReuse();
     out_.reserve(kOutputBuffer);
 }
@@ -177,6 +178,10 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
         m.source.reset();
         m.allSubmitted = true;
         pending_.push_back(std::move(member));
+        // Stored members wait for nothing but their turn; many small files
+        // in a row must not all wait in memory (about 1 KiB each).
+        while (pending_.size() > maxPending_)
+            if (std::string fault = writeNext(); !fault.empty()) return fault;
         return {};
     }
 

@@ -73,6 +73,7 @@ private:
     std::uint64_t inFlightBytes_ = 0;                // their input bytes
     std::size_t maxInFlight_;
     std::uint64_t maxInFlightBytes_;
+    std::size_t maxPending_;                         // members in work at most
     std::unique_ptr<std::uint8_t[]> buffer_;   // one read buffer for stored members
     std::uint64_t offset_ = 0;        // the archive's length so far, buffer included
     std::vector<std::uint8_t> out_;   // the archive's last bytes, not yet written

@@ -247,6 +247,21 @@ TEST_F(ArchiveFixture, ArchiveIsTheSameForEveryThreadCount) {
     }
 }
 
+// Files too small to code are written as their turn comes, not all held
+// in memory to the end (a tree of a million tiny files).
+TEST_F(ArchiveFixture, TinyFilesAreWrittenAsTheyCome) {
+    writeFile("tiny.txt", "a few bytes\n");
+    for (unsigned threads : {1u, 2u}) {
+        int fd = ::open(path("tiny.lzh").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+        ArchiveWriter writer(fd, Method::Lh5, false, nullptr, threads);
+        for (unsigned i = 0; i < 500; ++i) ASSERT_EQ(writer.addFile("t" + std::to_string(i), path("tiny.txt")), "");
+        // At most a few hundred members wait; the rest are in the archive.
+        EXPECT_GT(writer.size(), 200u * 40) << threads;
+        ASSERT_EQ(writer.finish(), "");
+        ::close(fd);
+    }
+}
+
 TEST_F(ArchiveFixture, VanishedOrUnreadableSourceIsAnError) {
     const std::string archive = path("out.lzh");
     int fd = ::open(archive.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
