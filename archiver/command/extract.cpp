@@ -40,43 +40,45 @@ public:
     }
 
     // Opens the folder made of `parts`, creating what is missing when asked.
-    // -1 with `fault` set when a component is missing, a file, or a link.
-    // The walk starts from the last folder opened when that one leads here:
-    // members come folder by folder, and a deep tree would otherwise cost a
-    // walk from the top for every file. (Links are made only after every
-    // file, so no member can turn a folder already walked into a link.)
+    // The descriptor is lent: it stays open until the next call. -1 with
+    // `fault` set (and errno kept) when a component is missing, a file, or
+    // a link. The walk starts from the last folder opened when that one
+    // leads here: members come folder by folder, and a deep tree would
+    // otherwise cost a walk from the top for every file. (Links are made
+    // only after every file, so no member can turn a folder already walked
+    // into a link.)
     int openFolder(const std::vector<std::string>& parts, std::size_t count, bool create, std::string& fault) const {
         std::size_t start = 0;
-        int fd = -1;
+        int at = root_.get();
         if (last_.get() >= 0 && lastParts_.size() <= count &&
             std::equal(lastParts_.begin(), lastParts_.end(), parts.begin())) {
             start = lastParts_.size();
-            fd = ::dup(last_.get());
-        } else {
-            fd = ::dup(root_.get());
+            at = last_.get();
         }
-        for (std::size_t i = start; i < count && fd >= 0; ++i) {
-            int next = ::openat(fd, parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (start == count) return at;
+        FileHandle walked;
+        for (std::size_t i = start; i < count; ++i) {
+            int next = ::openat(at, parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (next < 0 && errno == ENOENT && create) {
-                if (::mkdirat(fd, parts[i].c_str(), 0777) == 0 || errno == EEXIST)
-                    next = ::openat(fd, parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                if (::mkdirat(at, parts[i].c_str(), 0777) == 0 || errno == EEXIST)
+                    next = ::openat(at, parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             }
             if (next < 0) {
+                const int error = errno;
                 const std::vector<std::string> upTo(parts.begin(), parts.begin() + static_cast<long>(i) + 1);
-                fault = (errno == ENOTDIR || errno == ELOOP)
+                fault = (error == ENOTDIR || error == ELOOP)
                             ? "a file or link is in the way: " + joined(upTo)
-                            : "cannot open the folder " + joined(upTo) + ": " + std::strerror(errno);
+                            : "cannot open the folder " + joined(upTo) + ": " + std::strerror(error);
+                walked.reset();
+                errno = error;
+                return -1;
             }
-            const int error = errno;
-            ::close(fd);
-            fd = next;
-            errno = error;
+            walked.reset(next);
+            at = next;
         }
-        if (fd >= 0 && count > 0) {
-            last_.reset(::dup(fd));
-            lastParts_.assign(parts.begin(), parts.begin() + static_cast<long>(count));
-        }
-        return fd;
+        last_.reset(walked.release());
+        lastParts_.assign(parts.begin(), parts.begin() + static_cast<long>(count));
+        return last_.get();
     }
 
 private:
@@ -166,17 +168,15 @@ private:
             return fail(m, "not extracted: " + joined(path.parts) + " was just extracted from " + earlier->second);
         std::string fault;
         if (m.directory) {
-            const int fd = destination_.openFolder(path.parts, path.parts.size(), true, fault);
-            if (fd < 0) return fail(m, fault);
-            ::close(fd);
+            if (destination_.openFolder(path.parts, path.parts.size(), true, fault) < 0) return fail(m, fault);
             folders_.push_back({path.parts, &m});
             return;
         }
-        FileHandle folder(destination_.openFolder(path.parts, path.parts.size() - 1, true, fault));
-        if (folder.get() < 0) return fail(m, fault);
+        const int folder = destination_.openFolder(path.parts, path.parts.size() - 1, true, fault);
+        if (folder < 0) return fail(m, fault);
         const std::string& name = path.parts.back();
         struct stat st {};
-        const bool replacing = ::fstatat(folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+        const bool replacing = ::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
         if (replacing) {
             if (S_ISDIR(st.st_mode)) return fail(m, "a folder of that name is in the way");
             // A member named like the archive, extracted beside it, would replace it.
@@ -187,7 +187,7 @@ private:
                 return;
             }
         }
-        fault = writeFile(m, folder.get(), name, replacing);
+        fault = writeFile(m, folder, name, replacing);
         if (!fault.empty()) return fail(m, fault);
         written_.emplace(joined(path.parts), m.name);
         ++restored_;
@@ -202,7 +202,7 @@ private:
         std::string temp;
         FileHandle out;
         for (unsigned attempt = 0; attempt < 100 && out.get() < 0; ++attempt) {
-            temp = ".unlha32-" + std::to_string(::getpid()) + "-" + std::to_string(++tempCounter_);
+            temp = ".unlha32-" + std::to_string(pid_) + "-" + std::to_string(++tempCounter_);
             out.reset(::openat(folder, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
             if (out.get() < 0 && errno != EEXIST) break;
         }
@@ -243,30 +243,26 @@ private:
         const std::vector<std::string> from(link.parts.begin(), link.parts.end() - 1);
         auto kind = [this](const std::vector<std::string>& parts) {
             std::string ignored;
-            const int fd = destination_.openFolder(parts, parts.size(), false, ignored);
-            if (fd >= 0) {
-                ::close(fd);
-                return PathKind::Folder;
-            }
+            if (destination_.openFolder(parts, parts.size(), false, ignored) >= 0) return PathKind::Folder;
             return errno == ENOENT ? PathKind::Missing : PathKind::Other;
         };
         if (!linkStaysInside(from, m.linkTarget, kind))
             return fail(m, "link not made: its target " + m.linkTarget + " may lead outside the destination");
         std::string fault;
-        FileHandle folder(destination_.openFolder(link.parts, link.parts.size() - 1, true, fault));
-        if (folder.get() < 0) return fail(m, fault);
+        const int folder = destination_.openFolder(link.parts, link.parts.size() - 1, true, fault);
+        if (folder < 0) return fail(m, fault);
         const std::string& name = link.parts.back();
         struct stat st {};
-        if (::fstatat(folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
             if (!S_ISLNK(st.st_mode)) return fail(m, "link not made: a file of that name is in the way");
-            ::unlinkat(folder.get(), name.c_str(), 0);
+            ::unlinkat(folder, name.c_str(), 0);
         }
         std::string text = m.linkTarget;
         for (char& c : text) if (c == '\\') c = '/';
-        if (::symlinkat(text.c_str(), folder.get(), name.c_str()) != 0)
+        if (::symlinkat(text.c_str(), folder, name.c_str()) != 0)
             return fail(m, std::string("cannot make the link: ") + std::strerror(errno));
         const struct timespec times[2] = {{m.mtime, 0}, {m.mtime, 0}};
-        ::utimensat(folder.get(), name.c_str(), times, AT_SYMLINK_NOFOLLOW);
+        ::utimensat(folder, name.c_str(), times, AT_SYMLINK_NOFOLLOW);
         ++restored_;
         if (!command_.quiet) line(printable(joined(link.parts)) + " -> " + printable(m.linkTarget));
     }
@@ -274,11 +270,11 @@ private:
     void finishFolder(const Pending& folder) {
         const ArchiveMember& m = *folder.member;
         std::string fault;
-        FileHandle fd(destination_.openFolder(folder.parts, folder.parts.size(), false, fault));
-        if (fd.get() < 0) return;
-        if (m.hasUnixMode) ::fchmod(fd.get(), modeOf(m, 0777));
+        const int fd = destination_.openFolder(folder.parts, folder.parts.size(), false, fault);
+        if (fd < 0) return;
+        if (m.hasUnixMode) ::fchmod(fd, modeOf(m, 0777));
         const struct timespec times[2] = {{m.mtime, 0}, {m.mtime, 0}};
-        ::futimens(fd.get(), times);
+        ::futimens(fd, times);
         ++restored_;
         if (!command_.quiet) line(printable(joined(folder.parts)) + "/");
     }
@@ -293,6 +289,7 @@ private:
     std::map<std::string, std::string> written_;   // path written in this run: the member it came from
     int selected_ = 0, restored_ = 0, kept_ = 0, failed_ = 0;
     unsigned tempCounter_ = 0;
+    const pid_t pid_ = ::getpid();   // the temporary names' prefix
 };
 
 }  // namespace

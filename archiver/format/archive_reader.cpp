@@ -4,6 +4,7 @@
 #include "archiver/format/archive_source.h"
 #include "archiver/format/text_codec.h"
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <functional>
@@ -16,6 +17,38 @@ namespace {
 using ReadAt = std::function<bool(std::uint64_t offset, std::uint8_t* buffer, std::size_t size)>;
 
 constexpr std::uint64_t kSfxScanLimit = std::uint64_t{1} << 20;
+
+// Reads through a window of the file: the walk reads each header in a few
+// small pieces, and an archive of many small members holds many headers to
+// a window, so most reads are copies, not system calls.
+class ReadAhead {
+public:
+    ReadAhead(ReadAt read, std::uint64_t fileSize) : read_(std::move(read)), fileSize_(fileSize) {}
+
+    bool operator()(std::uint64_t offset, std::uint8_t* buffer, std::size_t size) {
+        if (size > kWindow) return read_(offset, buffer, size);
+        if (offset < from_ || offset + size > from_ + held_) {
+            const std::uint64_t left = offset < fileSize_ ? fileSize_ - offset : 0;
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, left));
+            if (want < size || !read_(offset, window_.data(), want)) {
+                held_ = 0;   // the file is shorter than it was: read as asked
+                return read_(offset, buffer, size);
+            }
+            from_ = offset;
+            held_ = want;
+        }
+        if (size) std::memcpy(buffer, window_.data() + (offset - from_), size);
+        return true;
+    }
+
+private:
+    static constexpr std::size_t kWindow = 64 * 1024;
+    ReadAt read_;
+    std::uint64_t fileSize_;
+    std::vector<std::uint8_t> window_ = std::vector<std::uint8_t>(kWindow);
+    std::uint64_t from_ = 0;
+    std::size_t held_ = 0;
+};
 
 std::uint32_t u16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
 std::uint32_t u32(const std::uint8_t* p) { return u16(p) | (u16(p + 2) << 16); }
@@ -345,14 +378,14 @@ std::string readArchive(int fd, std::uint64_t fileSize, std::vector<ArchiveMembe
         }
         return true;
     };
-    return Walker(read, fileSize).run(members);
+    return Walker(ReadAhead(read, fileSize), fileSize).run(members);
 }
 
 std::string readArchive(const ArchiveSource& source, std::vector<ArchiveMember>& members) {
     ReadAt read = [&source](std::uint64_t offset, std::uint8_t* buffer, std::size_t size) {
         return source.read(offset, buffer, size);
     };
-    std::string fault = Walker(read, source.size()).run(members);
+    std::string fault = Walker(ReadAhead(read, source.size()), source.size()).run(members);
     if (!fault.empty() && source.isSplit()) fault += "; " + source.shortfall();
     return fault;
 }

@@ -3,6 +3,7 @@
 #include "archiver/codec/crc16.h"
 #include "archiver/codec/old_decoders.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -58,7 +59,8 @@ std::string decodeMember(const ArchiveSource& archive, const ArchiveMember& memb
     if (member.method == "-lhd-") return {};
     if (isStored(member.method)) {
         if (member.packedSize != member.originalSize) return "stored member with two different sizes";
-        std::vector<std::uint8_t> buffer(1 << 16);
+        // No larger than the member: many small members each clear their buffer.
+        std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::clamp<std::uint64_t>(member.packedSize, 1, 1 << 16)));
         for (;;) {
             std::size_t n = source(buffer.data(), buffer.size());
             if (n == 0) break;
