@@ -102,9 +102,10 @@ public:
             if (std::string fault = destination_.open(command_.baseFolder); !fault.empty()) return fault;
         // The bytes to decode, for the progress line (none under p: its output may share the terminal).
         if (command_.letter == 'p') progress_ = nullptr;
-        if (progress_) progress_->setTotal(selectedBytes(members, patterns));
+        const MemberSelection selection(patterns);
+        if (progress_) progress_->setTotal(selectedBytes(members, selection));
         for (const ArchiveMember& m : members) {
-            if (!isSelected(patterns, m.name)) continue;
+            if (!selection.selects(m.name)) continue;
             if (progress_ && progress_->cancelled()) return kCancelledFault;
             ++selected_;
             if (command_.letter != 'p') extract(m);
@@ -294,10 +295,10 @@ private:
 
 }  // namespace
 
-std::uint64_t selectedBytes(const std::vector<ArchiveMember>& members, const std::vector<std::string>& patterns) {
+std::uint64_t selectedBytes(const std::vector<ArchiveMember>& members, const MemberSelection& selection) {
     std::uint64_t total = 0;
     for (const ArchiveMember& m : members)
-        if (!m.directory && !m.symlink && isSelected(patterns, m.name)) total += m.originalSize;
+        if (!m.directory && !m.symlink && selection.selects(m.name)) total += m.originalSize;
     return total;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archiver/command/command_line.h"
+#include "archiver/command/member_selection.h"
 #include "archiver/format/archive_reader.h"
 #include "archiver/progress.h"
 
@@ -21,7 +22,7 @@ namespace lzh {
 std::string extractArchive(const Command& command, const std::vector<std::string>& patterns, std::string& report,
                            Progress* progress = nullptr);
 
-// The original bytes of the members that `patterns` select (files only).
-std::uint64_t selectedBytes(const std::vector<ArchiveMember>& members, const std::vector<std::string>& patterns);
+// The original bytes of the members selected (files only).
+std::uint64_t selectedBytes(const std::vector<ArchiveMember>& members, const MemberSelection& selection);
 
 }  // namespace lzh

@@ -1,7 +1,6 @@
 #include "archiver/command/member_path.h"
 
 #include <cctype>
-#include <fnmatch.h>
 
 namespace lzh {
 namespace {
@@ -74,20 +73,6 @@ bool linkStaysInside(const std::vector<std::string>& from, const std::string& ta
         }
     }
     return true;
-}
-
-bool isSelected(const std::vector<std::string>& patterns, const std::string& name) {
-    if (patterns.empty()) return true;
-    std::string plain = name;
-    while (!plain.empty() && plain.back() == '/') plain.pop_back();
-    for (std::string pattern : patterns) {
-        while (pattern.size() > 1 && pattern.back() == '/') pattern.pop_back();
-        if (::fnmatch(pattern.c_str(), plain.c_str(), 0) == 0) return true;
-        // Everything inside a selected folder.
-        for (std::size_t slash = plain.find('/'); slash != std::string::npos; slash = plain.find('/', slash + 1))
-            if (::fnmatch(pattern.c_str(), plain.substr(0, slash).c_str(), 0) == 0) return true;
-    }
-    return false;
 }
 
 std::string caseFolded(const std::string& name, char os, int level, bool hasUnixMode) {

@@ -27,11 +27,6 @@ enum class PathKind { Folder, Missing, Other };
 bool linkStaysInside(const std::vector<std::string>& from, const std::string& target,
                      const std::function<PathKind(const std::vector<std::string>&)>& kind);
 
-// True when `name` is selected by one of `patterns` (shell wildcards over
-// the whole "/"-separated name; a pattern naming a folder selects all in
-// it). No patterns select everything.
-bool isSelected(const std::vector<std::string>& patterns, const std::string& name);
-
 // The names of folders, lower-cased when the archive comes from a system
 // whose names have no case (MS-DOS and the like) and hold no lower-case letter.
 std::string caseFolded(const std::string& name, char os, int level, bool hasUnixMode);

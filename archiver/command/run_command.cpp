@@ -2,7 +2,7 @@
 
 #include "archiver/command/collect.h"
 #include "archiver/command/extract.h"
-#include "archiver/command/member_path.h"
+#include "archiver/command/member_selection.h"
 #include "archiver/command/command_line.h"
 #include "archiver/command/printable.h"
 #include "archiver/command/response_file.h"
@@ -62,8 +62,9 @@ std::string listArchive(const Command& command, const std::vector<std::string>& 
     char line[256];
     std::uint64_t original = 0, packed = 0;
     std::size_t listed = 0;
+    const MemberSelection selection(patterns);
     for (const ArchiveMember& m : members) {
-        if (!isSelected(patterns, m.name)) continue;
+        if (!selection.selects(m.name)) continue;
         ++listed;
         // localtime_r: localtime would look at /etc/localtime again for every member.
         const std::time_t t = static_cast<std::time_t>(m.mtime);
@@ -100,7 +101,8 @@ std::string testArchive(const Command& command, const std::vector<std::string>& 
     const std::string damage = openArchive(command.archive, source, members);
     if (!damage.empty() && members.empty()) return damage;
     int bad = 0, tested = 0;
-    if (progress) progress->setTotal(selectedBytes(members, patterns));
+    const MemberSelection selection(patterns);
+    if (progress) progress->setTotal(selectedBytes(members, selection));
     // Members are decoded side by side, a few per thread ahead of the report,
     // which keeps their order (with one thread, each in turn here).
     const unsigned threads = command.threads ? command.threads : onlineCpus();
@@ -116,7 +118,7 @@ std::string testArchive(const Command& command, const std::vector<std::string>& 
             addLine(report, printable(m.name) + ": " + (result.empty() ? "ok" : printable(result)));
     };
     for (const ArchiveMember& m : members) {
-        if (!isSelected(patterns, m.name)) continue;
+        if (!selection.selects(m.name)) continue;
         if (progress && progress->cancelled()) break;
         ++tested;
         if (inFlight.size() >= 4 * std::size_t{threads}) reportOldest();

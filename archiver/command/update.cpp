@@ -1,6 +1,6 @@
 #include "archiver/command/update.h"
 
-#include "archiver/command/member_path.h"
+#include "archiver/command/member_selection.h"
 #include "archiver/command/move_sources.h"
 #include "archiver/command/printable.h"
 #include "archiver/format/archive_target.h"
@@ -132,8 +132,9 @@ std::string deleteMembers(const Command& command, const std::vector<std::string>
     const std::vector<ArchiveMember>& members = target.members();
     std::size_t deleted = 0;
     std::uint64_t total = target.stubSize();
+    const MemberSelection selection(patterns);
     for (const ArchiveMember& m : members) {
-        if (isSelected(patterns, m.name)) ++deleted;
+        if (selection.selects(m.name)) ++deleted;
         else total += m.headerSize + m.packedSize;
     }
     if (deleted == 0) return "no member matches the names given; the archive is left as it is";
@@ -145,7 +146,7 @@ std::string deleteMembers(const Command& command, const std::vector<std::string>
     ArchiveWriter writer(target.newFd(), command.method, command.best, progress);
     if (std::string fault = target.copyStub(writer); !fault.empty()) return fault;
     for (const ArchiveMember& m : members)
-        if (!isSelected(patterns, m.name))
+        if (!selection.selects(m.name))
             if (std::string fault = writer.copyMember(target.oldFd(), m); !fault.empty()) return fault;
     if (progress && progress->cancelled()) return kCancelledFault;
     if (std::string fault = writer.finish(); !fault.empty()) return fault;

@@ -1,5 +1,6 @@
 #include "archiver/command/collect.h"
 #include "archiver/command/command_line.h"
+#include "archiver/command/member_selection.h"
 #include "archiver/command/move_sources.h"
 #include "archiver/command/response_file.h"
 #include "archiver/command/run_command.h"
@@ -349,6 +350,28 @@ TEST_F(CommandTest, ListAndTestSelectByName) {
         EXPECT_EQ(run(command, &report), row.status) << row.command << ": " << report;
         EXPECT_NE(report.find(row.said), std::string::npos) << row.command << ": " << report;
     }
+}
+
+// Names without wildcards are looked up, the others matched: both select
+// the same members as a match of every name would.
+TEST(MemberSelection, NamesAndWildcardsSelectTheSameWays) {
+    struct { std::vector<std::string> names; const char* member; bool selected; } table[] = {
+        {{}, "any/thing.txt", true},
+        {{"a.txt"}, "a.txt", true},
+        {{"a.txt"}, "b/a.txt", false},
+        {{"sub"}, "sub/deep/c.txt", true},       // a folder's name: all in it
+        {{"sub/"}, "sub/c.txt", true},
+        {{"sub"}, "sub/", true},
+        {{"su"}, "sub/c.txt", false},            // not a prefix of a component
+        {{"sub/*.txt"}, "sub/deep/c.txt", true}, // * crosses "/"
+        {{"x", "s?b"}, "sub/c.txt", true},
+        {{"[ab].txt"}, "b.txt", true},
+        {{"a\\*"}, "a*", true},                  // a quoted *
+        {{"a\\*"}, "ab", false},
+        {{"a*"}, "ab", true},
+    };
+    for (const auto& row : table)
+        EXPECT_EQ(MemberSelection(row.names).selects(row.member), row.selected) << row.member;
 }
 
 // "-" is the standard input, for the commands that only read: from a
