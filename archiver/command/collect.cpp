@@ -9,6 +9,7 @@
 #include <map>
 #include <utility>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace lzh {
 namespace {
@@ -36,9 +37,11 @@ class Collector {
 public:
     Collector(const Command& command, std::vector<Entry>& entries, std::vector<std::string>* skipped)
         : command_(command), entries_(entries), skipped_(skipped) {
-        // The archive itself is never packed into itself (links followed).
+        // The archive itself is never packed into itself (links followed),
+        // nor the file the standard output goes to when it takes the archive.
         struct stat st {};
-        if (::stat(command.archive.c_str(), &st) == 0) archive_ = {st.st_dev, st.st_ino};
+        if (writesStandardOutput(command) ? ::fstat(STDOUT_FILENO, &st) == 0 : ::stat(command.archive.c_str(), &st) == 0)
+            archive_ = {st.st_dev, st.st_ino};
     }
 
     std::string add(const std::string& name) {

@@ -30,6 +30,16 @@ struct Command {
 
 constexpr int kMaxThreads = 256;
 
+// The archive "-" is the standard input for the commands that read an
+// archive (l, v, t, x, e, p), and the standard output for those that make
+// a new one (c, a, u: there is no archive to update).
+inline bool readsStandardInput(const Command& command) {
+    return command.archive == "-" && std::string("ltxep").find(command.letter) != std::string::npos;
+}
+inline bool writesStandardOutput(const Command& command) {
+    return command.archive == "-" && std::string("cau").find(command.letter) != std::string::npos;
+}
+
 // Splits the text at blanks; double quotes group blanks into a field and
 // are removed.
 std::vector<std::string> splitCommandText(const std::string& text);

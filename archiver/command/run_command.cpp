@@ -147,8 +147,10 @@ int runCommand(const std::string& text, std::string& report, Progress* progress,
     report.clear();
     Command command;
     std::string fault = parseCommand(splitCommandText(text), command);
-    if (fault.empty() && command.archive == kStandardInput && std::string("lvtxep").find(command.letter) == std::string::npos)
-        fault = "the standard input (-) is only read, by l, v, t, x, e and p (a file named - is ./-)";
+    if (fault.empty() && command.archive == kStandardInput && !readsStandardInput(command) &&
+        !writesStandardOutput(command))
+        fault = "- is the standard input for l, v, t, x, e and p, and the standard output for c, a and u; " +
+                std::string(1, command.letter) + " cannot take it (a file named - is ./-)";
     if (!fault.empty()) {
         report = "error: " + printable(fault);
         return kUsageError;

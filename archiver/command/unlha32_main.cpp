@@ -59,7 +59,9 @@ const char kHelp[] =
     "ARCHIVE may be NAME.001, the first piece of a split archive, or NAME when only\n"
     "its pieces NAME.001, NAME.002, ... exist: the pieces are read in order as one\n"
     "(u, a, m, f, c and d never write to pieces; join them first). For l, v, t,\n"
-    "x, e and p, ARCHIVE may be - , the standard input (a pipe or a redirect).\n"
+    "x, e and p, ARCHIVE may be - , the standard input (a pipe or a redirect);\n"
+    "for c, a and u, - is the standard output: the new archive is made in $TMPDIR\n"
+    "(else /tmp), then written out whole.\n"
     "Extraction never writes outside FOLDER/: absolute names and \"..\" are made\n"
     "relative, links are made only when they and their target stay inside.\n"
     "Exit status: 0 on success, 1 for an error in an archive or a file, 2 for bad\n"
@@ -121,7 +123,11 @@ int main(int argc, char** argv) {
             auto notice = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
             status = lzh::runCommand(text, report, progress.get(), notice);
         }
-        if (!report.empty()) std::fprintf(status == 0 ? stdout : stderr, "%s\n", report.c_str());
+        // The report goes to stderr on failure, and where the archive takes the standard output.
+        lzh::Command command;
+        const bool archiveOut = lzh::parseCommand(lzh::splitCommandText(text), command).empty() &&
+                                lzh::writesStandardOutput(command);
+        if (!report.empty()) std::fprintf(status == 0 && !archiveOut ? stdout : stderr, "%s\n", report.c_str());
         return withOutputFlushed(status);
     } catch (const std::exception& e) {
         return fail(e.what());

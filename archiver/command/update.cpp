@@ -5,10 +5,14 @@
 #include "archiver/command/printable.h"
 #include "archiver/format/archive_target.h"
 #include "archiver/format/archive_writer.h"
+#include "archiver/format/file_handle.h"
 #include "archiver/format/member_header.h"
 #include "archiver/format/worker_pool.h"
 
+#include <cerrno>
+#include <cstring>
 #include <map>
+#include <unistd.h>
 
 namespace lzh {
 namespace {
@@ -27,10 +31,50 @@ std::uint64_t bytesToRead(const std::vector<ArchiveMember>& members, const std::
 
 std::string storedKey(const std::string& name, bool folder) { return folder ? name + "/" : name; }
 
+std::string addEntry(ArchiveWriter& writer, const Entry& e) {
+    return e.folder ? writer.addFolder(e.stored, e.source) : writer.addFile(e.stored, e.source);
+}
+
+// c, a and u to "-": a new archive of the files, made in a temporary file
+// (each header is finished after its member's data) and then copied to the
+// standard output. Nothing reaches the output unless the whole archive
+// was made.
+std::string packToStandardOutput(const Command& command, const std::vector<Entry>& entries, std::string& report,
+                                 Progress* progress) {
+    if (::isatty(STDOUT_FILENO))
+        return "the standard output (-) is a terminal: send the archive to a file (> NAME.lzh) or a pipe";
+    if (progress) {
+        progress->setTotal(bytesToRead({}, {}, entries, std::vector<bool>(entries.size(), true)));
+        if (progress->cancelled()) return kCancelledFault;
+    }
+    const std::string folder = temporaryFolder();
+    NewFile spool;   // never committed: it goes when this ends
+    if (std::string fault = spool.create(folder + "/unlha32-stdout"); !fault.empty())
+        return "cannot make a temporary file in " + folder + ": " + fault;
+    ArchiveWriter writer(spool.fd(), command.method, command.best, progress,
+                         command.threads ? command.threads : onlineCpus());
+    for (const Entry& e : entries)
+        if (std::string fault = addEntry(writer, e); !fault.empty()) return fault;
+    if (progress && progress->cancelled()) return kCancelledFault;
+    if (std::string fault = writer.finish(); !fault.empty()) return fault;
+    std::vector<std::uint8_t> buffer(1 << 20);
+    for (std::uint64_t at = 0; at < writer.size();) {
+        const ssize_t n = ::pread(spool.fd(), buffer.data(), buffer.size(), static_cast<off_t>(at));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return "cannot read the archive back from " + folder + ": " + (n < 0 ? std::strerror(errno) : "it ended early");
+        if (!writeAll(STDOUT_FILENO, buffer.data(), static_cast<std::size_t>(n)))
+            return std::string("cannot write to the standard output: ") + std::strerror(errno);
+        at += static_cast<std::uint64_t>(n);
+    }
+    if (!command.quiet) addLine(report, std::to_string(entries.size()) + " added (to the standard output)");
+    return {};
+}
+
 }  // namespace
 
 std::string updateArchive(const Command& command, const std::vector<Entry>& entries, std::string& report,
                           Progress* progress, const UpdateLock::WaitNotice& onWait) {
+    if (writesStandardOutput(command)) return packToStandardOutput(command, entries, report, progress);
     ArchiveTarget target;
     if (std::string fault = target.open(command.archive, progress, onWait); !fault.empty()) return fault;
     // c starts the archive afresh (opened all the same: a file that is not an
@@ -86,17 +130,14 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
     ArchiveWriter writer(target.newFd(), command.method, command.best, progress,
                          command.threads ? command.threads : onlineCpus());
     if (std::string fault = target.copyStub(writer); !fault.empty()) return fault;
-    auto addEntry = [&](const Entry& e) {
-        return e.folder ? writer.addFolder(e.stored, e.source) : writer.addFile(e.stored, e.source);
-    };
     for (std::size_t m = 0; m < members.size(); ++m) {
-        std::string fault = replacement[m] >= 0 ? addEntry(entries[static_cast<std::size_t>(replacement[m])])
+        std::string fault = replacement[m] >= 0 ? addEntry(writer, entries[static_cast<std::size_t>(replacement[m])])
                                                 : writer.copyMember(target.oldFd(), members[m]);
         if (!fault.empty()) return fault;
     }
     for (std::size_t i = 0; i < entries.size(); ++i)
         if (adding[i])
-            if (std::string fault = addEntry(entries[i]); !fault.empty()) return fault;
+            if (std::string fault = addEntry(writer, entries[i]); !fault.empty()) return fault;
     if (progress && progress->cancelled()) return kCancelledFault;
     if (std::string fault = writer.finish(); !fault.empty()) return fault;
     if (std::string fault = target.commit(); !fault.empty()) return fault;

@@ -3,7 +3,6 @@
 #include "archiver/format/new_file.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -92,8 +91,7 @@ std::string ArchiveSource::openStandardInput() {
         if (piece.fd < 0) return "cannot read " + name + ": " + std::strerror(errno);
     } else {
         // Never committed: the file goes when the archive is closed.
-        const char* folder = std::getenv("TMPDIR");
-        const std::string temporary = folder && *folder ? folder : "/tmp";
+        const std::string temporary = temporaryFolder();
         piece.spool = std::make_shared<NewFile>();
         if (std::string fault = piece.spool->create(temporary + "/unlha32-stdin"); !fault.empty())
             return "cannot make a temporary file in " + temporary + ": " + fault;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -134,6 +135,11 @@ PendingTemporary::PendingTemporary(const std::string& path) : slot_(remember(pat
 
 PendingTemporary::~PendingTemporary() { forget(slot_); }
 
+std::string temporaryFolder() {
+    const char* folder = std::getenv("TMPDIR");
+    return folder && *folder ? folder : "/tmp";
+}
+
 mode_t processUmask() {
     // From /proc: umask() reads it only by setting it, for a moment, also
     // under the host's other threads.
@@ -154,7 +160,7 @@ void removeTemporariesOnSignals() {
     struct sigaction action {};
     action.sa_handler = removePendingAndDie;
     sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) ::sigaction(signal, &action, nullptr);
 }
 
 }  // namespace lzh

@@ -13,7 +13,7 @@ std::string folderOf(const std::string& path);
 // leaves nothing behind; commit() gives it a short-lived hidden name and
 // renames that over the target in one step. Where the file system has no
 // unnamed files, a hidden named one is used, and the tool removes it on
-// SIGINT, SIGTERM and SIGHUP (see removeTemporariesOnSignals).
+// SIGINT, SIGTERM, SIGHUP and SIGPIPE (see removeTemporariesOnSignals).
 class NewFile {
 public:
     NewFile() = default;
@@ -46,6 +46,9 @@ public:
 private:
     int slot_;
 };
+
+// The folder for temporary files: $TMPDIR, else /tmp.
+std::string temporaryFolder();
 
 // The process's file-mode creation mask, read without changing it.
 mode_t processUmask();

@@ -386,7 +386,7 @@ TEST_F(CommandTest, StandardInputIsAnArchiveToRead) {
         {"t -", Pipe, 0, "1 member tested, 0 bad"},
         {"x - ", Pipe, 0, "1 extracted"},
         {"l -", Device, 1, "not a device"},   // /dev/zero would never end
-        {"u - a.txt", Pipe, 2, "the standard input (-) is only read"},
+        {"f - a.txt", Pipe, 2, "f cannot take it"},
     };
     for (const auto& row : table) {
         int in[2] = {-1, -1};
@@ -408,6 +408,35 @@ TEST_F(CommandTest, StandardInputIsAnArchiveToRead) {
         EXPECT_NE(report.find(row.said), std::string::npos) << row.command << ": " << report;
     }
     EXPECT_EQ(bytesOf(path("out/a.txt")), std::string(5000, 'a') + "end");
+}
+
+// c, a and u with "-" write a new archive to the standard output, and
+// never pack the file it goes to.
+TEST_F(CommandTest, StandardOutputTakesANewArchive) {
+    writeFile("base/a.txt", std::string(5000, 'a') + "end");
+    struct { const char* command; const char* output; int status; const char* said; } table[] = {
+        {"c - base/ a.txt", "c.lzh", 0, "1 added (to the standard output)"},
+        {"a -r2 - base/ .", "base/inside.lzh", 0, "1 added"},
+        {"m - base/ a.txt", "m.lzh", 2, "m cannot take it"},
+    };
+    for (const auto& row : table) {
+        const int out = ::open(path(row.output).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int saved = ::dup(STDOUT_FILENO);
+        ::dup2(out, STDOUT_FILENO);
+        ::close(out);
+        std::string command = row.command, report;
+        command.replace(command.find("base/"), 5, path("base") + "/");
+        const int status = run(command, &report);
+        ::dup2(saved, STDOUT_FILENO);
+        ::close(saved);
+        EXPECT_EQ(status, row.status) << row.command << ": " << report;
+        EXPECT_NE(report.find(row.said), std::string::npos) << row.command << ": " << report;
+        if (row.status != 0) continue;
+        std::string listing;
+        EXPECT_EQ(run("t " + path(row.output), &listing), 0) << row.command << ": " << listing;
+        EXPECT_NE(listing.find("1 member tested, 0 bad"), std::string::npos) << row.command << ": " << listing;
+    }
+    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(path("base/a.txt"))));
 }
 
 // t decodes members side by side; the report is the same for every thread count.
