@@ -1,5 +1,6 @@
 #include "archiver/command/collect.h"
 
+#include "archiver/command/member_selection.h"
 #include "archiver/format/text_codec.h"
 
 #include <algorithm>
@@ -36,7 +37,7 @@ std::string join(const std::vector<std::string>& parts) {
 class Collector {
 public:
     Collector(const Command& command, std::vector<Entry>& entries, std::vector<std::string>* skipped)
-        : command_(command), entries_(entries), skipped_(skipped) {
+        : command_(command), entries_(entries), skipped_(skipped), kept_({}, command.excludes) {
         // The archive itself is never packed into itself (links followed),
         // nor the file the standard output goes to when it takes the archive.
         struct stat st {};
@@ -50,6 +51,7 @@ public:
         std::vector<std::string> parts = components(name);
         if (std::find(parts.begin(), parts.end(), "..") != parts.end()) return "name leads out of the base folder: " + name;
         const std::string relative = join(parts);
+        if (!relative.empty() && !kept_.selects(relative)) return {};   // left out by --exclude
         const std::string source =
             relative.empty() ? (command_.baseFolder.empty() ? "." : command_.baseFolder) : command_.baseFolder + relative;
         struct stat st {};
@@ -104,6 +106,7 @@ private:
         for (const std::string& n : names) {
             const std::string source = folder + (folder.back() == '/' ? "" : "/") + n;
             const std::string child = relative.empty() ? n : relative + "/" + n;
+            if (!kept_.selects(child)) continue;
             struct stat link {};
             if (::lstat(source.c_str(), &link) != 0) return "cannot read " + source + ": " + std::strerror(errno);
             struct stat st = link;   // a link is followed
@@ -139,6 +142,7 @@ private:
     std::vector<std::string>* skipped_;
     std::map<std::string, std::pair<FileId, std::string>> seen_;   // stored name: file and path
     FileId archive_{0, 0};
+    MemberSelection kept_;   // what --exclude leaves in
 };
 
 }  // namespace

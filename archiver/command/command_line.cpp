@@ -21,6 +21,11 @@ std::string parseSwitch(const std::string& field, Command& command) {
     for (char c : body) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     auto value = [&](std::size_t nameLength) { return switchValue(lower.substr(nameLength)); };
     auto bad = [&]() { return "bad switch value: " + field; };
+    if (lower.rfind("-exclude=", 0) == 0) {   // the pattern keeps its case
+        if (body.size() == 9) return bad();
+        command.excludes.push_back(body.substr(9));
+        return {};
+    }
     if (lower.rfind("-threads=", 0) == 0) {
         const std::string digits = lower.substr(9);
         if (digits.empty() || digits.size() > 3 || digits.find_first_not_of("0123456789") != std::string::npos)

@@ -23,6 +23,7 @@ struct Command {
     Method method = Method::Lh5;     // -jm5 / -jm6 / -jm7
     bool best = false;               // -jo1: smallest output, slower
     unsigned threads = 0;            // --threads=N: coding threads; 0 = one per online CPU
+    std::vector<std::string> excludes;   // --exclude=PATTERN: files and members left out
     bool overwrite = false;          // -c1: extract over files without comparing dates
     bool quiet = false;              // -q: no progress line; only warnings and errors reported
     bool verbose = false;            // v: l with each member's CRC, system and permissions

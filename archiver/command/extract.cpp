@@ -102,7 +102,7 @@ public:
             if (std::string fault = destination_.open(command_.baseFolder); !fault.empty()) return fault;
         // The bytes to decode, for the progress line (none under p: its output may share the terminal).
         if (command_.letter == 'p') progress_ = nullptr;
-        const MemberSelection selection(patterns);
+        const MemberSelection selection(patterns, command_.excludes);
         if (progress_) progress_->setTotal(selectedBytes(members, selection));
         for (const ArchiveMember& m : members) {
             if (!selection.selects(m.name)) continue;

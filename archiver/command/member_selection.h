@@ -11,16 +11,28 @@ namespace lzh {
 // select everything. Names without wildcards are looked up, not matched
 // one by one, so that a list of thousands of names against an archive of
 // thousands of members stays quick.
+//
+// Excluded names (--exclude) are left out whatever selects them. They are
+// matched against the whole name and against its last component, so that
+// "*.o" or "build" leave out such files and folders at any depth; a folder
+// left out takes everything in it along.
 class MemberSelection {
 public:
-    explicit MemberSelection(const std::vector<std::string>& patterns);
+    explicit MemberSelection(const std::vector<std::string>& patterns, const std::vector<std::string>& excludes = {});
 
     bool selects(const std::string& name) const;
 
 private:
+    // Names looked up, and patterns matched.
+    struct Patterns {
+        explicit Patterns(const std::vector<std::string>& patterns);
+        bool match(const std::string& path) const;
+        std::unordered_set<std::string> exact;
+        std::vector<std::string> wildcards;
+    };
     bool all_;
-    std::unordered_set<std::string> exact_;
-    std::vector<std::string> wildcards_;
+    Patterns chosen_, excluded_;
+    bool excluding_;
 };
 
 }  // namespace lzh

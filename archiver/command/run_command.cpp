@@ -62,7 +62,7 @@ std::string listArchive(const Command& command, const std::vector<std::string>& 
     char line[256];
     std::uint64_t original = 0, packed = 0;
     std::size_t listed = 0;
-    const MemberSelection selection(patterns);
+    const MemberSelection selection(patterns, command.excludes);
     for (const ArchiveMember& m : members) {
         if (!selection.selects(m.name)) continue;
         ++listed;
@@ -101,7 +101,7 @@ std::string testArchive(const Command& command, const std::vector<std::string>& 
     const std::string damage = openArchive(command.archive, source, members);
     if (!damage.empty() && members.empty()) return damage;
     int bad = 0, tested = 0;
-    const MemberSelection selection(patterns);
+    const MemberSelection selection(patterns, command.excludes);
     if (progress) progress->setTotal(selectedBytes(members, selection));
     // Members are decoded side by side, a few per thread ahead of the report,
     // which keeps their order (with one thread, each in turn here).

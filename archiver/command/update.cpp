@@ -173,7 +173,7 @@ std::string deleteMembers(const Command& command, const std::vector<std::string>
     const std::vector<ArchiveMember>& members = target.members();
     std::size_t deleted = 0;
     std::uint64_t total = target.stubSize();
-    const MemberSelection selection(patterns);
+    const MemberSelection selection(patterns, command.excludes);
     for (const ArchiveMember& m : members) {
         if (selection.selects(m.name)) ++deleted;
         else total += m.headerSize + m.packedSize;

@@ -353,25 +353,55 @@ TEST_F(CommandTest, ListAndTestSelectByName) {
 }
 
 // Names without wildcards are looked up, the others matched: both select
-// the same members as a match of every name would.
+// the same members as a match of every name would. Exclusions match the
+// whole name or its last component, and take a folder's contents along.
 TEST(MemberSelection, NamesAndWildcardsSelectTheSameWays) {
-    struct { std::vector<std::string> names; const char* member; bool selected; } table[] = {
-        {{}, "any/thing.txt", true},
-        {{"a.txt"}, "a.txt", true},
-        {{"a.txt"}, "b/a.txt", false},
-        {{"sub"}, "sub/deep/c.txt", true},       // a folder's name: all in it
-        {{"sub/"}, "sub/c.txt", true},
-        {{"sub"}, "sub/", true},
-        {{"su"}, "sub/c.txt", false},            // not a prefix of a component
-        {{"sub/*.txt"}, "sub/deep/c.txt", true}, // * crosses "/"
-        {{"x", "s?b"}, "sub/c.txt", true},
-        {{"[ab].txt"}, "b.txt", true},
-        {{"a\\*"}, "a*", true},                  // a quoted *
-        {{"a\\*"}, "ab", false},
-        {{"a*"}, "ab", true},
+    struct { std::vector<std::string> names, excludes; const char* member; bool selected; } table[] = {
+        {{}, {}, "any/thing.txt", true},
+        {{"a.txt"}, {}, "a.txt", true},
+        {{"a.txt"}, {}, "b/a.txt", false},
+        {{"sub"}, {}, "sub/deep/c.txt", true},       // a folder's name: all in it
+        {{"sub/"}, {}, "sub/c.txt", true},
+        {{"sub"}, {}, "sub/", true},
+        {{"su"}, {}, "sub/c.txt", false},            // not a prefix of a component
+        {{"sub/*.txt"}, {}, "sub/deep/c.txt", true}, // * crosses "/"
+        {{"x", "s?b"}, {}, "sub/c.txt", true},
+        {{"[ab].txt"}, {}, "b.txt", true},
+        {{"a\\*"}, {}, "a*", true},                  // a quoted *
+        {{"a\\*"}, {}, "ab", false},
+        {{"a*"}, {}, "ab", true},
+        {{}, {"*.o"}, "src/deep/x.o", false},
+        {{}, {"build"}, "src/build/x.c", false},     // a folder at any depth, and all in it
+        {{}, {"build"}, "src/builder.c", true},
+        {{}, {"src/x.c"}, "src/x.c", false},
+        {{}, {"src/x.c"}, "other/src/x.c", true},    // a path is matched whole
+        {{"src"}, {"*.o"}, "src/x.c", true},
+        {{"src"}, {"*.o"}, "src/x.o", false},
     };
     for (const auto& row : table)
-        EXPECT_EQ(MemberSelection(row.names).selects(row.member), row.selected) << row.member;
+        EXPECT_EQ(MemberSelection(row.names, row.excludes).selects(row.member), row.selected) << row.member;
+}
+
+// --exclude leaves files out of a pack, folders with all in them, whether
+// walked or named.
+TEST_F(CommandTest, ExcludedFilesAreNotPacked) {
+    for (const char* name : {"a.c", "a.o", "build/x.c", "src/b.c", "src/build/y.c", "src/c.o"})
+        writeFile(std::string("base/") + name, name);
+    struct { const char* names; int status; const char* said; } table[] = {
+        {".", 0, "Total 3 members"},   // a.c, src/, src/b.c
+        {"a.c a.o src/build/y.c", 0, "Total 1 member"},
+        {"a.o", 1, "nothing to archive"},
+    };
+    for (const auto& row : table) {
+        ::unlink(path("e.lzh").c_str());
+        std::string report;
+        EXPECT_EQ(run("a -r2 -x1 --exclude=*.o --exclude=build " + path("e.lzh") + " " + path("base") + "/ " + row.names,
+                      &report),
+                  row.status)
+            << row.names << ": " << report;
+        if (row.status == 0) run("l " + path("e.lzh"), &report);
+        EXPECT_NE(report.find(row.said), std::string::npos) << row.names << ": " << report;
+    }
 }
 
 // "-" is the standard input, for the commands that only read: from a
