@@ -31,18 +31,39 @@ std::vector<std::string> parseResponseText(const std::string& text) {
     return names;
 }
 
+namespace {
+
+// The standard input to its end, at most kMaxListFileSize bytes.
+std::string readStandardInput(std::string& bytes) {
+    std::uint8_t chunk[1 << 16];
+    for (;;) {
+        const ssize_t got = readSome(STDIN_FILENO, chunk, sizeof chunk);
+        if (got < 0) return std::string("cannot read the list from the standard input: ") + std::strerror(errno);
+        if (got == 0) return {};
+        bytes.append(reinterpret_cast<const char*>(chunk), static_cast<std::size_t>(got));
+        if (static_cast<long long>(bytes.size()) > kMaxListFileSize) return "the list on the standard input is too large";
+    }
+}
+
+}  // namespace
+
 std::string readResponseFile(const std::string& path, std::vector<std::string>& names) {
-    // Only a regular file of sane size: a device or a FIFO could be endless.
-    FileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (fd.get() < 0) return "cannot read the list file " + path + ": " + std::strerror(errno);
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) return "cannot read the list file " + path + ": " + std::strerror(errno);
-    if (!S_ISREG(st.st_mode)) return "the list file is not a regular file: " + path;
-    if (st.st_size > kMaxListFileSize) return "the list file is too large: " + path;
-    std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
-    const ssize_t got = readSome(fd.get(), reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size());
-    if (got < 0) return "cannot read the list file " + path + ": " + std::strerror(errno);
-    bytes.resize(static_cast<std::size_t>(got));
+    std::string bytes;
+    if (path == kStandardInputList) {
+        if (std::string fault = readStandardInput(bytes); !fault.empty()) return fault;
+    } else {
+        // Only a regular file of sane size: a device or a FIFO could be endless.
+        FileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+        if (fd.get() < 0) return "cannot read the list file " + path + ": " + std::strerror(errno);
+        struct stat st {};
+        if (::fstat(fd.get(), &st) != 0) return "cannot read the list file " + path + ": " + std::strerror(errno);
+        if (!S_ISREG(st.st_mode)) return "the list file is not a regular file: " + path;
+        if (st.st_size > kMaxListFileSize) return "the list file is too large: " + path;
+        bytes.resize(static_cast<std::size_t>(st.st_size));
+        const ssize_t got = readSome(fd.get(), reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size());
+        if (got < 0) return "cannot read the list file " + path + ": " + std::strerror(errno);
+        bytes.resize(static_cast<std::size_t>(got));
+    }
     if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) bytes.erase(0, 3);   // a UTF-8 byte-order mark
     for (std::string& name : parseResponseText(bytes)) names.push_back(std::move(name));
     return {};

@@ -12,8 +12,12 @@ std::vector<std::string> parseResponseText(const std::string& text);
 // List files larger than this are refused (a million long names fit).
 constexpr long long kMaxListFileSize = 256LL << 20;
 
-// Reads and parses the list file, which must be a regular file no larger
-// than kMaxListFileSize; empty text on success, else the reason.
+// The list file "-" (@-) is the standard input: find . -name '*.c' | unlha32 a x.lzh @-
+inline constexpr const char* kStandardInputList = "-";
+
+// Reads and parses the list file, which must be a regular file (or the
+// standard input) no larger than kMaxListFileSize; empty text on success,
+// else the reason.
 std::string readResponseFile(const std::string& path, std::vector<std::string>& names);
 
 }  // namespace lzh

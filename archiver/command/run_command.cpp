@@ -12,6 +12,7 @@
 #include "archiver/format/member_data.h"
 #include "archiver/format/worker_pool.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -151,6 +152,9 @@ int runCommand(const std::string& text, std::string& report, Progress* progress,
         !writesStandardOutput(command))
         fault = "- is the standard input for l, v, t, x, e and p, and the standard output for c, a and u; " +
                 std::string(1, command.letter) + " cannot take it (a file named - is ./-)";
+    if (fault.empty() && readsStandardInput(command) &&
+        std::find(command.listFiles.begin(), command.listFiles.end(), kStandardInputList) != command.listFiles.end())
+        fault = "the standard input cannot give both the archive (-) and a list (@-)";
     if (!fault.empty()) {
         report = "error: " + printable(fault);
         return kUsageError;

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <fstream>
@@ -438,6 +439,31 @@ TEST_F(CommandTest, StandardInputIsAnArchiveToRead) {
         EXPECT_NE(report.find(row.said), std::string::npos) << row.command << ": " << report;
     }
     EXPECT_EQ(bytesOf(path("out/a.txt")), std::string(5000, 'a') + "end");
+}
+
+// @- reads the list of names from the standard input (not while it gives
+// the archive too).
+TEST_F(CommandTest, ListFromTheStandardInput) {
+    writeFile("base/a.txt", "a");
+    writeFile("base/b.txt", "b");
+    struct { std::string command; const char* input; int status; const char* said; } table[] = {
+        {"a " + path("n.lzh") + " " + path("base") + "/ @-", "a.txt\r\n\"b.txt\"\n", 0, "2 added"},
+        {"x - @-", "a.txt\n", 2, "cannot give both"},
+    };
+    for (const auto& row : table) {
+        int in[2];
+        ASSERT_EQ(::pipe(in), 0);
+        ASSERT_EQ(::write(in[1], row.input, std::strlen(row.input)), static_cast<ssize_t>(std::strlen(row.input)));
+        ::close(in[1]);
+        const int saved = ::dup(STDIN_FILENO);
+        ::dup2(in[0], STDIN_FILENO);
+        ::close(in[0]);
+        std::string report;
+        EXPECT_EQ(run(row.command, &report), row.status) << row.command << ": " << report;
+        ::dup2(saved, STDIN_FILENO);
+        ::close(saved);
+        EXPECT_NE(report.find(row.said), std::string::npos) << row.command << ": " << report;
+    }
 }
 
 // c, a and u with "-" write a new archive to the standard output, and
