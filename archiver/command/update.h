@@ -17,11 +17,13 @@ namespace lzh {
 // left as it was and no temporary file remains; so also when the progress is
 // cancelled (while waiting for the update lock too). The progress's total is
 // every byte to be read: the files to add and the members to copy.
+// With the archive "-" (c, a and u), a new archive of the files goes to the
+// standard output instead, whole or not at all.
 std::string updateArchive(const Command& command, const std::vector<Entry>& entries, std::string& report,
                           Progress* progress = nullptr, const UpdateLock::WaitNotice& onWait = {});
 
 // The `d` command: rebuilds the archive without the members that the
-// patterns select (see isSelected), every other member copied byte for
+// patterns select (see MemberSelection), every other member copied byte for
 // byte, through the same ArchiveTarget rules as `u`.
 std::string deleteMembers(const Command& command, const std::vector<std::string>& patterns, std::string& report,
                           Progress* progress = nullptr, const UpdateLock::WaitNotice& onWait = {});
