@@ -31,6 +31,22 @@ std::uint64_t bytesToRead(const std::vector<ArchiveMember>& members, const std::
 
 std::string storedKey(const std::string& name, bool folder) { return folder ? name + "/" : name; }
 
+// Copies the old archive's members [from, to) unchanged: each run of
+// members that follow one another there goes in one piece, not a call a
+// member (an archive of many small members would cost a read each).
+std::string copyKept(ArchiveWriter& writer, int fd, const std::vector<ArchiveMember>& members, std::size_t from,
+                     std::size_t to) {
+    while (from < to) {
+        std::size_t end = from + 1;
+        while (end < to && members[end].headerOffset ==
+                               members[end - 1].headerOffset + members[end - 1].headerSize + members[end - 1].packedSize)
+            ++end;
+        if (std::string fault = writer.copyMembers(fd, &members[from], end - from); !fault.empty()) return fault;
+        from = end;
+    }
+    return {};
+}
+
 std::string addEntry(ArchiveWriter& writer, const Entry& e) {
     return e.folder ? writer.addFolder(e.stored, e.source) : writer.addFile(e.stored, e.source);
 }
@@ -130,11 +146,16 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
     ArchiveWriter writer(target.newFd(), command.method, command.best, progress,
                          command.threads ? command.threads : onlineCpus());
     if (std::string fault = target.copyStub(writer); !fault.empty()) return fault;
+    std::size_t keptFrom = 0;   // members from here on not yet written
     for (std::size_t m = 0; m < members.size(); ++m) {
-        std::string fault = replacement[m] >= 0 ? addEntry(writer, entries[static_cast<std::size_t>(replacement[m])])
-                                                : writer.copyMember(target.oldFd(), members[m]);
-        if (!fault.empty()) return fault;
+        if (replacement[m] < 0) continue;
+        if (std::string fault = copyKept(writer, target.oldFd(), members, keptFrom, m); !fault.empty()) return fault;
+        if (std::string fault = addEntry(writer, entries[static_cast<std::size_t>(replacement[m])]); !fault.empty())
+            return fault;
+        keptFrom = m + 1;
     }
+    if (std::string fault = copyKept(writer, target.oldFd(), members, keptFrom, members.size()); !fault.empty())
+        return fault;
     for (std::size_t i = 0; i < entries.size(); ++i)
         if (adding[i])
             if (std::string fault = addEntry(writer, entries[i]); !fault.empty()) return fault;
@@ -186,9 +207,12 @@ std::string deleteMembers(const Command& command, const std::vector<std::string>
     if (std::string fault = target.create(); !fault.empty()) return fault;
     ArchiveWriter writer(target.newFd(), command.method, command.best, progress);
     if (std::string fault = target.copyStub(writer); !fault.empty()) return fault;
-    for (const ArchiveMember& m : members)
-        if (!selection.selects(m.name))
-            if (std::string fault = writer.copyMember(target.oldFd(), m); !fault.empty()) return fault;
+    std::size_t keptFrom = 0;
+    for (std::size_t m = 0; m <= members.size(); ++m) {
+        if (m < members.size() && !selection.selects(members[m].name)) continue;
+        if (std::string fault = copyKept(writer, target.oldFd(), members, keptFrom, m); !fault.empty()) return fault;
+        keptFrom = m + 1;
+    }
     if (progress && progress->cancelled()) return kCancelledFault;
     if (std::string fault = writer.finish(); !fault.empty()) return fault;
     if (std::string fault = target.commit(); !fault.empty()) return fault;

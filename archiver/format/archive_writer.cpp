@@ -326,10 +326,12 @@ std::string ArchiveWriter::addFolder(const std::string& storedName, const std::s
     return append(header.data(), header.size());
 }
 
-std::string ArchiveWriter::copyMember(int sourceFd, const ArchiveMember& member) {
+std::string ArchiveWriter::copyMembers(int sourceFd, const ArchiveMember* first, std::size_t count) {
+    if (count == 0) return {};
     if (std::string fault = writeAll(); !fault.empty()) return fault;
-    if (progress_) progress_->startMember(member.name);
-    return copyRange(sourceFd, member.headerOffset, member.headerSize + member.packedSize);
+    if (progress_) progress_->startMember(first->name);
+    const ArchiveMember& last = first[count - 1];
+    return copyRange(sourceFd, first->headerOffset, last.headerOffset + last.headerSize + last.packedSize - first->headerOffset);
 }
 
 std::string ArchiveWriter::copyRange(int sourceFd, std::uint64_t offset, std::uint64_t size) {

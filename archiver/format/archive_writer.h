@@ -35,8 +35,10 @@ public:
     std::string addFile(const std::string& storedName, const std::string& sourcePath);
     // Adds a folder entry (-lhd-) stamped like the folder at sourcePath.
     std::string addFolder(const std::string& storedName, const std::string& sourcePath);
-    // Copies a member of another archive byte for byte.
-    std::string copyMember(int sourceFd, const ArchiveMember& member);
+    // Copies members of another archive byte for byte: `count` members
+    // from `first` that follow one another there, in one piece (one copy
+    // in the kernel where they are large together).
+    std::string copyMembers(int sourceFd, const ArchiveMember* first, std::size_t count);
     // Copies `size` bytes at `offset` of another file (a self-extractor's program part).
     std::string copyRange(int sourceFd, std::uint64_t offset, std::uint64_t size);
     // Writes every member still in work, then the end marker.

@@ -536,6 +536,43 @@ TEST_F(CommandTest, BadListsWriteNothing) {
     EXPECT_EQ(tempFilesBeside(), 0);
 }
 
+// The members an update keeps are copied in runs between those it
+// replaces: each kept member once, in its place, byte for byte.
+TEST_F(CommandTest, UpdateCopiesKeptRunsAroundReplacedMembers) {
+    const std::vector<std::string> names = {"a", "b", "c", "d", "e"};
+    struct { std::vector<std::string> replaced; } table[] = {{{"a"}}, {{"c"}}, {{"e"}}, {{"b", "d"}}, {{"a", "e"}}};
+    for (const auto& row : table) {
+        for (const std::string& n : names) {
+            writeFile("base/" + n, std::string(100, n[0]) + "first");
+            stamp(path("base/" + n), 1000000000);
+        }
+        const std::string archive = path("runs.lzh"), base = path("base") + "/";
+        ::unlink(archive.c_str());
+        ASSERT_EQ(run("u " + archive + " " + base + " a b c d e"), 0);
+        const auto before = members(archive);
+        const std::string oldBytes = bytesOf(archive);
+        for (const std::string& n : row.replaced) {
+            writeFile("base/" + n, n + " second");
+            stamp(path("base/" + n), 1700000000);
+        }
+        std::string report;
+        ASSERT_EQ(run("u " + archive + " " + base + " a b c d e", &report), 0) << report;
+        const auto after = members(archive);
+        const std::string newBytes = bytesOf(archive);
+        ASSERT_EQ(after.size(), names.size()) << row.replaced[0];
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            EXPECT_EQ(after[i].name, names[i]);
+            const bool replaced =
+                std::find(row.replaced.begin(), row.replaced.end(), names[i]) != row.replaced.end();
+            if (replaced) continue;
+            const std::size_t length = before[i].headerSize + before[i].packedSize;
+            EXPECT_EQ(newBytes.substr(after[i].headerOffset, length), oldBytes.substr(before[i].headerOffset, length))
+                << names[i] << " after replacing " << row.replaced[0];
+        }
+        EXPECT_EQ(run("t " + archive), 0);
+    }
+}
+
 TEST_F(CommandTest, UpdateAddsReplacesOlderKeepsNewer) {
     writeFile("base/old.txt", "old contents");
     writeFile("base/new.txt", "new contents");
