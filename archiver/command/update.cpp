@@ -73,15 +73,14 @@ std::string packToStandardOutput(const Command& command, const std::vector<Entry
         if (std::string fault = addEntry(writer, e); !fault.empty()) return fault;
     if (progress && progress->cancelled()) return kCancelledFault;
     if (std::string fault = writer.finish(); !fault.empty()) return fault;
+    // The writer writes at offsets: the file is still read from its start.
     std::vector<std::uint8_t> buffer(1 << 20);
-    for (std::uint64_t at = 0; at < writer.size();) {
-        const ssize_t n = ::pread(spool.fd(), buffer.data(), buffer.size(), static_cast<off_t>(at));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return "cannot read the archive back from " + folder + ": " + (n < 0 ? std::strerror(errno) : "it ended early");
-        if (!writeAll(STDOUT_FILENO, buffer.data(), static_cast<std::size_t>(n)))
-            return std::string("cannot write to the standard output: ") + std::strerror(errno);
-        at += static_cast<std::uint64_t>(n);
-    }
+    std::uint64_t copied = 0;
+    bool readFailed = false;
+    if (!copyToEnd(spool.fd(), STDOUT_FILENO, buffer.data(), buffer.size(), copied, readFailed))
+        return (readFailed ? "cannot read the archive back from " + folder : std::string("cannot write to the standard output")) +
+               ": " + std::strerror(errno);
+    if (copied != writer.size()) return "cannot read the archive back from " + folder + ": it ended early";
     if (!command.quiet) addLine(report, std::to_string(entries.size()) + " added (to the standard output)");
     return {};
 }

@@ -97,14 +97,10 @@ std::string ArchiveSource::openStandardInput() {
             return "cannot make a temporary file in " + temporary + ": " + fault;
         piece.fd = piece.spool->fd();
         std::vector<std::uint8_t> buffer(1 << 20);
-        for (;;) {
-            const ssize_t n = readSome(STDIN_FILENO, buffer.data(), buffer.size());
-            if (n < 0) return "cannot read " + name + ": " + std::strerror(errno);
-            if (n == 0) break;
-            if (!writeAll(piece.fd, buffer.data(), static_cast<std::size_t>(n)))
-                return "cannot keep " + name + " in " + temporary + ": " + std::strerror(errno);
-            piece.size += static_cast<std::uint64_t>(n);
-        }
+        bool readFailed = false;
+        if (!copyToEnd(STDIN_FILENO, piece.fd, buffer.data(), buffer.size(), piece.size, readFailed))
+            return (readFailed ? "cannot read " + name : "cannot keep " + name + " in " + temporary) + ": " +
+                   std::strerror(errno);
     }
     size_ = piece.size;
     pieces_.push_back(std::move(piece));

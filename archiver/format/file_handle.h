@@ -59,4 +59,17 @@ inline bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
     return true;
 }
 
+// Copies `from`, from its offset to its end, into `to`, through `buffer`.
+// Returns false on a fault (errno tells why; `readFailed` which side).
+inline bool copyToEnd(int from, int to, std::uint8_t* buffer, std::size_t size, std::uint64_t& copied,
+                      bool& readFailed) {
+    for (;;) {
+        const ssize_t n = readSome(from, buffer, size);
+        readFailed = n < 0;
+        if (n <= 0) return n == 0;
+        if (!writeAll(to, buffer, static_cast<std::size_t>(n))) return false;
+        copied += static_cast<std::uint64_t>(n);
+    }
+}
+
 }  // namespace lzh
