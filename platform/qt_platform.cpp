@@ -1,12 +1,14 @@
 #include "platform/qt_platform.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCryptographicHash>
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLibrary>
 #include <QMessageBox>
@@ -62,6 +64,49 @@ void fitTallText(QMessageBox& box) {
     QTimer::singleShot(0, area, [area] { area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum()); });
 }
 
+// A name with no place to break a line (a long file name of letters) would
+// run past the box and the screen, its end out of sight. Such a run gets an
+// invisible break opportunity (a zero-width space) every kRun characters,
+// for the box only: what is copied from it is the text as given.
+QString breakableText(const QString& text) {
+    constexpr int kRun = 32;
+    constexpr QChar kZeroWidthSpace(0x200B);
+    QString shown;
+    shown.reserve(text.size() + text.size() / kRun);
+    int run = 0;
+    for (const QChar c : text) {
+        // Lines already break at blanks, after "/" and between CJK characters.
+        const bool breaks = c.isSpace() || c == u'/' || c.unicode() >= 0x2E80;
+        run = breaks ? 0 : run + 1;
+        if (run > kRun) {
+            shown += kZeroWidthSpace;
+            run = 1;
+        }
+        shown += c;
+    }
+    return shown;
+}
+
+// Ctrl+C in a message box copies its text; with the breaks taken out, so
+// that a name pasted elsewhere is the name.
+class CopyWithoutBreaks : public QObject {
+public:
+    CopyWithoutBreaks(QMessageBox& box, QString text) : QObject(&box), box_(box), text_(std::move(text)) {
+        box.installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != &box_ || event->type() != QEvent::KeyPress ||
+            !static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy))
+            return false;
+        QGuiApplication::clipboard()->setText(box_.windowTitle() + QStringLiteral("\n\n") + text_);
+        return true;
+    }
+
+private:
+    QMessageBox& box_;
+    QString text_;
+};
+
 }  // namespace
 
 QtPlatform::QtPlatform() : QtPlatform(QCoreApplication::applicationDirPath()) {}
@@ -69,8 +114,10 @@ QtPlatform::QtPlatform(QString executableFolder) : executableFolder_(std::move(e
 QtPlatform::~QtPlatform() = default;
 
 int QtPlatform::messageBox(const QString& text, int style, const QString& title) {
-    QMessageBox box(iconFor(style), title, QString(text).replace("\r\n", "\n"));
+    const QString plain = QString(text).replace("\r\n", "\n");
+    QMessageBox box(iconFor(style), title, breakableText(plain));
     box.setTextFormat(Qt::PlainText);   // a name like "<h1>a.bin" is shown as it is, not as markup
+    new CopyWithoutBreaks(box, plain);
     fitTallText(box);
     if (isYesNo(style)) {
         auto* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +13,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -56,36 +58,45 @@ private:
 
 // A message shows its whole text as it is ("<h1>" in a file name is no
 // markup), and a text too tall for the screen scrolls, its end in view, so
-// that the box and its buttons stay on the screen.
+// that the box and its buttons stay on the screen. A long name wraps inside
+// the screen's width, and Ctrl+C copies the text as given.
 TEST_F(QtPlatformTest, MessagesShowTheirWholeTextAsItIsOnTheScreen) {
     QStringList files;
     for (int i = 0; i < 300; ++i) files << QStringLiteral("\"/tmp/file_%1.txt\"").arg(i);
     const QString tall = files.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n\r\nよろしいですか？");
+    const QString longName = QStringLiteral("\"/tmp/%1.bin\"を\r\n3個のファイルに分割します。").arg(QString(250, u'n'));
     struct { const char* label; QString text; bool scrolls; } table[] = {
         {"markup", QStringLiteral("\"/tmp/<h1>big<i>name.bin\"を\r\n3個のファイルに分割します。"), false},
         {"tall", tall, true},
+        {"long name", longName, false},
     };
     for (const auto& row : table) {
         QtPlatform platform(program);
         QString shown;
         const QScrollArea* area = nullptr;
         bool onScreen = false, atEnd = false;
+        QGuiApplication::clipboard()->clear();
         QTimer::singleShot(50, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             ASSERT_NE(box, nullptr);
             const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
             ASSERT_NE(label, nullptr);
-            shown = label->textFormat() == Qt::PlainText ? label->text() : QStringLiteral("(rich text)");
+            shown = label->textFormat() == Qt::PlainText ? label->text().remove(QChar(0x200B))
+                                                         : QStringLiteral("(rich text)");
             area = box->findChild<QScrollArea*>();
-            onScreen = box->frameGeometry().height() <= box->screen()->availableGeometry().height();
+            onScreen = box->screen()->availableGeometry().size().boundedTo(box->frameGeometry().size()) ==
+                       box->frameGeometry().size();
             atEnd = area && area->verticalScrollBar()->value() == area->verticalScrollBar()->maximum();
+            QTest::keyClick(box->buttons().first(), Qt::Key_C, Qt::ControlModifier);
             box->buttons().first()->click();
         });
+        const QString text = QString(row.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         EXPECT_EQ(platform.messageBox(row.text, 36, QStringLiteral("作業確認")), AnswerYes) << row.label;
-        EXPECT_EQ(shown, QString(row.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))) << row.label;
+        EXPECT_EQ(shown, text) << row.label;
         EXPECT_EQ(area != nullptr, row.scrolls) << row.label;
         EXPECT_EQ(atEnd, row.scrolls) << row.label;
         EXPECT_TRUE(onScreen) << row.label;
+        EXPECT_TRUE(QGuiApplication::clipboard()->text().endsWith(text)) << row.label;
     }
 }
 
