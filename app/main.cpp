@@ -1,4 +1,5 @@
 #include "widgets/app_icon.h"
+#include "widgets/japanese_toolkit.h"
 #include "app/main_form.h"
 #include "app/program_jobs.h"
 #include "app/terminal_reply.h"
@@ -6,8 +7,6 @@
 #include "platform/qt_platform.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QTranslator>
 
 #include <cstdio>
 
@@ -23,10 +22,7 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Squashslice"));
     QApplication::setWindowIcon(sqs::appIcon());
-    // The program speaks Japanese; so do the toolkit's own dialogs.
-    QTranslator toolkit;
-    if (toolkit.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&toolkit);
+    const sqs::JapaneseToolkit japanese;
 
     sqs::QtPlatform platform;
     sqs::ProgramJobs jobs(platform);

@@ -1,0 +1,35 @@
+#include "widgets/japanese_toolkit.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileIconProvider>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace sqs {
+namespace {
+
+// The file dialog's words and the standard buttons come out in Japanese
+// whatever $LANG is, and go back once the toolkit object is gone.
+TEST(JapaneseToolkit, DialogWordsAreJapaneseWhileItLives) {
+    const struct { const char* what; std::function<QString()> shown; const char* japanese; } table[] = {
+        {"folder type", [] { return QFileIconProvider().type(QFileInfo(QDir::tempPath())); }, "フォルダ"},
+        {"cancel button",
+         [] { return QDialogButtonBox(QDialogButtonBox::Cancel).button(QDialogButtonBox::Cancel)->text(); },
+         "キャンセル"},
+    };
+    for (const auto& row : table) {
+        const QString before = row.shown();
+        {
+            const JapaneseToolkit japanese;
+            EXPECT_EQ(row.shown().remove(u'&'), QString::fromUtf8(row.japanese)) << row.what;
+        }
+        EXPECT_EQ(row.shown(), before) << row.what;
+    }
+}
+
+}  // namespace
+}  // namespace sqs

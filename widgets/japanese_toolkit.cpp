@@ -1,0 +1,35 @@
+#include "widgets/japanese_toolkit.h"
+
+#include <QCoreApplication>
+#include <QLibraryInfo>
+
+#include <cstring>
+
+namespace sqs {
+
+QString MissingToolkitWords::translate(const char* context, const char* sourceText, const char*, int) const {
+    static const struct { const char* context; const char* source; const char* japanese; } kWords[] = {
+        {"QAbstractFileIconProvider", "Folder", "フォルダ"},
+        {"QAbstractFileIconProvider", "Drive", "ドライブ"},
+        {"QAbstractFileIconProvider", "Unknown", "不明"},
+    };
+    if (!context || !sourceText) return {};
+    for (const auto& word : kWords)
+        if (std::strcmp(context, word.context) == 0 && std::strcmp(sourceText, word.source) == 0)
+            return QString::fromUtf8(word.japanese);
+    return {};
+}
+
+JapaneseToolkit::JapaneseToolkit() {
+    // Installed first, asked last: Qt's own translation answers before it.
+    QCoreApplication::installTranslator(&missing_);
+    if (qt_.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qt_);
+}
+
+JapaneseToolkit::~JapaneseToolkit() {
+    QCoreApplication::removeTranslator(&qt_);
+    QCoreApplication::removeTranslator(&missing_);
+}
+
+}  // namespace sqs

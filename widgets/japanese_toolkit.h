@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QTranslator>
+
+namespace sqs {
+
+// Words the toolkit's Japanese translation lacks (the file dialog's
+// "Folder" in its type column), given in Japanese.
+class MissingToolkitWords : public QTranslator {
+public:
+    QString translate(const char* context, const char* sourceText, const char* disambiguation,
+                      int n) const override;
+    bool isEmpty() const override { return false; }
+};
+
+// The toolkit's own dialogs (the file dialog, the standard buttons) speak
+// Japanese, as the program does, whatever $LANG is: Qt's translation and
+// the words it lacks. Made after the QApplication, kept while it runs.
+class JapaneseToolkit {
+public:
+    JapaneseToolkit();
+    ~JapaneseToolkit();
+    JapaneseToolkit(const JapaneseToolkit&) = delete;
+    JapaneseToolkit& operator=(const JapaneseToolkit&) = delete;
+
+private:
+    QTranslator qt_;
+    MissingToolkitWords missing_;
+};
+
+}  // namespace sqs
