@@ -119,8 +119,7 @@ public:
             line(std::to_string(restored_) + " extracted, " + std::to_string(kept_) + " not newer, " +
                  std::to_string(failed_) + " not extracted");
         if (failed_) return std::to_string(failed_) + (failed_ == 1 ? " member was" : " members were") + " not extracted";
-        if (selected_ == 0 && !patterns.empty()) return "no member matches the names given";
-        return {};
+        return selectionFault(patterns, members, selected_, command_.letter, report_);
     }
 
 private:

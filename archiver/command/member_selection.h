@@ -1,5 +1,7 @@
 #pragma once
 
+#include "archiver/format/archive_reader.h"
+
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -34,5 +36,13 @@ private:
     Patterns chosen_, excluded_;
     bool excluding_;
 };
+
+// After a command that selects members by `patterns` (none: no fault):
+// when no member was selected, the fault; else a warning in the report
+// for each name that selected nothing, a name mistyped in a list. x and e
+// also tell that a folder to extract into ends in "/", for the name that
+// was meant as one.
+std::string selectionFault(const std::vector<std::string>& patterns, const std::vector<ArchiveMember>& members,
+                           std::size_t selected, char letter, std::string& report);
 
 }  // namespace lzh

@@ -91,8 +91,8 @@ std::string listArchive(const Command& command, const std::vector<std::string>& 
                   static_cast<unsigned long long>(packed), ratio(packed, original).c_str(), listed,
                   listed == 1 ? "" : "s");
     report += line;
-    if (fault.empty() && !patterns.empty() && listed == 0) return "no member matches the names given";
-    return fault;
+    if (!fault.empty()) return fault;
+    return selectionFault(patterns, members, listed, command.letter, report);
 }
 
 std::string testArchive(const Command& command, const std::vector<std::string>& patterns, std::string& report,
@@ -137,7 +137,8 @@ std::string testArchive(const Command& command, const std::vector<std::string>& 
         addLine(report, std::to_string(tested) + (tested == 1 ? " member" : " members") + " tested, " +
                             std::to_string(bad) + " bad");
     if (!damage.empty()) return "the archive is damaged: " + damage;
-    if (!patterns.empty() && tested == 0) return "no member matches the names given";
+    if (std::string fault = selectionFault(patterns, members, tested, command.letter, report); !fault.empty())
+        return fault;
     return bad ? "the archive has bad members" : std::string();
 }
 

@@ -59,7 +59,8 @@ const char kHelp[] =
     "(UTF-8, one a line, quoted when they hold blanks) are taken relative to it;\n"
     "@- reads the list from the standard input (find . -name '*.c' | unlha32 a\n"
     "x.lzh @-).\n"
-    "For d, l, v, t, x, e and p, NAMEs select members; shell wildcards * ? [...]\n"
+    "For d, l, v, t, x, e and p, NAMEs select members (a warning for a NAME that\n"
+    "selects none); shell wildcards * ? [...]\n"
     "match across \"/\", and a folder's name selects everything in it.\n"
     "ARCHIVE may be NAME.001, the first piece of a split archive, or NAME when only\n"
     "its pieces NAME.001, NAME.002, ... exist: the pieces are read in order as one\n"
@@ -128,11 +129,12 @@ int main(int argc, char** argv) {
             auto notice = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
             status = lzh::runCommand(text, report, progress.get(), notice);
         }
-        // The report goes to stderr on failure, and where the archive takes the standard output.
+        // The report goes to stderr on failure, and where the archive or the
+        // members printed (p) take the standard output.
         lzh::Command command;
-        const bool archiveOut = lzh::parseCommand(lzh::splitCommandText(text), command).empty() &&
-                                lzh::writesStandardOutput(command);
-        if (!report.empty()) std::fprintf(status == 0 && !archiveOut ? stdout : stderr, "%s\n", report.c_str());
+        const bool dataOut = lzh::parseCommand(lzh::splitCommandText(text), command).empty() &&
+                             (lzh::writesStandardOutput(command) || command.letter == 'p');
+        if (!report.empty()) std::fprintf(status == 0 && !dataOut ? stdout : stderr, "%s\n", report.c_str());
         return withOutputFlushed(status);
     } catch (const std::exception& e) {
         return fail(e.what());

@@ -198,7 +198,8 @@ std::string deleteMembers(const Command& command, const std::vector<std::string>
         if (selection.selects(m.name)) ++deleted;
         else total += m.headerSize + m.packedSize;
     }
-    if (deleted == 0) return "no member matches the names given; the archive is left as it is";
+    if (std::string fault = selectionFault(patterns, members, deleted, command.letter, report); !fault.empty())
+        return fault + "; the archive is left as it is";
     if (progress) {
         progress->setTotal(total);
         if (progress->cancelled()) return kCancelledFault;

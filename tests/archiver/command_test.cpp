@@ -329,8 +329,9 @@ TEST_F(CommandTest, MoveRemovesOnlyWhatTheArchiveHolds) {
     EXPECT_EQ(bytesOf(path("src/a.txt")), std::string(6000, 'a'));
 }
 
-// l, v and t take names as x does: only the members selected, and an
-// error when none is.
+// l, v and t take names as x does: only the members selected, an error
+// when none is, and a warning for a name that selects nothing beside
+// others that do. x and e tell how a folder to extract into is written.
 TEST_F(CommandTest, ListAndTestSelectByName) {
     writeFile("base/a.txt", "a");
     writeFile("base/sub/b.txt", "b");
@@ -343,11 +344,19 @@ TEST_F(CommandTest, ListAndTestSelectByName) {
         {"l nothing", 1, "no member matches the names given"},
         {"t sub/c.txt", 0, "1 member tested, 0 bad"},
         {"t nothing", 1, "no member matches the names given"},
+        {"l a.txt nothing", 0, "warning: nothing: no such member"},
+        {"v a.txt sub/ sub/b*", 0, "Total 4 members"},
+        {"t sub/*.txt q*", 0, "2 members tested, 0 bad\nwarning: q*: no such member"},
+        {"x out", 1, "no member matches the names given (to extract into the folder out, write out/)"},
+        {"e {dest}/ out sub/b.txt", 0, "warning: out: no such member (to extract into the folder out, write out/)"},
+        {"d nothing", 1, "no member matches the names given; the archive is left as it is"},
     };
     for (const auto& row : table) {
         std::string command = row.command, report;
         const std::size_t blank = command.find(' ');
         command = command.substr(0, blank) + " " + path("s.lzh") + (blank == std::string::npos ? "" : command.substr(blank));
+        if (const std::size_t dest = command.find("{dest}"); dest != std::string::npos)
+            command.replace(dest, 6, path("dest"));
         EXPECT_EQ(run(command, &report), row.status) << row.command << ": " << report;
         EXPECT_NE(report.find(row.said), std::string::npos) << row.command << ": " << report;
     }

@@ -312,6 +312,18 @@ TEST_F(HostileTargets, FullStandardOutputIsAFailure) {
     }
 }
 
+// p prints the members alone to its standard output; a warning (a name
+// that selects nothing) goes to standard error, not into the data.
+TEST_F(HostileTargets, PrintedMembersAloneReachTheStandardOutput) {
+    writeFile("s/a.txt", "a");
+    ASSERT_EQ(runTool({"u", path("a.lzh"), path("s") + "/", "a.txt"}), 0);
+    writeFile("printed", "");
+    std::string errors;
+    EXPECT_EQ(runTool({"p", path("a.lzh"), "a.txt", "nothere"}, &errors, path("printed").c_str()), 0);
+    EXPECT_EQ(bytesOf(path("printed")), "a");
+    EXPECT_NE(errors.find("warning: nothere: no such member"), std::string::npos) << errors;
+}
+
 // A file swapped for a FIFO between the walk and the read fails at once.
 TEST_F(HostileTargets, FifoInPlaceOfAFileDoesNotHang) {
     ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0644), 0);
