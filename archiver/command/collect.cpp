@@ -46,14 +46,24 @@ public:
     }
 
     std::string add(const std::string& name) {
-        if (name.front() == '/') return "absolute name refused: " + name;
+        // Without a base folder, names are taken as the shell gives them:
+        // one from the root ("/etc/hosts", "~/a.txt") or above the current
+        // folder ("../a.txt") is stored as paths are, relative: without its
+        // leading "/" or "../". Below a base folder, a name stays inside it.
+        const bool noBase = command_.baseFolder.empty();
+        if (name.front() == '/' && !noBase)
+            return "absolute name refused (names are taken relative to the base folder " + command_.baseFolder + "): " + name;
         if (name.find_first_of("\r\n") != std::string::npos) return "a name with a line break is refused: " + name;
-        std::vector<std::string> parts = components(name);
-        if (std::find(parts.begin(), parts.end(), "..") != parts.end()) return "name leads out of the base folder: " + name;
-        const std::string relative = join(parts);
+        const std::vector<std::string> parts = components(name);
+        std::size_t up = 0;
+        while (noBase && up < parts.size() && parts[up] == "..") ++up;
+        if (std::find(parts.begin() + static_cast<std::ptrdiff_t>(up), parts.end(), "..") != parts.end())
+            return "name leads out of the base folder: " + name;
+        const std::string relative = join({parts.begin() + static_cast<std::ptrdiff_t>(up), parts.end()});
         if (!relative.empty() && !kept_.selects(relative)) return {};   // left out by --exclude
-        const std::string source =
-            relative.empty() ? (command_.baseFolder.empty() ? "." : command_.baseFolder) : command_.baseFolder + relative;
+        const std::string onDisk = (name.front() == '/' ? "/" : "") + join(parts);
+        const std::string source = noBase ? (onDisk.empty() ? "." : onDisk)
+                                        : relative.empty() ? command_.baseFolder : command_.baseFolder + relative;
         struct stat st {};
         if (::stat(source.c_str(), &st) != 0) return "cannot find " + source + ": " + std::strerror(errno);
         if (S_ISDIR(st.st_mode)) {

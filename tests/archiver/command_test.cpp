@@ -545,6 +545,35 @@ TEST_F(CommandTest, BadListsWriteNothing) {
     EXPECT_EQ(tempFilesBeside(), 0);
 }
 
+// Without a base folder, names are taken as the shell gives them: from the
+// root or from above the current folder, stored without the leading "/" or
+// "../"; a ".." further in is still refused.
+TEST_F(CommandTest, NamesWithoutABaseFolderAreTakenAsGiven) {
+    writeFile("base/a.txt", "a");
+    writeFile("base/sub/b.txt", "b");
+    const std::string absolute = path("base/a.txt"), fromRoot = absolute.substr(1);
+    struct { const char* switches; std::string names; int status; std::vector<std::string> stored; } table[] = {
+        {"", absolute, 0, {"a.txt"}},
+        {"-x1", absolute, 0, {fromRoot}},
+        {"", "../a.txt", 0, {"a.txt"}},
+        {"-x1", "../a.txt b.txt", 0, {"a.txt", "b.txt"}},
+        {"-x1", "../sub/../a.txt", 1, {}},
+    };
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(path("base/sub"))));
+    for (const auto& row : table) {
+        const std::string archive = path("free.lzh");
+        ::unlink(archive.c_str());
+        std::string report;
+        EXPECT_EQ(run(std::string("u ") + row.switches + " " + archive + " " + row.names, &report), row.status)
+            << row.names << ": " << report;
+        if (row.status == 0) {
+            EXPECT_EQ(names(archive), row.stored) << row.names;
+        }
+    }
+    QDir::setCurrent(before);
+}
+
 // The members an update keeps are copied in runs between those it
 // replaces: each kept member once, in its place, byte for byte.
 TEST_F(CommandTest, UpdateCopiesKeptRunsAroundReplacedMembers) {
