@@ -225,7 +225,7 @@ private:
         if (writeFailed) fault = std::string("cannot write: ") + std::strerror(writeErrno);
         if (fault.empty()) {
             ::fchmod(out.get(), modeOf(m, 0666));
-            if (m.mtime != 0) {   // 0: the archive recorded no time
+            if (m.hasTime) {
                 const struct timespec times[2] = {{m.mtime, 0}, {m.mtime, 0}};
                 ::futimens(out.get(), times);
             }
@@ -262,7 +262,7 @@ private:
         if (::symlinkat(text.c_str(), folder, name.c_str()) != 0)
             return fail(m, std::string("cannot make the link: ") + std::strerror(errno));
         const struct timespec times[2] = {{m.mtime, 0}, {m.mtime, 0}};
-        ::utimensat(folder, name.c_str(), times, AT_SYMLINK_NOFOLLOW);
+        if (m.hasTime) ::utimensat(folder, name.c_str(), times, AT_SYMLINK_NOFOLLOW);
         ++restored_;
         if (!command_.quiet) line(printable(joined(link.parts)) + " -> " + printable(m.linkTarget));
     }
@@ -274,7 +274,7 @@ private:
         if (fd < 0) return;
         if (m.hasUnixMode) ::fchmod(fd, modeOf(m, 0777));
         const struct timespec times[2] = {{m.mtime, 0}, {m.mtime, 0}};
-        ::futimens(fd, times);
+        if (m.hasTime) ::futimens(fd, times);
         ++restored_;
         if (!command_.quiet) line(printable(joined(folder.parts)) + "/");
     }

@@ -70,8 +70,8 @@ std::string listArchive(const Command& command, const std::vector<std::string>& 
         // localtime_r: localtime would look at /etc/localtime again for every member.
         const std::time_t t = static_cast<std::time_t>(m.mtime);
         std::tm local {};
-        char stamp[32] = "0000-00-00 00:00:00";   // a time the system cannot show
-        if (::localtime_r(&t, &local)) std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+        char stamp[32] = "0000-00-00 00:00:00";   // no time recorded, or one the system cannot show
+        if (m.hasTime && ::localtime_r(&t, &local)) std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
         std::snprintf(line, sizeof line, "%12llu %12llu %s %s", static_cast<unsigned long long>(m.originalSize),
                       static_cast<unsigned long long>(m.packedSize), ratio(m.packedSize, m.originalSize).c_str(),
                       m.method.c_str());

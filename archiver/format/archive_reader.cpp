@@ -256,6 +256,7 @@ private:
             nameBytes.assign(reinterpret_cast<const char*>(h.data() + 22), n);
             m.crc = static_cast<std::uint16_t>(u16(h.data() + 22 + n));
             m.mtime = dosTimeToUnix(stamp);
+            m.hasTime = stamp != 0;
             if (m.level == 0) {
                 if (base[19] & 0x10) ext.directoryAttribute = true;
                 const std::size_t extra = length - (24 + n);
@@ -327,6 +328,7 @@ private:
         }
         if (ext.filetimeMtime >= 0) m.mtime = ext.filetimeMtime;
         else if (ext.unixMtime >= 0) m.mtime = ext.unixMtime;
+        if (ext.filetimeMtime >= 0 || ext.unixMtime >= 0) m.hasTime = true;
 
         m.packedSize = packed;
         m.dataOffset = offset + m.headerSize;

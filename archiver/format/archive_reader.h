@@ -21,6 +21,7 @@ struct ArchiveMember {
     std::string name;               // UTF-8, "/"-separated; a folder's ends in "/"
     bool directory = false;
     std::int64_t mtime = 0;         // seconds since 1970, UTC
+    bool hasTime = true;            // false: the header recorded none (a DOS stamp of 0)
     bool hasHeaderCrc = false;
     bool hasUnixMode = false;       // from ext 0x50 or a level-0 Unix area
     std::uint16_t unixMode = 0;

@@ -213,6 +213,42 @@ TEST_F(ExtractTest, TreeComesBackThroughUpdateAndExtract) {
     EXPECT_EQ(tree(path("flat")), (std::map<std::string, std::string>{{"run.sh", "#!/bin/sh\necho hi\n"}}));
 }
 
+// A level-2 stamp of 0 is a time (1970), and comes back; a DOS stamp of 0
+// is none: the file keeps the time it was written, and l shows no date.
+TEST_F(ExtractTest, StampOfZeroIsATimeOnlyWhereTheHeaderCanSayNone) {
+    writeFile("src/epoch.txt", "e");
+    struct utimbuf epoch {0, 0};
+    ASSERT_EQ(::utime(path("src/epoch.txt").c_str(), &epoch), 0);
+    ASSERT_EQ(run("u " + path("level2.lzh") + " " + path("src") + "/ epoch.txt"), 0);
+    // A level-0 member, stored, with a DOS stamp of 0.
+    const std::string data = "d", name = "dos.txt";
+    std::string h = std::string(1, '\0') + std::string(1, '\0') + "-lh0-";
+    for (int field = 0; field < 2; ++field) h += std::string{'\1', '\0', '\0', '\0'};
+    h += std::string(4, '\0') + std::string{'\x20', '\0', static_cast<char>(name.size())} + name;
+    const std::uint16_t crc = crc16(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
+    h += std::string{static_cast<char>(crc), static_cast<char>(crc >> 8)};
+    h[0] = static_cast<char>(h.size() - 2);
+    unsigned sum = 0;
+    for (std::size_t i = 2; i < h.size(); ++i) sum += static_cast<unsigned char>(h[i]);
+    h[1] = static_cast<char>(sum);
+    writeFile("level0.lzh", h + data + std::string(1, '\0'));
+
+    struct { const char* archive; const char* file; bool epochTime; } table[] = {
+        {"level2.lzh", "epoch.txt", true},
+        {"level0.lzh", "dos.txt", false},
+    };
+    for (const auto& row : table) {
+        std::string listing;
+        ASSERT_EQ(run("l " + path(row.archive), &listing), 0) << row.archive << ": " << listing;
+        EXPECT_EQ(listing.find("0000-00-00") == std::string::npos, row.epochTime) << listing;
+        ASSERT_EQ(run("x " + path(row.archive) + " " + path("out") + "/"), 0) << row.archive;
+        struct stat st {};
+        ASSERT_EQ(::stat(path(std::string("out/") + row.file).c_str(), &st), 0) << row.file;
+        EXPECT_EQ(st.st_mtime == 0, row.epochTime) << row.file;
+        EXPECT_GT(st.st_mtime + 0, row.epochTime ? -1 : 1000000000) << row.file;
+    }
+}
+
 TEST_F(ExtractTest, ExistingFilesAreReplacedOnlyByNewerMembers) {
     writeFile("src/a.txt", "archived");
     struct utimbuf archived {1600000000, 1600000000}, newer {1700000000, 1700000000}, older {1500000000, 1500000000};
