@@ -95,7 +95,8 @@ std::string parseCommand(const std::vector<std::string>& fields, Command& comman
     command = Command{};
     if (fields.empty()) return "no command given";
     const std::string& verb = fields[0];
-    if (verb.size() != 1) return "unknown command: " + verb;
+    if (verb.size() != 1)
+        return "unknown command: " + verb + (verb[0] == '-' ? " (the command comes first, its switches after it)" : "");
     command.letter = static_cast<char>(std::tolower(static_cast<unsigned char>(verb[0])));
     command.verbose = command.letter == 'v';
     if (command.verbose) command.letter = 'l';

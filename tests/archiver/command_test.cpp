@@ -81,6 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"empty_base_is_root", "u out.lzh / x", "", "out.lzh", "/", {}, {"x"}},
         ParseCase{"dashes_end_switches", "x -c1 -q out.lzh dest/ -- -odd.txt", "", "out.lzh", "dest/", {}, {"-odd.txt"}},
         ParseCase{"unknown_command", "z out.lzh", "unknown command", "", "", {}, {}},
+        ParseCase{"switch_before_command", "--threads=2 l out.lzh", "the command comes first", "", "", {}, {}},
         ParseCase{"unknown_switch", "u -k out.lzh", "unknown switch", "", "", {}, {}},
         ParseCase{"bad_method", "u -jm3 out.lzh", "bad switch value", "", "", {}, {}},
         ParseCase{"no_archive", "u -a1 -r2 ", "no archive", "", "", {}, {}},
