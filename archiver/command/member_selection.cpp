@@ -66,7 +66,8 @@ std::string selectionFault(const std::vector<std::string>& patterns, const std::
     if (patterns.empty()) return {};
     // x and e take a folder to extract into as their first name when it ends in "/".
     const std::string& first = patterns.front();
-    const std::string folderHint = (letter == 'x' || letter == 'e') && first.find_first_of("*?[\\") == std::string::npos
+    const std::string folderHint = (letter == 'x' || letter == 'e') && !first.empty() && first.back() != '/' &&
+                                           first.find_first_of("*?[\\") == std::string::npos
                                        ? " (to extract into the folder " + printable(first) + ", write " +
                                              printable(first) + "/)"
                                        : std::string();
