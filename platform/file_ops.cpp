@@ -141,11 +141,15 @@ std::string copyBytes(int source, std::int64_t offset, int out, std::int64_t siz
 // that `fill` writes to it; `made(folder)` gives an unnamed file made ahead
 // there, or -1.
 template <typename Fill, typename Made>
-std::string placeNewFile(const std::string& path, bool sync, Fill fill, Made made) {
+std::string placeNewFile(const std::string& path, bool sync, Fill fill, Made made, const struct stat* source = nullptr) {
     struct stat st {};
     bool exists = false;
     const std::string target = followLinks(path, st, exists);
     if (exists && S_ISDIR(st.st_mode)) return reason(EISDIR);
+    // A piece named by a link to the file it is cut from would replace that
+    // file, whose bytes the later pieces still need.
+    if (exists && source && st.st_dev == source->st_dev && st.st_ino == source->st_ino)
+        return "it is the file being read (by a link), which it would replace";
     // Write bits count even for a user whom the system would let write anyway.
     if (exists && ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)) return "the file is read-only";
 
@@ -198,10 +202,14 @@ std::string copyInPlaceOf(const std::string& path, const std::string& source, st
         sourceFailed = true;
         return reason(errno);
     }
-    return placeNewFile(path, false, [&](int fd) { return copyBytes(in.get(), offset, fd, size, sourceFailed); },
-                        [&](const std::string& folder) {
-                            return ahead ? ahead->take(source, offset, size, folder) : -1;
-                        });
+    struct stat read {};
+    if (::fstat(in.get(), &read) != 0) {
+        sourceFailed = true;
+        return reason(errno);
+    }
+    return placeNewFile(
+        path, false, [&](int fd) { return copyBytes(in.get(), offset, fd, size, sourceFailed); },
+        [&](const std::string& folder) { return ahead ? ahead->take(source, offset, size, folder) : -1; }, &read);
 }
 
 std::string folderOfNewFile(const std::string& path) {
@@ -232,6 +240,12 @@ std::string changeStamp(const std::string& path) {
     return std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) + "." +
            std::to_string(st.st_mtim.tv_nsec) + " " + std::to_string(st.st_ctim.tv_sec) + "." +
            std::to_string(st.st_ctim.tv_nsec);
+}
+
+std::string fileIdentity(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
 }
 
 std::optional<std::int64_t> length(const std::string& path, std::string& error) {

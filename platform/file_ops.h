@@ -16,6 +16,8 @@ std::optional<std::int64_t> length(const std::string& path, std::string& error);
 // What moves when a file is written to: its length and its times of writing
 // and of change, to the nanosecond. Empty when the file cannot be looked at.
 std::string changeStamp(const std::string& path);
+// The device and inode a path leads to (links followed); empty when none.
+std::string fileIdentity(const std::string& path);
 std::string removeFile(const std::string& path);
 std::string setHidden(const std::string& path, bool hidden);
 std::string readAt(const std::string& path, std::int64_t offset, char* buffer, std::int64_t size);

@@ -41,6 +41,8 @@ std::optional<std::int64_t> Platform::fileLength(const QString& path, QString& e
 
 QString Platform::changeStamp(const QString& path) { return text(files::changeStamp(native(path))); }
 
+QString Platform::fileIdentity(const QString& path) { return text(files::fileIdentity(native(path))); }
+
 FileResult Platform::setAttributes(const QString& path, FileAttribute attribute) {
     return result(files::setHidden(native(path), attribute == FileAttribute::Hidden));
 }

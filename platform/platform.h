@@ -112,6 +112,9 @@ public:
     // Changes whenever the file is written to (see files::changeStamp); empty
     // when it cannot be looked at.
     virtual QString changeStamp(const QString& path);
+    // The file a path leads to (links followed), as text that two paths
+    // share only when they lead to one file; empty when there is none.
+    virtual QString fileIdentity(const QString& path);
     virtual FileResult setAttributes(const QString& path, FileAttribute attribute);
     virtual FileResult deleteFile(const QString& path);
     virtual FileResult writeTextFile(const QString& path, const QByteArray& text);

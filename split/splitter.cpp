@@ -6,6 +6,8 @@
 #include "split/rejoin_script.h"
 #include "split/split_plan.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <memory>
 
@@ -66,6 +68,19 @@ void Splitter::WritePieces(const QString& path) {
     if (!platform_.nameLookup(script, LookupAttribute::FilesOnly).isEmpty())
         if (FileResult removed = platform_.deleteFile(script); !removed)
             platform_.fail(QStringLiteral("ファイルの削除"), script, removed.error);
+
+    // A piece name that is a link to the file being cut, or to the file that
+    // another piece's name leads to, would have its piece written over that
+    // file: refused before any piece is written.
+    QHash<QString, QString> leadsTo{{platform_.fileIdentity(path), path}};
+    for (std::int64_t i = 1; i <= n; ++i) {
+        const QString piece = pieceName(path, i), identity = platform_.fileIdentity(piece);
+        if (identity.isEmpty()) continue;
+        if (const auto same = leadsTo.constFind(identity); same != leadsTo.constEnd())
+            platform_.fail(QStringLiteral("ファイルの書き込み"), piece,
+                           QStringLiteral("it leads to the same file as %1, which its piece would replace").arg(*same));
+        leadsTo.insert(identity, piece);
+    }
 
     auto dialog = std::make_unique<ProgressDialog>(platform_);
     platform_.showModeless(*dialog);

@@ -81,15 +81,20 @@ TEST_F(FileOpsTest, CopiedPieceHoldsTheRangeOrNothing) {
         rlim_t sizeLimit;      // 0: none; else writes past it fail, as on a full disk
         const char* expected;  // the piece; nullptr: no piece and an error
         bool sourceFailed;
+        bool linkedToSource = false;   // the piece's name is a link to the source, which must stay whole
     } table[] = {
         {"middle", "src", 3, 4, 0, "3456", false},
         {"to_the_end", "src", 6, 4, 0, "6789", false},
         {"past_the_end", "src", 8, 4, 0, nullptr, true},
         {"missing_source", "missing", 0, 1, 0, nullptr, true},
         {"write_fails", "big", 0, 5000, 1000, nullptr, false},
+        {"link_to_the_source", "src", 0, 4, 0, nullptr, false, true},
     };
     for (const Row& row : table) {
         const std::string piece = path(row.label);
+        if (row.linkedToSource) {
+            ASSERT_EQ(::symlink(row.source, piece.c_str()), 0);
+        }
         bool sourceFailed = !row.sourceFailed;
         std::string error;
         {
@@ -101,7 +106,11 @@ TEST_F(FileOpsTest, CopiedPieceHoldsTheRangeOrNothing) {
             error = copyInPlaceOf(piece, path(row.source), row.offset, row.size, sourceFailed);
         }
         EXPECT_EQ(error.empty(), row.expected != nullptr) << row.label << ": " << error;
-        EXPECT_EQ(readAll(piece).value_or("none"), row.expected ? row.expected : "none") << row.label;
+        if (row.linkedToSource) {
+            EXPECT_EQ(readAll(path(row.source)).value_or("none"), "0123456789") << row.label;
+        } else {
+            EXPECT_EQ(readAll(piece).value_or("none"), row.expected ? row.expected : "none") << row.label;
+        }
         if (!row.expected) {
             EXPECT_EQ(sourceFailed, row.sourceFailed) << row.label;
         }

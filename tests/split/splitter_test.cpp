@@ -284,6 +284,34 @@ TEST_F(SplitterTest, WriteFailureReportsAndKeepsOnlyCompletePieces) {
     EXPECT_EQ(platform.settingsSaves(), 0);
 }
 
+// A piece name that is a link to the file being cut, or to where another
+// piece's name leads, is refused before any piece is written: the file
+// stays whole, and no piece is written over another.
+TEST_F(SplitterTest, PieceNamesLinkedToTheFileOrToEachOtherAreRefused) {
+    const struct { const char* label; const char* link; const char* target; const char* refused; } table[] = {
+        {"to the file", "data.lzh.002", "data.lzh", "data.lzh.002"},
+        {"to another piece", "data.lzh.003", "data.lzh.001", "data.lzh.003"},
+    };
+    for (const auto& row : table) {
+        QDir(platform.folder()).removeRecursively();
+        QDir().mkpath(platform.folder());
+        platform.messages.clear();
+        const QString path = makeSource(3000000);
+        QFile old(platform.folder() + "/data.lzh.001");
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old piece");
+        old.close();
+        ASSERT_TRUE(QFile::link(row.target, platform.folder() + "/" + row.link)) << row.label;
+        EXPECT_THROW(splitter.WritePieces(path), Terminated) << row.label;
+        ASSERT_EQ(platform.messages.size(), 1u) << row.label;
+        EXPECT_TRUE(platform.messages[0].text.startsWith("ファイルの書き込みに失敗しました。\r\n" + platform.folder() + "/" +
+                                                         row.refused + "\r\nit leads to the same file as "))
+            << row.label << ": " << platform.messages[0].text.toStdString();
+        EXPECT_EQ(readFile(path), source) << row.label;
+        EXPECT_EQ(readFile(platform.folder() + "/data.lzh.001"), "old piece") << row.label;
+    }
+}
+
 TEST_F(SplitterTest, UnwritableFolderReportsTheFirstPiece) {
     const QString path = makeSource(3000000);
     // A piece name that is taken by a folder cannot be written, even as root.
