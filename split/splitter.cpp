@@ -107,6 +107,11 @@ void Splitter::WritePieces(const QString& path) {
     platform_.unload(*dialog);
     dialog.reset();
 
+    // The old script went before the first piece: a file of its name now is a
+    // piece written there through a link, which the script would replace.
+    if (!platform_.nameLookup(script, LookupAttribute::FilesOnly).isEmpty())
+        platform_.fail(QStringLiteral("ファイルの書き込み"), script,
+                       QStringLiteral("a piece was written under this name (through a link), which the script would replace"));
     if (FileResult written = platform_.writeTextFile(script, encodeRejoinScript(rejoinScriptText(path, n))); !written)
         platform_.fail(QStringLiteral("ファイルの書き込み"), script, written.error);
 }

@@ -312,6 +312,18 @@ TEST_F(SplitterTest, PieceNamesLinkedToTheFileOrToEachOtherAreRefused) {
     }
 }
 
+// A piece name that is a dangling link to the script's name: the piece
+// lands there, and the script is not written over it.
+TEST_F(SplitterTest, PieceLinkedToTheScriptsNameKeepsThePiece) {
+    const QString path = makeSource(3000000);
+    ASSERT_TRUE(QFile::link("data.lzh.bat", path + ".001"));
+    EXPECT_THROW(splitter.WritePieces(path), Terminated);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_TRUE(platform.messages[0].text.startsWith("ファイルの書き込みに失敗しました。\r\n" + path + ".bat\r\na piece was written"))
+        << platform.messages[0].text.toStdString();
+    EXPECT_EQ(readFile(path + ".001"), source.left(PieceSize));
+}
+
 TEST_F(SplitterTest, UnwritableFolderReportsTheFirstPiece) {
     const QString path = makeSource(3000000);
     // A piece name that is taken by a folder cannot be written, even as root.
