@@ -6,11 +6,15 @@
 #include "archiver/format/file_handle.h"
 #include "archiver/format/member_data.h"
 #include "archiver/format/new_file.h"
+#include "archiver/format/worker_pool.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <deque>
+#include <future>
 #include <map>
+#include <memory>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -104,12 +108,21 @@ public:
         if (command_.letter == 'p') progress_ = nullptr;
         const MemberSelection selection(patterns, command_.excludes);
         if (progress_) progress_->setTotal(selectedBytes(members, selection));
-        for (const ArchiveMember& m : members) {
+        const unsigned threads = command_.threads ? command_.threads : onlineCpus();
+        if (command_.letter != 'p' && threads > 1) pool_ = std::make_unique<WorkerPool>(threads);
+        for (std::size_t i = 0; i < members.size(); ++i) {
+            const ArchiveMember& m = members[i];
             if (!selection.selects(m.name)) continue;
             if (progress_ && progress_->cancelled()) return kCancelledFault;
             ++selected_;
-            if (command_.letter != 'p') extract(m);
-            else if (!print(m)) break;
+            if (command_.letter == 'p') {
+                if (!print(m)) break;
+                continue;
+            }
+            decodeAhead(members, selection, i);
+            extract(m);
+            // A member passed over (kept, refused) leaves its bytes unused.
+            if (!ahead_.empty() && ahead_.front().member == &m) ahead_.pop_front();
         }
         if (progress_ && progress_->cancelled()) return kCancelledFault;
         for (const Pending& link : links_) makeLink(link);
@@ -123,6 +136,44 @@ public:
     }
 
 private:
+    // Small members are decoded ahead on the pool's threads while the files
+    // before them are written here, a few per thread, so that memory stays
+    // bounded; larger ones are decoded straight into their file.
+    static constexpr std::uint64_t kAheadMemberBytes = std::uint64_t{1} << 20;
+    struct Decoded {
+        std::string fault;
+        std::vector<std::uint8_t> bytes;
+    };
+    struct Ahead {
+        const ArchiveMember* member;
+        std::future<Decoded> decoded;
+    };
+    static bool decodedAhead(const ArchiveMember& m) {
+        return !m.directory && !m.symlink && m.originalSize <= kAheadMemberBytes && m.method != "-lh0-";
+    }
+    // Starts the decoding of the selected members from `from` on, up to a few per thread.
+    void decodeAhead(const std::vector<ArchiveMember>& members, const MemberSelection& selection, std::size_t from) {
+        if (!pool_) return;
+        aheadNext_ = std::max(aheadNext_, from);
+        while (ahead_.size() < 4 * std::size_t{pool_->threads()} && aheadNext_ < members.size()) {
+            const ArchiveMember& m = members[aheadNext_++];
+            if (!decodedAhead(m) || !selection.selects(m.name)) continue;
+            ahead_.push_back({&m, pool_->submit<Decoded>([this, &m] {
+                                  Decoded d;
+                                  d.bytes.reserve(static_cast<std::size_t>(m.originalSize));
+                                  d.fault = decodeMember(source_, m, [&](const std::uint8_t* bytes, std::size_t n) {
+                                      if (progress_) {
+                                          progress_->add(n);
+                                          if (progress_->cancelled()) return false;
+                                      }
+                                      d.bytes.insert(d.bytes.end(), bytes, bytes + n);
+                                      return true;
+                                  });
+                                  return d;
+                              })});
+        }
+    }
+
     void line(const std::string& text) { addLine(report_, text); }
     void warn(const ArchiveMember& m, const std::string& what) { line("warning: " + printable(m.name) + ": " + what); }
     void fail(const ArchiveMember& m, const std::string& what) {
@@ -212,16 +263,27 @@ private:
         bool writeFailed = false;
         int writeErrno = 0;
         if (progress_) progress_->startMember(m.name);
-        std::string fault = decodeMember(source_, m, [&](const std::uint8_t* d, std::size_t n) {
-            if (progress_) {
-                progress_->add(n);
-                if (progress_->cancelled()) return false;   // the member is left unwritten
+        std::string fault;
+        if (!ahead_.empty() && ahead_.front().member == &m) {
+            const Decoded decoded = ahead_.front().decoded.get();
+            ahead_.pop_front();
+            fault = decoded.fault;
+            if (fault.empty() && !writeAll(out.get(), decoded.bytes.data(), decoded.bytes.size())) {
+                writeFailed = true;
+                writeErrno = errno;
             }
-            if (writeAll(out.get(), d, n)) return true;
-            writeFailed = true;
-            writeErrno = errno;
-            return false;
-        });
+        } else {
+            fault = decodeMember(source_, m, [&](const std::uint8_t* d, std::size_t n) {
+                if (progress_) {
+                    progress_->add(n);
+                    if (progress_->cancelled()) return false;   // the member is left unwritten
+                }
+                if (writeAll(out.get(), d, n)) return true;
+                writeFailed = true;
+                writeErrno = errno;
+                return false;
+            });
+        }
         if (writeFailed) fault = std::string("cannot write: ") + std::strerror(writeErrno);
         if (fault.empty()) {
             ::fchmod(out.get(), modeOf(m, 0666));
@@ -290,6 +352,9 @@ private:
     int selected_ = 0, restored_ = 0, kept_ = 0, failed_ = 0;
     unsigned tempCounter_ = 0;
     const pid_t pid_ = ::getpid();   // the temporary names' prefix
+    std::deque<Ahead> ahead_;        // in the members' order
+    std::size_t aheadNext_ = 0;      // the next member to consider for decoding ahead
+    std::unique_ptr<WorkerPool> pool_;   // last: its threads end before what their tasks use
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "archiver/codec/crc16.h"
 #include "archiver/codec/old_decoders.h"
 #include "archiver/command/run_command.h"
+#include "archiver/format/archive_reader.h"
 #include "archiver/format/archive_source.h"
 #include "tests/archiver/archive_fixture.h"
 #include "tests/support/file_size_limit.h"
@@ -211,6 +212,51 @@ TEST_F(ExtractTest, TreeComesBackThroughUpdateAndExtract) {
     // e drops the folders; p prints one member.
     ASSERT_EQ(run("e " + path("t.lzh") + " " + path("flat") + "/ sub/*"), 0);
     EXPECT_EQ(tree(path("flat")), (std::map<std::string, std::string>{{"run.sh", "#!/bin/sh\necho hi\n"}}));
+}
+
+// Small members are decoded ahead on other threads: the files, the report
+// and the faults are those of one thread, whatever the count (members
+// small and large, stored, kept, damaged, and two under one name for e).
+TEST_F(ExtractTest, ExtractionIsTheSameOnAnyThreads) {
+    std::string text;
+    for (int i = 0; text.size() < 1600000; ++i) text += "line " + std::to_string(i * 7919 % 1000) + "\n";
+    writeFile("src/big.txt", text);                      // over the size decoded ahead
+    writeFile("src/stored", "short");
+    for (const char* name : {"a.txt", "sub/a.txt", "sub/b.txt", "sub/bad.txt", "z.txt"})
+        writeFile(std::string("src/") + name, std::string(name) + text.substr(0, 5000));
+    ASSERT_EQ(run("u -r2 -x1 -jm7 " + path("t.lzh") + " " + path("src") + "/ ."), 0);
+    std::vector<ArchiveMember> members;
+    std::string archive = bytesOf(path("t.lzh"));
+    ASSERT_EQ(readArchive(std::vector<std::uint8_t>(archive.begin(), archive.end()), members), "");
+    for (const ArchiveMember& m : members)
+        if (m.name == "sub/bad.txt") archive[m.dataOffset + m.packedSize / 2] ^= 0x10;
+    writeFile("t.lzh", archive);
+    std::map<std::string, std::string> first;
+    std::string firstReport;
+    for (const char* threads : {"1", "2", "3"}) {
+        for (const char* command : {"x", "e"}) {
+            const std::string out = path(std::string("out") + command + threads);
+            writeFile(std::string("out") + command + threads + "/z.txt", "newer");   // kept: not older
+            std::string report;
+            EXPECT_EQ(run(std::string(command) + " --threads=" + threads + " " + path("t.lzh") + " " + out + "/", &report), 1)
+                << command << threads;
+            const std::map<std::string, std::string> files = tree(out);
+            if (threads == std::string("1")) {
+                if (command == std::string("x")) first = files, firstReport = report;
+                continue;
+            }
+            if (command == std::string("x")) {
+                EXPECT_EQ(files, first) << threads;
+                EXPECT_EQ(report, firstReport) << threads;
+            } else {
+                EXPECT_EQ(files, tree(path(std::string("oute1")))) << threads;
+            }
+        }
+    }
+    EXPECT_EQ(first.at("big.txt"), text);
+    EXPECT_EQ(first.at("z.txt"), "newer");
+    EXPECT_EQ(first.count("sub/bad.txt"), 0u);
+    EXPECT_NE(firstReport.find("sub/bad.txt"), std::string::npos) << firstReport;
 }
 
 // A level-2 stamp of 0 is a time (1970), and comes back; a DOS stamp of 0
