@@ -5,13 +5,34 @@
 #include <fnmatch.h>
 
 namespace lzh {
+namespace {
+
+// A pattern as it is matched: a folder's name without its closing "/".
+std::string trimmed(std::string pattern) {
+    while (pattern.size() > 1 && pattern.back() == '/') pattern.pop_back();
+    return pattern;
+}
+
+// A backslash quotes the next character: such a name is matched too.
+bool hasWildcard(const std::string& pattern) { return pattern.find_first_of("*?[\\") != std::string::npos; }
+
+// Calls each(path) for a member's name (without a closing "/"), then for each folder it is in.
+template <typename Each>
+void forEachPath(const std::string& name, Each each) {
+    std::string plain = name;
+    while (!plain.empty() && plain.back() == '/') plain.pop_back();
+    each(plain);
+    for (std::size_t slash = plain.find('/'); slash != std::string::npos; slash = plain.find('/', slash + 1))
+        each(plain.substr(0, slash));
+}
+
+}  // namespace
 
 MemberSelection::Patterns::Patterns(const std::vector<std::string>& patterns) {
-    for (std::string pattern : patterns) {
-        while (pattern.size() > 1 && pattern.back() == '/') pattern.pop_back();
-        // A backslash quotes the next character: such a name is matched too.
-        if (pattern.find_first_of("*?[\\") == std::string::npos) exact.insert(pattern);
-        else wildcards.push_back(pattern);
+    for (const std::string& given : patterns) {
+        std::string pattern = trimmed(given);
+        if (hasWildcard(pattern)) wildcards.push_back(std::move(pattern));
+        else exact.insert(std::move(pattern));
     }
 }
 
@@ -27,39 +48,16 @@ MemberSelection::MemberSelection(const std::vector<std::string>& patterns, const
 
 bool MemberSelection::selects(const std::string& name) const {
     if (all_ && !excluding_) return true;
-    std::string plain = name;
-    while (!plain.empty() && plain.back() == '/') plain.pop_back();
     bool chosen = all_, excluded = false;
-    // The name itself, then each folder it is in.
-    auto look = [&](const std::string& path) {
+    forEachPath(name, [&](const std::string& path) {
         if (!chosen) chosen = chosen_.match(path);
         if (excluding_ && !excluded) {
             const std::size_t slash = path.rfind('/');
             excluded = excluded_.match(path) || (slash != std::string::npos && excluded_.match(path.substr(slash + 1)));
         }
-    };
-    look(plain);
-    for (std::size_t slash = plain.find('/'); slash != std::string::npos; slash = plain.find('/', slash + 1))
-        look(plain.substr(0, slash));
+    });
     return chosen && !excluded;
 }
-
-namespace {
-
-// Each member's name and every folder it is in, without trailing "/".
-std::unordered_set<std::string> memberPaths(const std::vector<ArchiveMember>& members) {
-    std::unordered_set<std::string> paths;
-    for (const ArchiveMember& m : members) {
-        std::string plain = m.name;
-        while (!plain.empty() && plain.back() == '/') plain.pop_back();
-        for (std::size_t slash = plain.find('/'); slash != std::string::npos; slash = plain.find('/', slash + 1))
-            paths.insert(plain.substr(0, slash));
-        paths.insert(std::move(plain));
-    }
-    return paths;
-}
-
-}  // namespace
 
 std::string selectionFault(const std::vector<std::string>& patterns, const std::vector<ArchiveMember>& members,
                            std::size_t selected, char letter, std::string& report) {
@@ -67,17 +65,18 @@ std::string selectionFault(const std::vector<std::string>& patterns, const std::
     // x and e take a folder to extract into as their first name when it ends in "/".
     const std::string& first = patterns.front();
     const std::string folderHint = (letter == 'x' || letter == 'e') && !first.empty() && first.back() != '/' &&
-                                           first.find_first_of("*?[\\") == std::string::npos
+                                           !hasWildcard(first)
                                        ? " (to extract into the folder " + printable(first) + ", write " +
                                              printable(first) + "/)"
                                        : std::string();
     if (selected == 0) return "no member matches the names given" + folderHint;
-    const std::unordered_set<std::string> paths = memberPaths(members);
+    // Every member's name and every folder they are in.
+    std::unordered_set<std::string> paths;
+    for (const ArchiveMember& m : members) forEachPath(m.name, [&](const std::string& path) { paths.insert(path); });
     for (const std::string& pattern : patterns) {
-        std::string plain = pattern;
-        while (plain.size() > 1 && plain.back() == '/') plain.pop_back();
+        const std::string plain = trimmed(pattern);
         bool found = paths.count(plain) > 0;
-        if (!found && plain.find_first_of("*?[\\") != std::string::npos)
+        if (!found && hasWildcard(plain))
             for (const std::string& path : paths)
                 if ((found = ::fnmatch(plain.c_str(), path.c_str(), 0) == 0)) break;
         if (!found)
