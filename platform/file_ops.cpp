@@ -16,6 +16,10 @@ namespace {
 
 std::string reason(int error) { return std::strerror(error); }
 
+// The program speaks Japanese; the system's own reasons come in the
+// locale's language from strerror.
+constexpr const char* kEndedEarly = "ファイルが途中で終わっています（読んでいる間に変わりました）";
+
 // Closes a descriptor when it goes out of scope.
 class Descriptor {
 public:
@@ -128,7 +132,7 @@ std::string copyBytes(int source, std::int64_t offset, int out, std::int64_t siz
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             sourceFailed = true;
-            return n < 0 ? reason(errno) : "the file ended early (it changed while it was read)";
+            return n < 0 ? reason(errno) : kEndedEarly;
         }
         if (std::string error = writeAll(out, buffer.get(), n); !error.empty()) return error;
         offset += n;
@@ -149,9 +153,9 @@ std::string placeNewFile(const std::string& path, bool sync, Fill fill, Made mad
     // A piece named by a link to the file it is cut from would replace that
     // file, whose bytes the later pieces still need.
     if (exists && source && st.st_dev == source->st_dev && st.st_ino == source->st_ino)
-        return "it is the file being read (by a link), which it would replace";
+        return "読んでいるファイルそのもの（リンク先）なので、置き換えられません";
     // Write bits count even for a user whom the system would let write anyway.
-    if (exists && ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)) return "the file is read-only";
+    if (exists && ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)) return "読み取り専用のファイルです";
 
     std::string named;   // the name the new file has while it is written, if any
     const std::string folder = folderOf(target);
@@ -259,7 +263,7 @@ std::optional<std::int64_t> length(const std::string& path, std::string& error) 
         return std::nullopt;
     }
     if (!S_ISREG(st.st_mode)) {
-        error = "not a regular file";
+        error = "通常のファイルではありません";
         return std::nullopt;
     }
     return static_cast<std::int64_t>(st.st_size);
@@ -287,7 +291,7 @@ std::string readAt(const std::string& path, std::int64_t offset, char* buffer, s
             if (errno == EINTR) continue;
             return reason(errno);
         }
-        if (n == 0) return "the file ended early (it changed while it was read)";
+        if (n == 0) return kEndedEarly;
         buffer += n;
         offset += n;
         size -= n;

@@ -1,6 +1,7 @@
 #include "split/progress_dialog.h"
 
 #include "widgets/app_icon.h"
+#include "widgets/path_label.h"
 #include "widgets/twips.h"
 
 #include <QCloseEvent>
@@ -30,7 +31,9 @@ ProgressDialog::ProgressDialog(Platform& platform) : platform_(platform) {
         {"", 1440, 120},             {"", 1440, 480},            {"", 1822, 840},
     };
     for (int i = 0; i < 6; ++i) {
-        auto* label = new QLabel(QString::fromUtf8(table[i].text), this);
+        // The two paths give way in the middle at the dialog's right margin.
+        auto* label = i == 3 || i == 4 ? new PathLabel(this) : new QLabel(this);
+        label->setText(QString::fromUtf8(table[i].text));
         label->setObjectName(QStringLiteral("Label%1").arg(i + 1));
         label->setTextFormat(Qt::PlainText);   // paths are shown as they are, never as markup
         label->move(pixelsFromTwips(table[i].left, dpi), pixelsFromTwips(table[i].top, dpi));
@@ -53,16 +56,14 @@ void ProgressDialog::setLabel(QLabel* label, const QString& text) {
     label->resize(bounds.size().grownBy(label->contentsMargins()));
 }
 
-void ProgressDialog::setInputPath(const QString& path) {
-    setLabel(labels_[3], path);
-    // A tool tip has no plain-text switch: the path goes in escaped.
-    labels_[3]->setToolTip(QStringLiteral("<p style='white-space:pre'>%1</p>").arg(path.toHtmlEscaped()));
+void ProgressDialog::setPath(int index, const QString& path) {
+    auto* label = static_cast<PathLabel*>(labels_[index - 1]);
+    label->setPath(path, width() - label->x() - pixelsFromTwips(120, platform_.logicalDpi()));
 }
 
-void ProgressDialog::setPieceName(const QString& name) {
-    setLabel(labels_[4], name);
-    labels_[4]->setToolTip(name);
-}
+void ProgressDialog::setInputPath(const QString& path) { setPath(4, path); }
+
+void ProgressDialog::setPieceName(const QString& name) { setPath(5, name); }
 
 void ProgressDialog::setProgress(const QString& text) { setLabel(labels_[5], text); }
 

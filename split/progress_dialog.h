@@ -35,6 +35,8 @@ protected:
 
 private:
     void setLabel(QLabel* label, const QString& text);
+    // Label 4 or 5, a PathLabel, up to the dialog's right margin.
+    void setPath(int index, const QString& path);
 
     Platform& platform_;
     QPushButton* cancelButton_ = nullptr;

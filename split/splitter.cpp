@@ -78,7 +78,7 @@ void Splitter::WritePieces(const QString& path) {
         if (identity.isEmpty()) continue;
         if (const auto same = leadsTo.constFind(identity); same != leadsTo.constEnd())
             platform_.fail(QStringLiteral("ファイルの書き込み"), piece,
-                           QStringLiteral("it leads to the same file as %1, which its piece would replace").arg(*same));
+                           QStringLiteral("%1 と同じファイルを指しているため、分割したファイルで置き換えてしまいます").arg(*same));
         leadsTo.insert(identity, piece);
     }
 
@@ -103,7 +103,7 @@ void Splitter::WritePieces(const QString& path) {
         platform_.yield();
     }
     if (platform_.changeStamp(path) != stamp)
-        platform_.fail(QStringLiteral("ファイルの読み込み"), path, QStringLiteral("the file changed while it was read"));
+        platform_.fail(QStringLiteral("ファイルの読み込み"), path, QStringLiteral("読んでいる間にファイルが変わりました"));
     platform_.unload(*dialog);
     dialog.reset();
 
@@ -111,7 +111,7 @@ void Splitter::WritePieces(const QString& path) {
     // piece written there through a link, which the script would replace.
     if (!platform_.nameLookup(script, LookupAttribute::FilesOnly).isEmpty())
         platform_.fail(QStringLiteral("ファイルの書き込み"), script,
-                       QStringLiteral("a piece was written under this name (through a link), which the script would replace"));
+                       QStringLiteral("この名前には（リンクを通して）分割したファイルが書かれたため、結合用のバッチファイルで置き換えてしまいます"));
     if (FileResult written = platform_.writeTextFile(script, encodeRejoinScript(rejoinScriptText(path, n))); !written)
         platform_.fail(QStringLiteral("ファイルの書き込み"), script, written.error);
 }

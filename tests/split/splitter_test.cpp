@@ -305,7 +305,8 @@ TEST_F(SplitterTest, PieceNamesLinkedToTheFileOrToEachOtherAreRefused) {
         EXPECT_THROW(splitter.WritePieces(path), Terminated) << row.label;
         ASSERT_EQ(platform.messages.size(), 1u) << row.label;
         EXPECT_TRUE(platform.messages[0].text.startsWith("ファイルの書き込みに失敗しました。\r\n" + platform.folder() + "/" +
-                                                         row.refused + "\r\nit leads to the same file as "))
+                                                         row.refused + "\r\n") &&
+                    platform.messages[0].text.endsWith("と同じファイルを指しているため、分割したファイルで置き換えてしまいます"))
             << row.label << ": " << platform.messages[0].text.toStdString();
         EXPECT_EQ(readFile(path), source) << row.label;
         EXPECT_EQ(readFile(platform.folder() + "/data.lzh.001"), "old piece") << row.label;
@@ -319,7 +320,7 @@ TEST_F(SplitterTest, PieceLinkedToTheScriptsNameKeepsThePiece) {
     ASSERT_TRUE(QFile::link("data.lzh.bat", path + ".001"));
     EXPECT_THROW(splitter.WritePieces(path), Terminated);
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_TRUE(platform.messages[0].text.startsWith("ファイルの書き込みに失敗しました。\r\n" + path + ".bat\r\na piece was written"))
+    EXPECT_TRUE(platform.messages[0].text.startsWith("ファイルの書き込みに失敗しました。\r\n" + path + ".bat\r\nこの名前には（リンクを通して）分割したファイルが書かれた"))
         << platform.messages[0].text.toStdString();
     EXPECT_EQ(readFile(path + ".001"), source.left(PieceSize));
 }
@@ -366,7 +367,9 @@ TEST_F(SplitterTest, SourceChangedMidRunIsAReadFailure) {
     }
 }
 
-// The value labels are sized to their text, as QLabel would size them.
+// The value labels are sized to their text, as QLabel would size them; the
+// paths no wider than the dialog's right margin (8 pixels at 96 dpi), with
+// the whole text kept.
 TEST_F(SplitterTest, ProgressLabelsAreSizedToTheirText) {
     ProgressDialog dialog(platform);
     const QString texts[] = {
@@ -377,8 +380,13 @@ TEST_F(SplitterTest, ProgressLabelsAreSizedToTheirText) {
         dialog.setInputPath(text);
         dialog.setPieceName(text);
         dialog.setProgress(text);
-        for (int index : {4, 5, 6})
-            EXPECT_EQ(dialog.label(index).size(), dialog.label(index).sizeHint()) << text.toStdString() << " " << index;
+        for (int index : {4, 5, 6}) {
+            const QLabel& label = dialog.label(index);
+            const int room = index == 6 ? 100000 : dialog.width() - label.x() - 8;
+            EXPECT_EQ(label.size(), QSize(std::min(label.sizeHint().width(), room), label.sizeHint().height()))
+                << text.toStdString() << " " << index;
+            EXPECT_EQ(label.text(), text);
+        }
     }
 }
 
