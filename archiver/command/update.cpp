@@ -137,7 +137,7 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
     }
 
     if (progress) {
-        progress->setTotal(target.stubSize() + bytesToRead(members, replacement, entries, adding));
+        progress->setTotal(target.extraSize() + bytesToRead(members, replacement, entries, adding));
         if (progress->cancelled()) return kCancelledFault;
     }
 
@@ -159,7 +159,7 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
         if (adding[i])
             if (std::string fault = addEntry(writer, entries[i]); !fault.empty()) return fault;
     if (progress && progress->cancelled()) return kCancelledFault;
-    if (std::string fault = writer.finish(); !fault.empty()) return fault;
+    if (std::string fault = target.finish(writer); !fault.empty()) return fault;
     if (std::string fault = target.commit(); !fault.empty()) return fault;
     if (target.onlyPieces())
         addLine(report, "warning: " + printable(command.archive) +
@@ -192,7 +192,7 @@ std::string deleteMembers(const Command& command, const std::vector<std::string>
                                     : "");
     const std::vector<ArchiveMember>& members = target.members();
     std::size_t deleted = 0;
-    std::uint64_t total = target.stubSize();
+    std::uint64_t total = target.extraSize();
     const MemberSelection selection(patterns, command.excludes);
     for (const ArchiveMember& m : members) {
         if (selection.selects(m.name)) ++deleted;
@@ -214,7 +214,7 @@ std::string deleteMembers(const Command& command, const std::vector<std::string>
         keptFrom = m + 1;
     }
     if (progress && progress->cancelled()) return kCancelledFault;
-    if (std::string fault = writer.finish(); !fault.empty()) return fault;
+    if (std::string fault = target.finish(writer); !fault.empty()) return fault;
     if (std::string fault = target.commit(); !fault.empty()) return fault;
     if (!command.quiet) addLine(report, std::to_string(deleted) + " deleted, " + std::to_string(members.size() - deleted) + " kept");
     return {};

@@ -25,6 +25,21 @@ std::string followLinks(const std::string& path, std::string& resolved) {
     return "too many levels of symbolic links: " + path;
 }
 
+namespace {
+
+// Self-extracting archives put the archive after a program: a DOS or
+// Windows executable (MZ), an X68000 one (HU), a DOS .com that jumps over
+// its data first, an ELF program or a script.
+bool startsLikeAProgram(int fd) {
+    std::uint8_t head[4] = {};
+    if (::pread(fd, head, sizeof head, 0) != static_cast<ssize_t>(sizeof head)) return false;
+    const auto starts = [&](const char* magic, std::size_t n) { return std::memcmp(head, magic, n) == 0; };
+    return starts("MZ", 2) || starts("ZM", 2) || starts("HU", 2) || starts("\x7F" "ELF", 4) || starts("#!", 2) ||
+           head[0] == 0xE9 || head[0] == 0xEB;
+}
+
+}  // namespace
+
 std::string ArchiveTarget::open(const std::string& path, Progress* progress, const UpdateLock::WaitNotice& onWait) {
     if (std::string fault = followLinks(path, path_); !fault.empty()) return fault;
     if (std::string fault = lock_.acquire(folderOf(path_), progress, onWait); !fault.empty()) return fault;
@@ -49,6 +64,15 @@ std::string ArchiveTarget::open(const std::string& path, Progress* progress, con
     if (std::string fault = readArchive(old_.get(), static_cast<std::uint64_t>(stat_.st_size), members_);
         !fault.empty())
         return "the archive is damaged, left as it is: " + fault;
+    if (stubSize() > 0 && !startsLikeAProgram(old_.get()))
+        return "not an archive, left as it is: " + path + " (an archive lies inside it from byte " +
+               std::to_string(stubSize()) + ", after what is no self-extracting program)";
+    const std::uint64_t size = static_cast<std::uint64_t>(stat_.st_size);
+    const std::uint64_t end = members_.empty() ? 0 : members_.back().dataOffset + members_.back().packedSize;
+    if (end + 1 < size) {   // the end mark is at `end`
+        tailFrom_ = end + 1;
+        tailSize_ = size - tailFrom_;
+    }
     return {};
 }
 
@@ -60,6 +84,10 @@ std::string ArchiveTarget::create() {
 
 std::string ArchiveTarget::copyStub(ArchiveWriter& writer) const {
     return stubSize() ? writer.copyRange(old_.get(), 0, stubSize()) : std::string();
+}
+
+std::string ArchiveTarget::finish(ArchiveWriter& writer) const {
+    return writer.finish(old_.get(), tailFrom_, tailSize_);
 }
 
 std::string ArchiveTarget::commit() {

@@ -21,7 +21,10 @@ class ArchiveWriter;
 //  - the update lock is held from open() to the end, and the old archive is
 //    read under it;
 //  - the new archive is an unnamed file until commit(); a self-extractor's
-//    program part is copied into it first, so it stays self-extracting.
+//    program part is copied into it first, so it stays self-extracting,
+//    and bytes after the old end mark follow the new one;
+//  - a file with an archive inside it after something that is no program
+//    (a tar, say, that holds one) is refused: it is not an archive.
 class ArchiveTarget {
 public:
     // Empty text on success, else the reason (the archive is untouched).
@@ -36,12 +39,18 @@ public:
     const std::vector<ArchiveMember>& members() const { return members_; }
     // Bytes before the first header (a self-extractor's program part).
     std::uint64_t stubSize() const { return members_.empty() ? 0 : members_.front().headerOffset; }
+    // Bytes of the old archive that are no member's: the program part, and
+    // whatever follows the end mark.
+    std::uint64_t extraSize() const { return stubSize() + tailSize_; }
 
     // Creates the new archive beside the old one; its descriptor is newFd().
     std::string create();
     int newFd() const { return new_.fd(); }
     // Copies the old archive's program part, if any, to the writer.
     std::string copyStub(ArchiveWriter& writer) const;
+    // Ends the new archive: the end mark, then the bytes that followed the
+    // old one's, kept as they were.
+    std::string finish(ArchiveWriter& writer) const;
     // Puts the new archive in place of the old one, with the old one's mode.
     std::string commit();
     // Flushes the archive's folder, so that the committed archive (not only
@@ -56,6 +65,8 @@ private:
     UpdateLock lock_;
     FileHandle old_;
     std::vector<ArchiveMember> members_;
+    std::uint64_t tailFrom_ = 0;   // bytes after the old archive's end mark
+    std::uint64_t tailSize_ = 0;
     NewFile new_;
 };
 

@@ -372,10 +372,12 @@ std::string ArchiveWriter::copyRange(int sourceFd, std::uint64_t offset, std::ui
     return {};
 }
 
-std::string ArchiveWriter::finish() {
+std::string ArchiveWriter::finish(int sourceFd, std::uint64_t offset, std::uint64_t size) {
     if (std::string fault = writeAll(); !fault.empty()) return fault;
     const std::uint8_t end = 0;
     if (std::string fault = append(&end, 1); !fault.empty()) return fault;
+    if (size > 0)
+        if (std::string fault = copyRange(sourceFd, offset, size); !fault.empty()) return fault;
     return flushOutput();
 }
 

@@ -41,8 +41,9 @@ public:
     std::string copyMembers(int sourceFd, const ArchiveMember* first, std::size_t count);
     // Copies `size` bytes at `offset` of another file (a self-extractor's program part).
     std::string copyRange(int sourceFd, std::uint64_t offset, std::uint64_t size);
-    // Writes every member still in work, then the end marker.
-    std::string finish();
+    // Writes every member still in work, then the end marker, then `size`
+    // bytes at `offset` of `sourceFd` (what followed an old archive's end).
+    std::string finish(int sourceFd = -1, std::uint64_t offset = 0, std::uint64_t size = 0);
 
     std::uint64_t size() const { return offset_; }
 

@@ -48,6 +48,7 @@ QString japaneseReason(const QString& reason) {
         {"cannot lock the folder ", "フォルダをロックできません："},
         {"the archive is read-only, left as it is: ", "書庫が読み取り専用のため、そのままにしました："},
         {"the archive is damaged, left as it is: ", "書庫が壊れているか書庫でないため、そのままにしました："},
+        {"not an archive, left as it is: ", "書庫ではないため、そのままにしました："},
         {"the archive is not a regular file: ", "書庫が通常のファイルではありません："},
         {"not an archive but a folder: ", "書庫ではなくフォルダです："},
         {"the archive cannot be packed into itself: ", "書庫をそれ自身に入れることはできません："},

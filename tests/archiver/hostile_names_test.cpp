@@ -223,7 +223,7 @@ const TargetCase kTargetCases[] = {
     {"self_extractor_keeps_its_program", [](HostileTargets& t) {
          t.writeFile("s/a.txt", "a");
          ASSERT_EQ(runTool({"u", t.path("plain.lzh"), t.path("s") + "/", "a.txt"}), 0);
-         t.writeFile("a.lzh", std::string(3000, 'M') + t.bytesOf(t.path("plain.lzh")));
+         t.writeFile("a.lzh", "MZ" + std::string(2998, 'M') + t.bytesOf(t.path("plain.lzh")));
          t.writeFile("before", t.bytesOf(t.path("a.lzh")));
      },
      [](HostileTargets& t) {
@@ -234,8 +234,39 @@ const TargetCase kTargetCases[] = {
      },
      0, "1 added",
      [](HostileTargets& t) {
-         EXPECT_EQ(t.bytesOf(t.path("a.lzh")).substr(0, 3000), std::string(3000, 'M'));
+         EXPECT_EQ(t.bytesOf(t.path("a.lzh")).substr(0, 3000), "MZ" + std::string(2998, 'M'));
          EXPECT_EQ(t.names(t.path("a.lzh")), (std::vector<std::string>{"a.txt", "b.txt"}));
+     }},
+    // A file that holds an archive after what is no program (a tar of
+    // one) is no archive: no command rewrites it.
+    {"archive_inside_another_file", [](HostileTargets& t) {
+         t.writeFile("s/a.txt", "a");
+         ASSERT_EQ(runTool({"u", t.path("plain.lzh"), t.path("s") + "/", "a.txt"}), 0);
+         t.writeFile("a.lzh", "plain.lzh" + std::string(503, '\0') + t.bytesOf(t.path("plain.lzh")) + "other file");
+         t.writeFile("before", t.bytesOf(t.path("a.lzh")));
+     },
+     [](HostileTargets& t) {
+         for (const char* command : {"c", "d"}) {
+             std::string output;
+             EXPECT_EQ(runTool({command, t.path("a.lzh"), t.path("s") + "/", "a.txt"}, &output), 1) << command;
+             EXPECT_NE(output.find("not an archive"), std::string::npos) << output;
+         }
+         t.writeFile("s/b.txt", "b");
+         return std::vector<std::string>{"u", t.path("a.lzh"), t.path("s") + "/", "b.txt"};
+     },
+     1, "not an archive, left as it is",
+     [](HostileTargets& t) { EXPECT_EQ(t.bytesOf(t.path("a.lzh")), t.bytesOf(t.path("before"))); }},
+    {"bytes_after_the_end_kept", [](HostileTargets& t) {
+         t.writeFile("s/a.txt", "a");
+         ASSERT_EQ(runTool({"u", t.path("a.lzh"), t.path("s") + "/", "a.txt"}), 0);
+         t.writeFile("a.lzh", t.bytesOf(t.path("a.lzh")) + "appended");
+     },
+     [](HostileTargets& t) { t.writeFile("s/b.txt", "b"); return std::vector<std::string>{"u", t.path("a.lzh"), t.path("s") + "/", "b.txt"}; },
+     0, "1 added",
+     [](HostileTargets& t) {
+         EXPECT_EQ(t.names(t.path("a.lzh")), (std::vector<std::string>{"a.txt", "b.txt"}));
+         const std::string bytes = t.bytesOf(t.path("a.lzh"));
+         EXPECT_EQ(bytes.substr(bytes.size() - 9), std::string("\0appended", 9));
      }},
     {"list_file_endless", nullptr,
      [](HostileTargets& t) { return std::vector<std::string>{"u", t.path("a.lzh"), t.path("s") + "/", "@/dev/zero"}; },
