@@ -112,7 +112,7 @@ public:
         if (command_.letter != 'p' && threads > 1) pool_ = std::make_unique<WorkerPool>(threads);
         for (std::size_t i = 0; i < members.size(); ++i) {
             const ArchiveMember& m = members[i];
-            if (!selection.selects(m.name)) continue;
+            if (!selection.selects(m)) continue;
             if (progress_ && progress_->cancelled()) return kCancelledFault;
             ++selected_;
             if (command_.letter == 'p') {
@@ -157,7 +157,7 @@ private:
         aheadNext_ = std::max(aheadNext_, from);
         while (ahead_.size() < 4 * std::size_t{pool_->threads()} && aheadNext_ < members.size()) {
             const ArchiveMember& m = members[aheadNext_++];
-            if (!decodedAhead(m) || !selection.selects(m.name)) continue;
+            if (!decodedAhead(m) || !selection.selects(m)) continue;
             ahead_.push_back({&m, pool_->submit<Decoded>([this, &m] {
                                   Decoded d;
                                   d.bytes.reserve(static_cast<std::size_t>(m.originalSize));
@@ -362,7 +362,7 @@ private:
 std::uint64_t selectedBytes(const std::vector<ArchiveMember>& members, const MemberSelection& selection) {
     std::uint64_t total = 0;
     for (const ArchiveMember& m : members)
-        if (!m.directory && !m.symlink && selection.selects(m.name)) total += m.originalSize;
+        if (!m.directory && !m.symlink && selection.selects(m)) total += m.originalSize;
     return total;
 }
 

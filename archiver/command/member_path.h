@@ -1,5 +1,7 @@
 #pragma once
 
+#include "archiver/format/archive_reader.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -30,5 +32,7 @@ bool linkStaysInside(const std::vector<std::string>& from, const std::string& ta
 // The names of folders, lower-cased when the archive comes from a system
 // whose names have no case (MS-DOS and the like) and hold no lower-case letter.
 std::string caseFolded(const std::string& name, char os, int level, bool hasUnixMode);
+// A member's name as it is extracted.
+inline std::string caseFolded(const ArchiveMember& m) { return caseFolded(m.name, m.os, m.level, m.hasUnixMode); }
 
 }  // namespace lzh

@@ -1,5 +1,6 @@
 #include "archiver/command/member_selection.h"
 
+#include "archiver/command/member_path.h"
 #include "archiver/command/printable.h"
 
 #include <fnmatch.h>
@@ -46,9 +47,7 @@ bool MemberSelection::Patterns::match(const std::string& path) const {
 MemberSelection::MemberSelection(const std::vector<std::string>& patterns, const std::vector<std::string>& excludes)
     : all_(patterns.empty()), chosen_(patterns), excluded_(excludes), excluding_(!excludes.empty()) {}
 
-bool MemberSelection::selects(const std::string& name) const {
-    if (all_ && !excluding_) return true;
-    bool chosen = all_, excluded = false;
+void MemberSelection::weigh(const std::string& name, bool& chosen, bool& excluded) const {
     forEachPath(name, [&](const std::string& path) {
         if (!chosen) chosen = chosen_.match(path);
         if (excluding_ && !excluded) {
@@ -56,6 +55,20 @@ bool MemberSelection::selects(const std::string& name) const {
             excluded = excluded_.match(path) || (slash != std::string::npos && excluded_.match(path.substr(slash + 1)));
         }
     });
+}
+
+bool MemberSelection::selects(const std::string& name) const {
+    if (all_ && !excluding_) return true;
+    bool chosen = all_, excluded = false;
+    weigh(name, chosen, excluded);
+    return chosen && !excluded;
+}
+
+bool MemberSelection::selects(const ArchiveMember& member) const {
+    if (all_ && !excluding_) return true;
+    bool chosen = all_, excluded = false;
+    weigh(member.name, chosen, excluded);
+    if (const std::string folded = caseFolded(member); folded != member.name) weigh(folded, chosen, excluded);
     return chosen && !excluded;
 }
 
@@ -72,7 +85,10 @@ std::string selectionFault(const std::vector<std::string>& patterns, const std::
     if (selected == 0) return "no member matches the names given" + folderHint;
     // Every member's name and every folder they are in.
     std::unordered_set<std::string> paths;
-    for (const ArchiveMember& m : members) forEachPath(m.name, [&](const std::string& path) { paths.insert(path); });
+    for (const ArchiveMember& m : members) {
+        forEachPath(m.name, [&](const std::string& path) { paths.insert(path); });
+        forEachPath(caseFolded(m), [&](const std::string& path) { paths.insert(path); });
+    }
     for (const std::string& pattern : patterns) {
         const std::string plain = trimmed(pattern);
         bool found = paths.count(plain) > 0;

@@ -23,8 +23,13 @@ public:
     explicit MemberSelection(const std::vector<std::string>& patterns, const std::vector<std::string>& excludes = {});
 
     bool selects(const std::string& name) const;
+    // A member from a system without lower case, extracted under its name in
+    // lower case, is selected by either spelling.
+    bool selects(const ArchiveMember& member) const;
 
 private:
+    // Whether a name, or a folder it is in, is chosen and whether excluded.
+    void weigh(const std::string& name, bool& chosen, bool& excluded) const;
     // Names looked up, and patterns matched.
     struct Patterns {
         explicit Patterns(const std::vector<std::string>& patterns);

@@ -65,7 +65,7 @@ std::string listArchive(const Command& command, const std::vector<std::string>& 
     std::size_t listed = 0;
     const MemberSelection selection(patterns, command.excludes);
     for (const ArchiveMember& m : members) {
-        if (!selection.selects(m.name)) continue;
+        if (!selection.selects(m)) continue;
         ++listed;
         // localtime_r: localtime would look at /etc/localtime again for every member.
         const std::time_t t = static_cast<std::time_t>(m.mtime);
@@ -119,7 +119,7 @@ std::string testArchive(const Command& command, const std::vector<std::string>& 
             addLine(report, printable(m.name) + ": " + (result.empty() ? "ok" : printable(result)));
     };
     for (const ArchiveMember& m : members) {
-        if (!selection.selects(m.name)) continue;
+        if (!selection.selects(m)) continue;
         if (progress && progress->cancelled()) break;
         ++tested;
         if (inFlight.size() >= 4 * std::size_t{threads}) reportOldest();

@@ -1,5 +1,7 @@
 #include "archiver/command/update.h"
 
+#include "archiver/command/member_path.h"
+
 #include "archiver/command/member_selection.h"
 #include "archiver/command/move_sources.h"
 #include "archiver/command/printable.h"
@@ -106,18 +108,24 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
     std::vector<bool> placed(entries.size(), false);
     std::vector<int> replacement(members.size(), -1);
     int replaced = 0, kept = 0, added = 0;
-    for (std::size_t m = 0; m < members.size(); ++m) {
-        auto it = byName.find(members[m].name);
-        if (it == byName.end() || placed[it->second]) {
-            ++kept;
-            continue;
+    // Each member's file, by its name; else, for a member from a system
+    // without lower case, by the lower-case name it is extracted under.
+    std::vector<std::size_t> fileOf(members.size(), entries.size());
+    for (int pass = 0; pass < 2; ++pass)
+        for (std::size_t m = 0; m < members.size(); ++m) {
+            if (fileOf[m] < entries.size()) continue;
+            const auto it = byName.find(pass == 0 ? members[m].name : caseFolded(members[m]));
+            if (it == byName.end() || placed[it->second]) continue;
+            placed[it->second] = true;
+            fileOf[m] = it->second;
         }
-        placed[it->second] = true;
-        const Entry& e = entries[it->second];
+    for (std::size_t m = 0; m < members.size(); ++m) {
+        const std::size_t i = fileOf[m];
         // Compared as the header would hold the file's stamp, so an unchanged
         // file dated outside the header's range is kept.
-        if (!e.folder && (anyDate || members[m].mtime < static_cast<std::int64_t>(headerTime(e.mtime)))) {
-            replacement[m] = static_cast<int>(it->second);
+        if (i < entries.size() && !entries[i].folder &&
+            (anyDate || members[m].mtime < static_cast<std::int64_t>(headerTime(entries[i].mtime)))) {
+            replacement[m] = static_cast<int>(i);
             ++replaced;
         } else {
             ++kept;
@@ -195,7 +203,7 @@ std::string deleteMembers(const Command& command, const std::vector<std::string>
     std::uint64_t total = target.extraSize();
     const MemberSelection selection(patterns, command.excludes);
     for (const ArchiveMember& m : members) {
-        if (selection.selects(m.name)) ++deleted;
+        if (selection.selects(m)) ++deleted;
         else total += m.headerSize + m.packedSize;
     }
     if (std::string fault = selectionFault(patterns, members, deleted, command.letter, report); !fault.empty())
@@ -209,7 +217,7 @@ std::string deleteMembers(const Command& command, const std::vector<std::string>
     if (std::string fault = target.copyStub(writer); !fault.empty()) return fault;
     std::size_t keptFrom = 0;
     for (std::size_t m = 0; m <= members.size(); ++m) {
-        if (m < members.size() && !selection.selects(members[m].name)) continue;
+        if (m < members.size() && !selection.selects(members[m])) continue;
         if (std::string fault = copyKept(writer, target.oldFd(), members, keptFrom, m); !fault.empty()) return fault;
         keptFrom = m + 1;
     }

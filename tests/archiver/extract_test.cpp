@@ -524,6 +524,31 @@ TEST_F(ExtractTest, AddReplacesWhateverTheDates) {
     EXPECT_EQ(bytesOf(path("out/a.txt")), "older but added");
 }
 
+// A member from MS-DOS (GPL-2) comes out as gpl-2, and answers to that
+// name: it is selected by it, and the file put back replaces it.
+TEST_F(ExtractTest, CaselessMemberAnswersToItsExtractedName) {
+    if (!haveSamples()) GTEST_SKIP() << "no shared samples here";
+    writeFile("w.lzh", bytesOf(samplesDir() + "/lha213/lh5.lzh"));
+    ASSERT_EQ(run("x -q " + path("w.lzh") + " " + path("out") + "/"), 0);
+    writeFile("out/gpl-2", "edited");
+    struct utimbuf later {1900000000, 1900000000};
+    ::utime(path("out/gpl-2").c_str(), &later);
+    const struct {
+        std::string command, said;
+    } steps[] = {
+        {"l " + path("w.lzh") + " gpl-2", "GPL-2"},
+        {"u " + path("w.lzh") + " " + path("out") + "/ gpl-2", "0 added, 1 replaced, 0 kept"},
+        {"x " + path("w.lzh") + " " + path("again") + "/ gpl-2", "gpl-2"},
+        {"d " + path("w.lzh") + " gpl-2", "1 deleted, 0 kept"},
+    };
+    for (const auto& step : steps) {
+        std::string report;
+        EXPECT_EQ(run(step.command, &report), 0) << step.command << "\n" << report;
+        EXPECT_NE(report.find(step.said), std::string::npos) << step.command << "\n" << report;
+    }
+    EXPECT_EQ(bytesOf(path("again/gpl-2")), "edited");
+}
+
 TEST(ToolStatus, BadUsageIsTwo) {
     std::string report;
     EXPECT_EQ(runCommand("z a.lzh", report), kUsageError);
