@@ -28,12 +28,22 @@ MemberPath safeMemberPath(const std::string& name) {
     }
     bool dotdot = false, controls = false;
     for (std::string& part : parts) {
-        for (char& c : part) {
-            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-                c = '_';
+        // C0 controls and DEL, and the C1 controls (U+0080..U+009F, two bytes
+        // in UTF-8), which terminals also obey.
+        std::string clean;
+        for (std::size_t i = 0; i < part.size(); ++i) {
+            const auto c = static_cast<unsigned char>(part[i]);
+            const bool c1 = c == 0xC2 && i + 1 < part.size() && static_cast<unsigned char>(part[i + 1]) >= 0x80 &&
+                            static_cast<unsigned char>(part[i + 1]) <= 0x9F;
+            if (c < 0x20 || c == 0x7F || c1) {
+                clean += '_';
                 controls = true;
+                i += c1;
+            } else {
+                clean += part[i];
             }
         }
+        part = std::move(clean);
         if (part.empty() || part == ".") continue;
         if (part == "..") {
             dotdot = true;
