@@ -2,6 +2,7 @@
 
 #include "archiver/format/new_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -150,6 +151,14 @@ bool ArchiveSource::isReadFrom(const struct stat& st) const {
 std::string ArchiveSource::shortfall() const {
     if (!split_ || pieces_.empty()) return {};
     const unsigned last = static_cast<unsigned>(pieces_.size());
+    // Every piece but the last is as long as the others: the one shorter
+    // than the longest of them was cut short.
+    std::uint64_t whole = 0;
+    for (unsigned i = 0; i + 1 < last; ++i) whole = std::max(whole, pieces_[i].size);
+    for (unsigned i = 0; i + 1 < last; ++i)
+        if (pieces_[i].size < whole)
+            return pieces_[i].path + " is short: " + std::to_string(pieces_[i].size) + " bytes, where the pieces " +
+                   "before the last have " + std::to_string(whole);
     return pieces_.back().path + " is short, or the piece " + pieceName(seriesBase_, last + 1) + " is missing";
 }
 

@@ -448,6 +448,10 @@ TEST_F(ExtractTest, PiecesReadAsOneArchive) {
     ASSERT_EQ(::truncate(path("cut.lzh.003").c_str(), 10), 0);
     EXPECT_EQ(run("t " + path("cut.lzh"), &report), 1);
     EXPECT_NE(report.find("cut.lzh.003 is short"), std::string::npos) << report;
+    ASSERT_EQ(::truncate(path("cut.lzh.002").c_str(), static_cast<off_t>(piece) - 100), 0);
+    EXPECT_EQ(run("t " + path("cut.lzh"), &report), 1);
+    EXPECT_NE(report.find("cut.lzh.002 is short: " + std::to_string(piece - 100) + " bytes"), std::string::npos)
+        << report;
     ASSERT_EQ(::unlink(path("cut.lzh.002").c_str()), 0);
     EXPECT_EQ(run("x " + path("cut.lzh.001") + " " + path("out2") + "/", &report), 1);
     EXPECT_NE(report.find("piece missing: " + path("cut.lzh.002")), std::string::npos) << report;
