@@ -160,6 +160,10 @@ TEST_F(CommandTest, FoldersDotFilesAndEmptyFolders) {
     // A named dot-file is taken without -a1; without -x1 only base names are stored.
     ASSERT_EQ(run("u -r2 " + path("flat.lzh") + " " + base + " .hidden sub"), 0);
     EXPECT_EQ(names(path("flat.lzh")), (std::vector<std::string>{".hidden", "b.txt"}));
+    // A folder named without -r2: its files are not packed, and that is said.
+    ASSERT_EQ(run("u " + path("none.lzh") + " " + base + " a.txt sub", &report), 0);
+    EXPECT_EQ(report, "warning: " + base + "sub: not packed: the files in a folder (-r2 walks the folders named)\n" +
+                          "1 added, 0 replaced, 0 kept");
 }
 
 TEST_F(CommandTest, QuietReportsOnlyFaults) {
