@@ -15,6 +15,7 @@
 #include <future>
 #include <map>
 #include <memory>
+#include <optional>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -245,21 +246,27 @@ private:
         if (!command_.quiet) line(printable(joined(path.parts)));
     }
 
-    // Decodes into a new file beside the target and renames it into place
-    // only when the data is sound: a bad member never replaces a good file.
-    // One that replaces a file is on the disk before it takes its name, so
-    // that a crash cannot leave an empty file where the old one was.
+    // Decodes into a new file beside the target and puts it in place only
+    // when the data is sound: a bad member never replaces a good file. The
+    // new file has no name while it is written (where the file system
+    // allows), so that a kill leaves nothing behind; where it has one, it
+    // is removed on the signals the tool handles. One that replaces a file
+    // is on the disk before it takes its name, so that a crash cannot leave
+    // an empty file where the old one was.
     std::string writeFile(const ArchiveMember& m, int folder, const std::string& name, bool replacing) {
-        std::string temp;
-        FileHandle out;
+        std::string temp;   // the new file's name while it is written, if it has one
+        FileHandle out(unnamedFiles_ ? ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600) : -1);
+        if (out.get() < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && unnamedFiles_)
+            return std::string("cannot create a file: ") + std::strerror(errno);
         for (unsigned attempt = 0; attempt < 100 && out.get() < 0; ++attempt) {
-            temp = ".unlha32-" + std::to_string(pid_) + "-" + std::to_string(++tempCounter_);
+            temp = temporaryName();
             out.reset(::openat(folder, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
             if (out.get() < 0 && errno != EEXIST) break;
         }
         if (out.get() < 0) return std::string("cannot create a file: ") + std::strerror(errno);
         // Removed if the tool is interrupted: by its folder's descriptor, which stays open.
-        const PendingTemporary pending("/proc/self/fd/" + std::to_string(folder) + "/" + temp);
+        std::optional<PendingTemporary> pending;
+        if (!temp.empty()) pending.emplace(inFolder(folder, temp));
         bool writeFailed = false;
         int writeErrno = 0;
         if (progress_) progress_->startMember(m.name);
@@ -292,12 +299,40 @@ private:
                 ::futimens(out.get(), times);
             }
             if (replacing && ::fsync(out.get()) != 0) fault = std::string("cannot write: ") + std::strerror(errno);
-            else if (::close(out.release()) != 0) fault = std::string("cannot write: ") + std::strerror(errno);
         }
-        if (fault.empty() && ::renameat(folder, temp.c_str(), folder, name.c_str()) != 0)
+        if (fault.empty() && temp.empty()) fault = placeUnnamed(out.get(), folder, name);
+        if (::close(out.release()) != 0 && fault.empty()) fault = std::string("cannot write: ") + std::strerror(errno);
+        if (fault.empty() && !temp.empty() && ::renameat(folder, temp.c_str(), folder, name.c_str()) != 0)
             fault = std::string("cannot create the file: ") + std::strerror(errno);
-        if (!fault.empty()) ::unlinkat(folder, temp.c_str(), 0);
+        if (!fault.empty() && !temp.empty()) ::unlinkat(folder, temp.c_str(), 0);
         return fault;
+    }
+
+    // Gives the unnamed file `fd` the name `name` in `folder`: at once where
+    // the name is free, else by a hidden name renamed over the file there.
+    std::string placeUnnamed(int fd, int folder, const std::string& name) {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        if (::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return {};
+        if (errno != EEXIST) return std::string("cannot create the file: ") + std::strerror(errno);
+        for (unsigned attempt = 0; attempt < 100; ++attempt) {
+            const std::string temp = temporaryName();
+            const PendingTemporary pending(inFolder(folder, temp));
+            if (::linkat(AT_FDCWD, self.c_str(), folder, temp.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+                if (errno == EEXIST) continue;
+                break;
+            }
+            if (::renameat(folder, temp.c_str(), folder, name.c_str()) == 0) return {};
+            const int error = errno;
+            ::unlinkat(folder, temp.c_str(), 0);
+            errno = error;
+            break;
+        }
+        return std::string("cannot create the file: ") + std::strerror(errno);
+    }
+
+    std::string temporaryName() { return ".unlha32-" + std::to_string(pid_) + "-" + std::to_string(++tempCounter_); }
+    static std::string inFolder(int folder, const std::string& name) {
+        return "/proc/self/fd/" + std::to_string(folder) + "/" + name;
     }
 
     void makeLink(const Pending& link) {
@@ -352,6 +387,8 @@ private:
     int selected_ = 0, restored_ = 0, kept_ = 0, failed_ = 0;
     unsigned tempCounter_ = 0;
     const pid_t pid_ = ::getpid();   // the temporary names' prefix
+    // Files are written unnamed and linked in through /proc where it is there.
+    const bool unnamedFiles_ = ::access("/proc/self/fd", X_OK) == 0;
     std::deque<Ahead> ahead_;        // in the members' order
     std::size_t aheadNext_ = 0;      // the next member to consider for decoding ahead
     std::unique_ptr<WorkerPool> pool_;   // last: its threads end before what their tasks use

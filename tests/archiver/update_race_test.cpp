@@ -131,13 +131,13 @@ INSTANTIATE_TEST_SUITE_P(Table, RaceTable,
                                            RaceCase{"terminated", SIGTERM}, RaceCase{"interrupted", SIGINT}),
                          [](const auto& info) { return std::string(info.param.label); });
 
-// An extraction ended by a signal halfway through a member leaves neither
-// the member's temporary file nor a part of it.
+// An extraction ended by a signal halfway through a member, even one that
+// cannot be caught, leaves neither the member's temporary file nor a part of it.
 TEST_F(UpdateRace, InterruptedExtractionLeavesNothingBehind) {
     bigFile("s/big.bin", 24u << 20);
     const std::string archive = path("k.lzh");
     ASSERT_EQ(finish(start({"u", archive, path("s") + "/", "big.bin"})), 0);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
         const pid_t tool = start({"x", archive, path("out") + "/"});
         ASSERT_TRUE(waitFor(tool, "wchar:", 2 << 20)) << "the extraction ended too soon to be interrupted";
         ::kill(tool, signal);
