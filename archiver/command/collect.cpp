@@ -58,7 +58,7 @@ public:
         std::size_t up = 0;
         while (noBase && up < parts.size() && parts[up] == "..") ++up;
         if (std::find(parts.begin() + static_cast<std::ptrdiff_t>(up), parts.end(), "..") != parts.end())
-            return "name leads out of the base folder: " + name;
+            return "a name with \"..\" in it is refused (it could lead out of the base folder): " + name;
         const std::string relative = join({parts.begin() + static_cast<std::ptrdiff_t>(up), parts.end()});
         if (!relative.empty() && !kept_.selects(relative)) return {};   // left out by --exclude
         const std::string onDisk = (name.front() == '/' ? "/" : "") + join(parts);

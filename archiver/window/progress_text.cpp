@@ -53,7 +53,7 @@ QString japaneseReason(const QString& reason) {
         {"not an archive but a folder: ", "書庫ではなくフォルダです："},
         {"the archive cannot be packed into itself: ", "書庫をそれ自身に入れることはできません："},
         {"two files would be stored as ", "2 つのファイルが同じ名前で入ることになります："},
-        {"name leads out of the base folder: ", "名前が基準フォルダの外を指しています："},
+        {"a name with \"..\" in it is refused (it could lead out of the base folder): ", "「..」を含む名前は使えません（基準フォルダの外を指すおそれがあります）："},
         {"too many levels of symbolic links: ", "シンボリックリンクが多すぎます："},
         {"nothing to archive", "書庫に入れるファイルがありません。"},
     };
