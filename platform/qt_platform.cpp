@@ -162,19 +162,25 @@ QString QtPlatform::saveFileName(const QString& proposedName, const std::vector<
     }
     for (;;) {
         QFileDialog dialog(nullptr, QString(), initialFolder);
-        dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
+        dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails |
+                          QFileDialog::DontConfirmOverwrite);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setNameFilters(nameFilters);
         dialog.selectFile(proposedName);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
         QString chosen = dialog.selectedFiles().constFirst();
-        // The dialog asks before replacing; ask as well before creating a new file.
-        if (QFileInfo::exists(chosen)) return chosen;
-        int answer = messageBox(QStringLiteral("%1 は存在しません。\r\nファイルを作成しますか？")
-                                    .arg(QFileInfo(chosen).fileName()),
-                                StyleQuestionYesNo, QStringLiteral("名前を付けて保存"));
-        if (answer == AnswerYes) return chosen;
+        // Asked before a file is made, and before an existing one is used:
+        // the pack adds to an archive that is there (its members stay), so
+        // the question says so, not that the file would be replaced.
+        const QString name = QFileInfo(chosen).fileName();
+        const QString question =
+            QFileInfo::exists(chosen)
+                ? QStringLiteral("%1 は既に存在します。\r\nこの書庫に追加しますか？\r\n"
+                                 "（書庫にあるファイルは残り、同じ名前のものは新しいほうになります）")
+                      .arg(name)
+                : QStringLiteral("%1 は存在しません。\r\nファイルを作成しますか？").arg(name);
+        if (messageBox(question, StyleQuestionYesNo, QStringLiteral("名前を付けて保存")) == AnswerYes) return chosen;
     }
 }
 

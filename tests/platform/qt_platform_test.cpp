@@ -5,8 +5,10 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLockFile>
 #include <QMessageBox>
 #include <QScreen>
@@ -97,6 +99,49 @@ TEST_F(QtPlatformTest, MessagesShowTheirWholeTextAsItIsOnTheScreen) {
         EXPECT_EQ(atEnd, row.scrolls) << row.label;
         EXPECT_TRUE(onScreen) << row.label;
         EXPECT_TRUE(QGuiApplication::clipboard()->text().endsWith(text)) << row.label;
+    }
+}
+
+// The save dialog asks before it makes a file, and before it hands back one
+// that exists, which a pack adds to: the question says so. "No" opens the
+// dialog again.
+TEST_F(QtPlatformTest, SaveDialogAsksBeforeMakingAFileOrAddingToOne) {
+    QFile existing(program + QStringLiteral("/old.lzh"));
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.close();
+    struct { const char* name; int answer; const char* asked; } table[] = {
+        {"old.lzh", AnswerYes, "old.lzh は既に存在します。\nこの書庫に追加しますか？"},
+        {"old.lzh", AnswerNo, "old.lzh は既に存在します。\nこの書庫に追加しますか？"},
+        {"new.lzh", AnswerYes, "new.lzh は存在しません。\nファイルを作成しますか？"},
+    };
+    for (const auto& row : table) {
+        QtPlatform platform(program);
+        const QString chosen = program + QLatin1Char('/') + QString::fromUtf8(row.name);
+        QString asked;
+        int step = 0;
+        QTimer driver;
+        QObject::connect(&driver, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+                if (step == 0) {
+                    dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QString::fromUtf8(row.name));
+                    static_cast<QDialog*>(dialog)->accept();   // the file dialog's own, virtually
+                } else {
+                    dialog->reject();   // opened again after "No"
+                }
+                ++step;
+            } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                asked = box->text().remove(QChar(0x200B));
+                const auto role = row.answer == AnswerYes ? QMessageBox::YesRole : QMessageBox::NoRole;
+                for (QAbstractButton* button : box->buttons())
+                    if (box->buttonRole(button) == role) button->click();
+            }
+        });
+        driver.start(20);
+        const QString result =
+            platform.saveFileName(QStringLiteral("x.lzh"), {{QStringLiteral("書庫ファイル"), QStringLiteral("*.lzh")}}, program);
+        EXPECT_EQ(result.toStdString(), (row.answer == AnswerYes ? chosen : QString()).toStdString());
+        EXPECT_TRUE(asked.startsWith(QString::fromUtf8(row.asked))) << row.name << ": " << asked.toStdString();
     }
 }
 
