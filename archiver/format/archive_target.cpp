@@ -65,8 +65,8 @@ std::string ArchiveTarget::open(const std::string& path, Progress* progress, con
         !fault.empty())
         return "the archive is damaged, left as it is: " + fault;
     if (stubSize() > 0 && !startsLikeAProgram(old_.get()))
-        return "not an archive, left as it is: " + path + " (an archive lies inside it from byte " +
-               std::to_string(stubSize()) + ", after what is no self-extracting program)";
+        return "not an archive, left as it is (an archive lies inside it, after what is no self-extracting "
+               "program): " + path;
     const std::uint64_t size = static_cast<std::uint64_t>(stat_.st_size);
     const std::uint64_t end = members_.empty() ? 0 : members_.back().dataOffset + members_.back().packedSize;
     if (end + 1 < size) {   // the end mark is at `end`

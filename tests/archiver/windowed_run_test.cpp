@@ -51,6 +51,9 @@ TEST(ProgressText, SizesTimesAndReasons) {
          "/d/pipe：通常のファイルではありません（デバイス、パイプ、ソケット）"},
         {"/d/a.lzh is a new archive, apart from the pieces of the split archive of that name",
          "/d/a.lzh：同じ名前の分割書庫の断片とは別の、新しい書庫です"},
+        {"not an archive, left as it is (an archive lies inside it, after what is no self-extracting program): /d/t.tar",
+         "書庫ではないため、そのままにしました（中に書庫がありますが、その前は自己解凍のプログラムではありません）：/d/t.tar"},
+        {"the name is not valid UTF-8, so it cannot be stored: /d/\\xE9", "名前が UTF-8 として正しくないため、書庫に入れられません：/d/\\xE9"},
         {"method -lh9- unknown", "method -lh9- unknown"},
     };
     for (const auto& r : reasons) EXPECT_EQ(japaneseReason(QString::fromUtf8(r.english)), QString::fromUtf8(r.japanese));
