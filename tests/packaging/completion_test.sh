@@ -12,6 +12,7 @@ mkdir -p "s p" d/sub out
 echo one > "s p/a b.txt"
 echo two > d/a.txt
 echo three > d/sub/c.txt
+echo four > 'd/b[1].txt'
 unlha32 a -q -r2 -x1 pack.lzh "s p" d
 echo plain > notes.txt
 cp pack.lzh first.LZH.001
@@ -54,6 +55,10 @@ unlha32|X|-c1|--threads|=|2|pack.lzh|d/s=>d/sub|d/sub/|d/sub/c.txt
 unlha32|e|pack.lzh|o=>out
 unlha32|p|pack.lzh|"s p/a=>s p/a b.txt
 unlha32|l|s\ p/../pack.lzh|d/a=>d/a.txt
+unlha32|d|pack.lzh|d/b=>d/b\\[1\\].txt
+unlha32|a|new.lzh|d/|s=>sub/
+unlha32|a|new.lzh|d/|a=>a.txt
+unlha32|x|pack.lzh|-z=>
 unlha32|d|pack.lzh|zzz=>
 unlha32|l|missing.lzh|=>
 unlha32|l|--|-q=>
