@@ -16,9 +16,10 @@ fail() { echo "FAIL: $*"; exit 1; }
 (cd "$build" && cpack -G DEB -B "$work/out" >/dev/null) || fail "cpack"
 deb=$(ls "$work"/out/*.deb | head -1)
 
-# Dependencies: computed shared libraries, the platform plugins, a Japanese font.
+# Dependencies: computed shared libraries (libqt6gui6 holds the X11 platform plugin), a Japanese font.
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in "libqt6widgets6 (>=" "libqt6gui6 (>=" "libqt6core6 (>=" "libc6 (>=" qt6-qpa-plugins \
+echo "$depends" | grep -qF qt6-qpa-plugins && fail "Depends on qt6-qpa-plugins (only VNC and TUIO plugins): $depends"
+for dep in "libqt6widgets6 (>=" "libqt6gui6 (>=" "libqt6core6 (>=" "libc6 (>=" \
            "fonts-noto-cjk | fonts-ipaexfont-gothic | fonts-ipafont-gothic | fonts-vlgothic"; do
   echo "$depends" | grep -qF "$dep" || fail "Depends lacks $dep: $depends"
 done
