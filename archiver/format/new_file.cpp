@@ -81,9 +81,12 @@ NewFile::~NewFile() {
 
 std::string NewFile::create(const std::string& target) {
     target_ = target;
-    fd_ = ::open(folderOf(target).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0644);
-    if (fd_ >= 0) return {};
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return systemReason();
+    // An unnamed file gets its name through /proc, which a bare chroot may lack.
+    if (::access("/proc/self/fd", X_OK) == 0) {
+        fd_ = ::open(folderOf(target).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0644);
+        if (fd_ >= 0) return {};
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return systemReason();
+    }
     // No unnamed files here: a hidden named one, removed on failure and on signals.
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = hiddenName(target, attempt);
