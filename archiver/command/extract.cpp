@@ -256,7 +256,8 @@ private:
     std::string writeFile(const ArchiveMember& m, int folder, const std::string& name, bool replacing) {
         std::string temp;   // the new file's name while it is written, if it has one
         FileHandle out(unnamedFiles_ ? ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600) : -1);
-        if (out.get() < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && unnamedFiles_)
+        // A file system without unnamed files gets a named one; any other fault is the answer.
+        if (unnamedFiles_ && out.get() < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
             return std::string("cannot create a file: ") + std::strerror(errno);
         for (unsigned attempt = 0; attempt < 100 && out.get() < 0; ++attempt) {
             temp = temporaryName();
