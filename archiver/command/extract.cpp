@@ -388,8 +388,7 @@ private:
     int selected_ = 0, restored_ = 0, kept_ = 0, failed_ = 0;
     unsigned tempCounter_ = 0;
     const pid_t pid_ = ::getpid();   // the temporary names' prefix
-    // Files are written unnamed and linked in through /proc where it is there.
-    const bool unnamedFiles_ = ::access("/proc/self/fd", X_OK) == 0;
+    const bool unnamedFiles_ = unnamedFilesCanBeNamed();   // else named temporaries
     std::deque<Ahead> ahead_;        // in the members' order
     std::size_t aheadNext_ = 0;      // the next member to consider for decoding ahead
     std::unique_ptr<WorkerPool> pool_;   // last: its threads end before what their tasks use

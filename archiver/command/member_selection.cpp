@@ -57,18 +57,15 @@ void MemberSelection::weigh(const std::string& name, bool& chosen, bool& exclude
     });
 }
 
-bool MemberSelection::selects(const std::string& name) const {
+bool MemberSelection::selects(const std::string& name) const { return selects(name, name); }
+
+bool MemberSelection::selects(const ArchiveMember& member) const { return selects(member.name, caseFolded(member)); }
+
+bool MemberSelection::selects(const std::string& name, const std::string& folded) const {
     if (all_ && !excluding_) return true;
     bool chosen = all_, excluded = false;
     weigh(name, chosen, excluded);
-    return chosen && !excluded;
-}
-
-bool MemberSelection::selects(const ArchiveMember& member) const {
-    if (all_ && !excluding_) return true;
-    bool chosen = all_, excluded = false;
-    weigh(member.name, chosen, excluded);
-    if (const std::string folded = caseFolded(member); folded != member.name) weigh(folded, chosen, excluded);
+    if (folded != name) weigh(folded, chosen, excluded);
     return chosen && !excluded;
 }
 

@@ -28,6 +28,8 @@ public:
     bool selects(const ArchiveMember& member) const;
 
 private:
+    // A name, or its other spelling `folded`, chosen and not excluded.
+    bool selects(const std::string& name, const std::string& folded) const;
     // Whether a name, or a folder it is in, is chosen and whether excluded.
     void weigh(const std::string& name, bool& chosen, bool& excluded) const;
     // Names looked up, and patterns matched.

@@ -79,10 +79,11 @@ NewFile::~NewFile() {
     forget(slot_);
 }
 
+bool unnamedFilesCanBeNamed() { return ::access("/proc/self/fd", X_OK) == 0; }
+
 std::string NewFile::create(const std::string& target) {
     target_ = target;
-    // An unnamed file gets its name through /proc, which a bare chroot may lack.
-    if (::access("/proc/self/fd", X_OK) == 0) {
+    if (unnamedFilesCanBeNamed()) {
         fd_ = ::open(folderOf(target).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0644);
         if (fd_ >= 0) return {};
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return systemReason();

@@ -47,6 +47,10 @@ private:
     int slot_;
 };
 
+// Whether an unnamed file (O_TMPFILE) can be given a name: through
+// /proc/self/fd, which a bare chroot may lack.
+bool unnamedFilesCanBeNamed();
+
 // The folder for temporary files: $TMPDIR, else /tmp.
 std::string temporaryFolder();
 
