@@ -233,17 +233,23 @@ private:
             if (S_ISDIR(st.st_mode)) return fail(m, "a folder of that name is in the way");
             // A member named like the archive, extracted beside it, would replace it.
             if (source_.isReadFrom(st)) return fail(m, "not extracted: it would replace the archive being read");
-            if (!command_.overwrite && st.st_mtime >= m.mtime) {
-                ++kept_;
-                if (!command_.quiet) line(printable(joined(path.parts)) + ": kept, the file on disk is not older (-c1 overwrites)");
-                return;
-            }
+            if (keptOnDisk(st, m, path.parts, "file")) return;
         }
         fault = writeFile(m, folder, name, replacing);
         if (!fault.empty()) return fail(m, fault);
         written_.emplace(joined(path.parts), m.name);
         ++restored_;
         if (!command_.quiet) line(printable(joined(path.parts)));
+    }
+
+    // Whether what is on disk at `parts` (st) stays: unless -c1, only a newer member replaces it.
+    bool keptOnDisk(const struct stat& st, const ArchiveMember& m, const std::vector<std::string>& parts,
+                    const char* what) {
+        if (command_.overwrite || st.st_mtime < m.mtime) return false;
+        ++kept_;
+        if (!command_.quiet)
+            line(printable(joined(parts)) + ": kept, the " + what + " on disk is not older (-c1 overwrites)");
+        return true;
     }
 
     // Decodes into a new file beside the target and puts it in place only
@@ -351,16 +357,31 @@ private:
         if (folder < 0) return fail(m, fault);
         const std::string& name = link.parts.back();
         struct stat st {};
-        if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        const bool replacing = ::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+        if (replacing) {
             if (!S_ISLNK(st.st_mode)) return fail(m, "link not made: a file of that name is in the way");
-            ::unlinkat(folder, name.c_str(), 0);
+            // A link on disk is kept by the rule for files: only a newer member replaces it.
+            if (keptOnDisk(st, m, link.parts, "link")) return;
         }
         std::string text = m.linkTarget;
         for (char& c : text) if (c == '\\') c = '/';
-        if (::symlinkat(text.c_str(), folder, name.c_str()) != 0)
-            return fail(m, std::string("cannot make the link: ") + std::strerror(errno));
+        // Made under a hidden name, then renamed over the old link: a link
+        // that cannot be made leaves the old one as it was.
+        std::string temp;
+        int error = EEXIST;
+        for (unsigned attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+            temp = temporaryName();
+            error = ::symlinkat(text.c_str(), folder, temp.c_str()) == 0 ? 0 : errno;
+        }
+        if (error) return fail(m, std::string("cannot make the link: ") + std::strerror(error));
+        const PendingTemporary pending(inFolder(folder, temp));
         const struct timespec times[2] = {{m.mtime, 0}, {m.mtime, 0}};
-        if (m.hasTime) ::utimensat(folder, name.c_str(), times, AT_SYMLINK_NOFOLLOW);
+        if (m.hasTime) ::utimensat(folder, temp.c_str(), times, AT_SYMLINK_NOFOLLOW);
+        if (::renameat(folder, temp.c_str(), folder, name.c_str()) != 0) {
+            error = errno;
+            ::unlinkat(folder, temp.c_str(), 0);
+            return fail(m, std::string("cannot make the link: ") + std::strerror(error));
+        }
         ++restored_;
         if (!command_.quiet) line(printable(joined(link.parts)) + " -> " + printable(m.linkTarget));
     }

@@ -167,6 +167,28 @@ TEST_F(ExtractTest, LinksOnlyWhenTheyAndTheirTargetStayInside) {
     EXPECT_EQ(tree(path("b")), (std::map<std::string, std::string>{{"symlink", "-> " + path("b/path/to/target")}}));
 }
 
+// A link on disk is replaced as a file is: by a newer member, or with -c1.
+TEST_F(ExtractTest, LinkOnDiskIsReplacedOnlyByANewerMember) {
+    if (!haveSamples()) GTEST_SKIP() << "no shared samples here";
+    struct { const char* name; std::time_t linkTime; const char* switches; const char* after; } table[] = {
+        {"newer_link_kept", std::time(nullptr), "", "mine"},
+        {"c1_replaces", std::time(nullptr), "-c1 ", "path/to/target"},
+        {"older_link_replaced", 100000000, "", "path/to/target"},
+    };
+    for (const auto& row : table) {
+        const std::string dir = path(row.name);
+        ASSERT_EQ(::mkdir(dir.c_str(), 0755), 0);
+        ASSERT_EQ(::symlink("mine", (dir + "/symlink").c_str()), 0);
+        const struct timespec times[2] = {{row.linkTime, 0}, {row.linkTime, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, (dir + "/symlink").c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+        EXPECT_EQ(run(std::string("x ") + row.switches + samplesDir() + "/lha_unix114i/h2_symlink2.lzh " + dir + "/"), 0);
+        char target[64] = {};
+        ASSERT_GT(::readlink((dir + "/symlink").c_str(), target, sizeof target - 1), 0) << row.name;
+        EXPECT_STREQ(target, row.after) << row.name;
+        EXPECT_EQ(tree(dir).size(), 1u) << row.name;   // no hidden name left beside it
+    }
+}
+
 // v shows what l does, with each member's CRC, system and permissions.
 TEST_F(ExtractTest, VerboseListingShowsCrcSystemAndPermissions) {
     if (!haveSamples()) GTEST_SKIP() << "no shared samples here";
