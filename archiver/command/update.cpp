@@ -87,6 +87,15 @@ std::string packToStandardOutput(const Command& command, const std::vector<Entry
     return {};
 }
 
+// Puts the new archive in place, with a warning where it could not keep the old one's owner.
+std::string commitTarget(ArchiveTarget& target, const Command& command, std::string& report) {
+    if (std::string fault = target.commit(); !fault.empty()) return fault;
+    if (target.ownerLost())
+        addLine(report, "warning: " + printable(command.archive) +
+                            ": its owner or group could not be kept: the archive now belongs to you");
+    return {};
+}
+
 }  // namespace
 
 std::string updateArchive(const Command& command, const std::vector<Entry>& entries, std::string& report,
@@ -168,7 +177,7 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
             if (std::string fault = addEntry(writer, entries[i]); !fault.empty()) return fault;
     if (progress && progress->cancelled()) return kCancelledFault;
     if (std::string fault = target.finish(writer); !fault.empty()) return fault;
-    if (std::string fault = target.commit(); !fault.empty()) return fault;
+    if (std::string fault = commitTarget(target, command, report); !fault.empty()) return fault;
     if (target.onlyPieces())
         addLine(report, "warning: " + printable(command.archive) +
                             " is a new archive, apart from the pieces of the split archive of that name");
@@ -223,7 +232,7 @@ std::string deleteMembers(const Command& command, const std::vector<std::string>
     }
     if (progress && progress->cancelled()) return kCancelledFault;
     if (std::string fault = target.finish(writer); !fault.empty()) return fault;
-    if (std::string fault = target.commit(); !fault.empty()) return fault;
+    if (std::string fault = commitTarget(target, command, report); !fault.empty()) return fault;
     if (!command.quiet) addLine(report, std::to_string(deleted) + " deleted, " + std::to_string(members.size() - deleted) + " kept");
     return {};
 }

@@ -93,6 +93,14 @@ std::string ArchiveTarget::finish(ArchiveWriter& writer) const {
 std::string ArchiveTarget::commit() {
     // A new archive is as private as the user's mask makes new files.
     const mode_t mode = exists_ ? (stat_.st_mode & 07777) : static_cast<mode_t>(0666 & ~processUmask());
+    // The old archive's owner and group, as far as the process may give them
+    // (root may; others may keep a group they belong to). Before the mode:
+    // a change of owner clears the set-id bits.
+    if (exists_ && ::fchown(new_.fd(), stat_.st_uid, stat_.st_gid) != 0) {
+        ::fchown(new_.fd(), static_cast<uid_t>(-1), stat_.st_gid);
+        struct stat now {};
+        ownerLost_ = ::fstat(new_.fd(), &now) == 0 && (now.st_uid != stat_.st_uid || now.st_gid != stat_.st_gid);
+    }
     if (std::string fault = new_.commit(mode); !fault.empty()) return "cannot replace the archive " + path_ + ": " + fault;
     return {};
 }

@@ -51,8 +51,12 @@ public:
     // Ends the new archive: the end mark, then the bytes that followed the
     // old one's, kept as they were.
     std::string finish(ArchiveWriter& writer) const;
-    // Puts the new archive in place of the old one, with the old one's mode.
+    // Puts the new archive in place of the old one, with the old one's mode,
+    // owner and group.
     std::string commit();
+    // After commit(): the old archive's owner or group could not be given
+    // to the new one (the process may not), so it now belongs to the process.
+    bool ownerLost() const { return ownerLost_; }
     // Flushes the archive's folder, so that the committed archive (not only
     // its bytes) outlives a crash.
     std::string flushFolder() const;
@@ -60,6 +64,7 @@ public:
 private:
     std::string path_;
     bool exists_ = false;
+    bool ownerLost_ = false;
     bool onlyPieces_ = false;
     struct stat stat_ {};
     UpdateLock lock_;

@@ -191,22 +191,26 @@ TEST_F(CommandTest, QuietReportsOnlyFaults) {
 }
 
 // A new archive is as private as the user's mask makes new files; an
-// updated one keeps its mode.
-TEST_F(CommandTest, NewArchivesFollowTheUmaskUpdatedOnesKeepTheirMode) {
+// updated one keeps its mode, and its owner when root updates it.
+TEST_F(CommandTest, NewArchivesFollowTheUmaskUpdatedOnesKeepTheirModeAndOwner) {
     writeFile("base/a.txt", "a");
     const std::string base = path("base") + "/";
     struct UmaskBack {   // the test's mask comes back however the test ends
         mode_t saved = ::umask(0);
         ~UmaskBack() { ::umask(saved); }
     } back;
-    const struct { mode_t mask; const char* archive; mode_t before; mode_t after; } table[] = {
+    const struct { mode_t mask; const char* archive; mode_t before; mode_t after; uid_t owner = 0; } table[] = {
         {077, "private.lzh", 0, 0600}, {022, "shared.lzh", 0, 0644}, {002, "group.lzh", 0, 0664},
-        {077, "kept.lzh", 0640, 0640},
+        {077, "kept.lzh", 0640, 0640}, {077, "another_users.lzh", 02640, 02640, 4321},
     };
     for (const auto& row : table) {
+        if (row.owner && ::geteuid() != 0) continue;   // only root gives files away
         const std::string archive = path(row.archive);
         if (row.before) {
             ASSERT_EQ(run("a " + archive + " " + base + " a.txt"), 0);
+            if (row.owner) {
+                ASSERT_EQ(::chown(archive.c_str(), row.owner, row.owner), 0);
+            }
             ::chmod(archive.c_str(), row.before);
         }
         ::umask(row.mask);
@@ -214,6 +218,10 @@ TEST_F(CommandTest, NewArchivesFollowTheUmaskUpdatedOnesKeepTheirMode) {
         struct stat st {};
         ASSERT_EQ(::stat(archive.c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 07777, row.after) << row.archive;
+        if (row.owner) {
+            EXPECT_EQ(st.st_uid, row.owner);
+            EXPECT_EQ(st.st_gid, row.owner);
+        }
         ::umask(0);
     }
 }
