@@ -36,12 +36,22 @@ public:
     std::string open(const std::string& folder) {
         std::string path = folder.empty() ? "." : folder;
         // Create the destination itself as needed (it is the user's choice, links included).
+        // The first folder that could not be made tells why the destination cannot be opened.
+        std::string unmade;
+        int unmadeErrno = 0;
+        auto make = [&](const std::string& folder) {
+            if (::mkdir(folder.c_str(), 0777) == 0 || errno == EEXIST || !unmade.empty()) return;
+            unmade = folder;
+            unmadeErrno = errno;
+        };
         for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
-            ::mkdir(path.substr(0, slash).c_str(), 0777);
-        ::mkdir(path.c_str(), 0777);
+            make(path.substr(0, slash));
+        make(path);
         root_.reset(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (root_.get() < 0) return "cannot open the folder " + path + ": " + std::strerror(errno);
-        return {};
+        if (root_.get() >= 0) return {};
+        if (errno == ENOENT && !unmade.empty())
+            return "cannot make the folder " + unmade + ": " + std::strerror(unmadeErrno);
+        return "cannot open the folder " + path + ": " + std::strerror(errno);
     }
 
     // Opens the folder made of `parts`, creating what is missing when asked.

@@ -71,6 +71,7 @@ std::string packToStandardOutput(const Command& command, const std::vector<Entry
         return "cannot make a temporary file in " + folder + ": " + fault;
     ArchiveWriter writer(spool.fd(), command.method, command.best, progress,
                          command.threads ? command.threads : onlineCpus());
+    writer.setArchiveName("for the standard output in " + folder);
     for (const Entry& e : entries)
         if (std::string fault = addEntry(writer, e); !fault.empty()) return fault;
     if (progress && progress->cancelled()) return kCancelledFault;
@@ -161,6 +162,7 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
     if (std::string fault = target.create(); !fault.empty()) return fault;
     ArchiveWriter writer(target.newFd(), command.method, command.best, progress,
                          command.threads ? command.threads : onlineCpus());
+    writer.setArchiveName(target.path());
     if (std::string fault = target.copyStub(writer); !fault.empty()) return fault;
     std::size_t keptFrom = 0;   // members from here on not yet written
     for (std::size_t m = 0; m < members.size(); ++m) {
@@ -223,6 +225,7 @@ std::string deleteMembers(const Command& command, const std::vector<std::string>
     }
     if (std::string fault = target.create(); !fault.empty()) return fault;
     ArchiveWriter writer(target.newFd(), command.method, command.best, progress);
+    writer.setArchiveName(target.path());
     if (std::string fault = target.copyStub(writer); !fault.empty()) return fault;
     std::size_t keptFrom = 0;
     for (std::size_t m = 0; m <= members.size(); ++m) {

@@ -45,7 +45,7 @@ std::string ArchiveWriter::writeThrough(std::uint64_t offset, const std::uint8_t
         ssize_t n = ::pwrite(fd_, data, size, static_cast<off_t>(offset));
         if (n < 0) {
             if (errno == EINTR) continue;
-            return std::string("cannot write the archive: ") + std::strerror(errno);
+            return writeFault_ + std::strerror(errno);
         }
         data += n;
         size -= static_cast<std::size_t>(n);
@@ -349,7 +349,7 @@ std::string ArchiveWriter::copyRange(int sourceFd, std::uint64_t offset, std::ui
                                                 static_cast<std::size_t>(std::min<std::uint64_t>(left, kKernelStep)), 0);
             if (n < 0 && errno == EINTR) continue;
             if (n < 0 && (errno == ENOSPC || errno == EDQUOT || errno == EFBIG))
-                return std::string("cannot write the archive: ") + std::strerror(errno);
+                return writeFault_ + std::strerror(errno);
             if (n <= 0) break;   // refused, or a fault or the end of the old archive: the plain copy tells which
             offset_ = bufferedFrom_ += static_cast<std::uint64_t>(n);
             at += static_cast<std::uint64_t>(n);

@@ -46,6 +46,8 @@ public:
     std::string finish(int sourceFd = -1, std::uint64_t offset = 0, std::uint64_t size = 0);
 
     std::uint64_t size() const { return offset_; }
+    // The archive's name, for the faults in writing it.
+    void setArchiveName(const std::string& name) { writeFault_ = "cannot write the archive " + name + ": "; }
 
 private:
     struct Pending;
@@ -67,6 +69,7 @@ private:
     bool advance(std::uint64_t bytes);
 
     int fd_;
+    std::string writeFault_ = "cannot write the archive: ";
     Method method_;
     bool best_;
     Progress* progress_;

@@ -43,6 +43,7 @@ QString japaneseReason(const QString& reason) {
         {"cannot find ", "ファイルが見つかりません："},
         {"file changed while it was read: ", "読んでいる間にファイルが変わりました："},
         {"cannot write the archive: ", "書庫を書き込めません："},
+        {"cannot write the archive ", "書庫を書き込めません："},
         {"cannot create a file beside the archive ", "書庫のフォルダにファイルを作れません："},
         {"cannot replace the archive ", "書庫を置き換えられません："},
         {"cannot lock the folder ", "フォルダをロックできません："},

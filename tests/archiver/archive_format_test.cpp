@@ -333,12 +333,13 @@ TEST_F(ArchiveFixture, ArchiveThatCannotBeWrittenIsAnError) {
             support::FileSizeLimit limit(row.limit);
             ASSERT_TRUE(limit.set());
             ArchiveWriter writer(fd, Method::Lh5);
+            writer.setArchiveName(archive);
             for (const test::SampleFile& f : row.files)
                 if (fault.empty()) fault = writer.addFile(f.stored, path("src/" + f.stored));
             if (fault.empty()) fault = writer.finish();
         }
         ::close(fd);
-        EXPECT_NE(fault.find("cannot write the archive: "), std::string::npos) << row.label << ": " << fault;
+        EXPECT_NE(fault.find("cannot write the archive " + archive + ": "), std::string::npos) << row.label << ": " << fault;
     }
 }
 

@@ -43,7 +43,7 @@ TEST(ProgressText, SizesTimesAndReasons) {
     struct { const char* english; const char* japanese; } reasons[] = {
         {"cannot open the archive /a.lzh: Permission denied", "書庫を開けません：/a.lzh: Permission denied"},
         {"cannot open /d/x: Permission denied", "ファイルを開けません：/d/x: Permission denied"},
-        {"cannot write the archive: No space left on device", "書庫を書き込めません：No space left on device"},
+        {"cannot write the archive /media/fd/a.lzh: No space left on device", "書庫を書き込めません：/media/fd/a.lzh: No space left on device"},
         {"nothing to archive", "書庫に入れるファイルがありません。"},
         {"the archive is damaged, left as it is: not an LZH header",
          "書庫が壊れているか書庫でないため、そのままにしました：LZH の書庫ではありません"},
