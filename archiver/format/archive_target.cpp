@@ -105,6 +105,11 @@ std::string ArchiveTarget::commit() {
     return {};
 }
 
+std::string ArchiveTarget::remove() {
+    if (::unlink(path_.c_str()) != 0) return "cannot remove the archive " + path_ + ": " + std::strerror(errno);
+    return {};
+}
+
 std::string ArchiveTarget::flushFolder() const {
     const FileHandle folder(::open(folderOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() < 0 || ::fsync(folder.get()) != 0) return std::strerror(errno);

@@ -57,6 +57,8 @@ public:
     // After commit(): the old archive's owner or group could not be given
     // to the new one (the process may not), so it now belongs to the process.
     bool ownerLost() const { return ownerLost_; }
+    // Removes the old archive (one with no member left), under the lock.
+    std::string remove();
     // Flushes the archive's folder, so that the committed archive (not only
     // its bytes) outlives a crash.
     std::string flushFolder() const;
