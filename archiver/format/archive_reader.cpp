@@ -172,9 +172,12 @@ public:
         ArchiveMember member;
         std::string fault = parse(0, member);
         if (!fault.empty()) {
+            // A damaged first header is a damaged archive, not a program
+            // before one: a search would take some later header (or one in
+            // the member's data) for the first and drop what came before it.
+            if (looksLikeHeader(0)) return fault + " (member 1, offset 0)";
             // A self-extracting archive: the first header follows a program stub.
-            std::string first = fault;
-            if (!findFirstHeader(offset, member)) return first;
+            if (!findFirstHeader(offset, member)) return fault;
         }
         members.push_back(member);
         offset = member.dataOffset + member.packedSize;
@@ -190,6 +193,12 @@ public:
     }
 
 private:
+    // A method id ("-l??-") and a header level of 0 to 3 where a header's would be.
+    bool looksLikeHeader(std::uint64_t offset) {
+        std::vector<std::uint8_t> h;
+        return readBytes(offset, h, 22) && h[2] == '-' && h[3] == 'l' && h[6] == '-' && h[20] <= 3;
+    }
+
     bool findFirstHeader(std::uint64_t& offset, ArchiveMember& member) {
         const std::uint64_t limit = std::min(fileSize_, kSfxScanLimit);
         std::vector<std::uint8_t> head(static_cast<std::size_t>(limit));

@@ -384,29 +384,33 @@ TEST_F(ArchiveFixture, Level3MemberIsRead) {
     };
     const std::vector<std::vector<std::uint8_t>> extensions = {
         {0x00, 0, 0}, {0x01, 'l', '3', '.', 't', 'x', 't'}, {0x02, 's', 'u', 'b', 0xFF}, {0x50, 0xA4, 0x81}};
-    std::vector<std::uint8_t> h;
-    le(h, 4, 2);
-    for (char c : std::string("-lh0-")) h.push_back(static_cast<std::uint8_t>(c));
-    le(h, data.size(), 4);
-    le(h, data.size(), 4);
-    le(h, 1700000000, 4);
-    h.push_back(0x20);
-    h.push_back(3);
-    le(h, crc16(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()), 2);
-    h.push_back('U');
     std::size_t total = 32;
     for (const auto& e : extensions) total += e.size() + 4;
-    le(h, total, 4);
-    for (std::size_t i = 0; i <= extensions.size(); ++i) {
-        if (i > 0) h.insert(h.end(), extensions[i - 1].begin(), extensions[i - 1].end());
-        le(h, i < extensions.size() ? extensions[i].size() + 4 : 0, 4);
-    }
-    const std::uint16_t headerCrc = crc16(h.data(), h.size());
-    h[33] = static_cast<std::uint8_t>(headerCrc);
-    h[34] = static_cast<std::uint8_t>(headerCrc >> 8);
-    std::vector<std::uint8_t> archive = h;
-    archive.insert(archive.end(), data.begin(), data.end());
-    archive.push_back(0);
+    // One stored member holding `content`, then the end mark.
+    auto archiveOf = [&](const std::string& content) {
+        std::vector<std::uint8_t> h;
+        le(h, 4, 2);
+        for (char c : std::string("-lh0-")) h.push_back(static_cast<std::uint8_t>(c));
+        le(h, content.size(), 4);
+        le(h, content.size(), 4);
+        le(h, 1700000000, 4);
+        h.push_back(0x20);
+        h.push_back(3);
+        le(h, crc16(reinterpret_cast<const std::uint8_t*>(content.data()), content.size()), 2);
+        h.push_back('U');
+        le(h, total, 4);
+        for (std::size_t i = 0; i <= extensions.size(); ++i) {
+            if (i > 0) h.insert(h.end(), extensions[i - 1].begin(), extensions[i - 1].end());
+            le(h, i < extensions.size() ? extensions[i].size() + 4 : 0, 4);
+        }
+        const std::uint16_t headerCrc = crc16(h.data(), h.size());
+        h[33] = static_cast<std::uint8_t>(headerCrc);
+        h[34] = static_cast<std::uint8_t>(headerCrc >> 8);
+        h.insert(h.end(), content.begin(), content.end());
+        h.push_back(0);
+        return h;
+    };
+    std::vector<std::uint8_t> archive = archiveOf(data);
 
     writeFile("l3.lzh", std::string(archive.begin(), archive.end()));
     const int fd = ::open(path("l3.lzh").c_str(), O_RDONLY);
@@ -428,7 +432,14 @@ TEST_F(ArchiveFixture, Level3MemberIsRead) {
     ::close(fd);
 
     archive[40] ^= 1;   // in the file name
-    EXPECT_EQ(readArchive(archive, members), "header CRC error");
+    EXPECT_EQ(readArchive(archive, members), "header CRC error (member 1, offset 0)");
+    // A damaged first header is no program before an archive: the archive
+    // in its member's data is not taken for the whole.
+    const std::vector<std::uint8_t> inner = archiveOf(data);
+    std::vector<std::uint8_t> nested = archiveOf(std::string(inner.begin(), inner.end()));
+    EXPECT_EQ(readArchive(nested, members), "");
+    nested[40] ^= 1;
+    EXPECT_EQ(readArchive(nested, members), "header CRC error (member 1, offset 0)");
 }
 
 TEST(ArchiveReader, CorruptHeadersGiveErrorsNotCrashes) {
