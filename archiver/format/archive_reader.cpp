@@ -144,7 +144,7 @@ std::string folderPath(const std::string& raw, bool wide, std::uint32_t codePage
     std::string part;
     const std::size_t step = wide ? 2 : 1;
     auto endPart = [&]() {
-        std::string decoded = wide ? utf16leToUtf8(part).value_or("?") : decodeName(part, codePage);
+        std::string decoded = wide ? utf16leToUtf8Replacing(part) : decodeName(part, codePage);
         out += decoded + "/";
         part.clear();
     };
@@ -343,11 +343,15 @@ private:
         m.dataOffset = offset + m.headerSize;
         if (m.dataOffset > fileSize_ || packed > fileSize_ - m.dataOffset) return "member data runs past the end of the file";
 
-        // The name: UTF-16 forms first, then the code-page bytes.
+        // The name: UTF-16 forms first, then the code-page bytes; a UTF-16
+        // form that is no text gives way to the bytes where there are any.
         std::string folder, file;
-        if (ext.hasDirName16) folder = folderPath(ext.dirName16, true, 0);
+        const bool folder16 = ext.hasDirName16 && (!ext.hasDirName || utf16leToUtf8(ext.dirName16));
+        const bool file16 = ext.hasFileName16 && (!(ext.hasFileName || !nameBytes.empty()) ||
+                                                  utf16leToUtf8(ext.fileName16));
+        if (folder16) folder = folderPath(ext.dirName16, true, 0);
         else if (ext.hasDirName) folder = folderPath(ext.dirName, false, ext.codePage);
-        if (ext.hasFileName16) file = utf16leToUtf8(ext.fileName16).value_or("?");
+        if (file16) file = utf16leToUtf8Replacing(ext.fileName16);
         else if (ext.hasFileName) file = decodeName(ext.fileName, ext.codePage);
         else file = decodeName(nameBytes, ext.codePage);
         if (m.level == 0 && !ext.hasDirName) {

@@ -1,5 +1,7 @@
 #include "archiver/format/text_codec.h"
 
+#include <cstdint>
+
 #include <cerrno>
 #include <iconv.h>
 #include <vector>
@@ -115,6 +117,51 @@ std::string utf8ToUtf16le(const std::string& utf8) {
 
 std::optional<std::string> utf16leToUtf8(const std::string& utf16le) {
     return convert("UTF-8", "UTF-16LE", utf16le, nullptr, nullptr);
+}
+
+std::string utf16leToUtf8Replacing(const std::string& utf16le) {
+    if (std::optional<std::string> whole = utf16leToUtf8(utf16le)) return *whole;
+    auto unit = [&](std::size_t i) {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(utf16le[i]) |
+                                          static_cast<unsigned char>(utf16le[i + 1]) << 8);
+    };
+    std::string out;
+    for (std::size_t i = 0; i < utf16le.size(); i += 2) {
+        if (i + 1 == utf16le.size()) {
+            out += '_';
+            break;
+        }
+        std::uint32_t c = unit(i);
+        if (c >= 0xDC00 && c < 0xE000) {
+            out += '_';
+            continue;
+        }
+        if (c >= 0xD800 && c < 0xDC00) {
+            const std::uint32_t low = i + 3 < utf16le.size() ? unit(i + 2) : 0;
+            if (low < 0xDC00 || low >= 0xE000) {
+                out += '_';
+                continue;
+            }
+            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+            i += 2;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | c >> 6);
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | c >> 12);
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | c >> 18);
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
 }
 
 std::optional<std::string> fromCodePage(const std::string& bytes, unsigned codePage) {

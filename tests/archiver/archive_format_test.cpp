@@ -98,6 +98,40 @@ TEST(Level2Header, FoldersAndShiftJisNamesRoundTripThroughTheReader) {
     }
 }
 
+// A UTF-16 name that is no text (a lone surrogate) gives way to the CP932
+// name; without one, only its bad units become '_'.
+TEST(Level2Header, BrokenUtf16NameGivesWayToTheCodePageName) {
+    MemberInfo info;
+    info.name = "Ωé€.bin";
+    const std::vector<std::uint8_t> good = level2Header(info);
+    const std::string bytes(good.begin(), good.end());
+    const std::size_t wide = bytes.find(std::string("\xa9\x03", 2));   // Ω in UTF-16LE
+    ASSERT_NE(wide, std::string::npos);
+    struct { const char* label; bool dropCp932; std::string expected; } table[] = {
+        {"falls back to CP932", false, "Ω__.bin"},
+        {"alone, replaced", true, "_é€.bin"},
+    };
+    for (const auto& row : table) {
+        std::vector<std::uint8_t> h = good;
+        h[wide] = 0x00;
+        h[wide + 1] = 0xD8;   // a high surrogate with no low one after it
+        if (row.dropCp932) {
+            const std::size_t cp932 = bytes.find("\x01\x83\xb6");
+            ASSERT_NE(cp932, std::string::npos);
+            h[cp932] = 0x7F;   // an extension readers pass over
+        }
+        h[27] = h[28] = 0;   // the header CRC, over the header with its own field zero
+        const std::uint16_t crc = crc16(h.data(), h.size());
+        h[27] = static_cast<std::uint8_t>(crc);
+        h[28] = static_cast<std::uint8_t>(crc >> 8);
+        h.push_back(0);
+        std::vector<ArchiveMember> members;
+        ASSERT_EQ(readArchive(h, members), "") << row.label;
+        ASSERT_EQ(members.size(), 1u);
+        EXPECT_EQ(members[0].name, row.expected) << row.label;
+    }
+}
+
 // Members of 4 GiB and more: ext 0x42 holds the packed size, then the
 // original size, 8 bytes each; the 32-bit fields say they do not fit.
 TEST(Level2Header, SizesOf4GiBAndMoreGoInTheSizeExtension) {
