@@ -39,12 +39,18 @@ std::string ratio(std::uint64_t packed, std::uint64_t original) {
     return text;
 }
 
-// "drwxr-xr-x" from a Unix mode; "[generic]" where the header holds none.
+// "drwxr-xr-x" from a Unix mode, as ls shows it (setuid, setgid and sticky
+// as s/S, s/S and t/T, for the eye: extraction never sets them);
+// "[generic]" where the header holds none.
 std::string permissions(const ArchiveMember& m) {
     if (!m.hasUnixMode) return "[generic] ";
     std::string text = m.symlink ? "l" : m.directory ? "d" : "-";
     const char* bits = "rwxrwxrwx";
     for (int i = 0; i < 9; ++i) text += (m.unixMode >> (8 - i)) & 1 ? bits[i] : '-';
+    const struct { unsigned bit; std::size_t at; char set, unset; } special[] = {
+        {04000, 3, 's', 'S'}, {02000, 6, 's', 'S'}, {01000, 9, 't', 'T'}};
+    for (const auto& s : special)
+        if (m.unixMode & s.bit) text[s.at] = text[s.at] == '-' ? s.unset : s.set;
     return text;
 }
 

@@ -207,6 +207,20 @@ TEST_F(ExtractTest, VerboseListingShowsCrcSystemAndPermissions) {
     }
 }
 
+// v shows the set-id and sticky bits an archive asks for, as ls does.
+TEST_F(ExtractTest, VerboseListingShowsSpecialBits) {
+    const struct { const char* name; mode_t mode; const char* shown; } table[] = {
+        {"setuid", 04755, "-rwsr-xr-x"}, {"setgid", 02640, "-rw-r-S---"}, {"sticky", 01644, "-rw-r--r-T"}};
+    for (const auto& row : table) {
+        writeFile(std::string("src/") + row.name, "x");
+        ASSERT_EQ(::chmod(path(std::string("src/") + row.name).c_str(), row.mode), 0);
+        ASSERT_EQ(run("a -q " + path("s.lzh") + " " + path("src") + "/ " + row.name), 0);
+    }
+    std::string listing;
+    ASSERT_EQ(run("v " + path("s.lzh"), &listing), 0);
+    for (const auto& row : table) EXPECT_NE(listing.find(std::string(row.shown) + " "), std::string::npos) << listing;
+}
+
 TEST_F(ExtractTest, TreeComesBackThroughUpdateAndExtract) {
     writeFile("src/日本語フォルダ/ソ表.txt", "sjis 5C trail\n");
     writeFile("src/Ωé€.txt", "outside CP932\n");
