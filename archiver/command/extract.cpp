@@ -360,6 +360,7 @@ private:
             if (destination_.openFolder(parts, parts.size(), false, ignored) >= 0) return PathKind::Folder;
             return errno == ENOENT ? PathKind::Missing : PathKind::Other;
         };
+        if (m.linkTarget.empty()) return fail(m, "link not made: it names no target");
         if (!linkStaysInside(from, m.linkTarget, kind))
             return fail(m, "link not made: its target " + m.linkTarget + " may lead outside the destination");
         std::string fault;
@@ -441,6 +442,7 @@ std::string extractArchive(const Command& command, const std::vector<std::string
     std::vector<ArchiveMember> members;
     // A damaged archive still gives the members before the damage.
     const std::string damage = readArchive(source, members);
+    if (!damage.empty() && members.empty()) return unreadableArchive(command.archive, damage);
     std::string fault = Extractor(command, source, report, progress).run(members, patterns);
     if (!damage.empty()) return "the archive is damaged: " + damage + (fault.empty() ? "" : "; " + fault);
     return fault;

@@ -55,7 +55,7 @@ MemberPath safeMemberPath(const std::string& name) {
     if (dotdot) notes.push_back("\"..\" removed");
     if (controls) notes.push_back("control characters replaced by \"_\"");
     for (const std::string& note : notes) path.note += (path.note.empty() ? "" : ", ") + note;
-    if (path.parts.empty() && path.note.empty()) path.note = "no name";
+    if (path.parts.empty()) path.note = path.note.empty() ? "no name" : "no name left (" + path.note + ")";
     return path;
 }
 

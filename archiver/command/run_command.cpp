@@ -29,7 +29,8 @@ namespace {
 
 std::string openArchive(const std::string& path, ArchiveSource& source, std::vector<ArchiveMember>& members) {
     if (std::string fault = source.open(path); !fault.empty()) return fault;
-    return readArchive(source, members);
+    const std::string fault = readArchive(source, members);
+    return fault.empty() || !members.empty() ? fault : unreadableArchive(path, fault);
 }
 
 std::string ratio(std::uint64_t packed, std::uint64_t original) {

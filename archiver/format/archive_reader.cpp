@@ -177,7 +177,7 @@ public:
             // the member's data) for the first and drop what came before it.
             if (looksLikeHeader(0)) return fault + " (member 1, offset 0)";
             // A self-extracting archive: the first header follows a program stub.
-            if (!findFirstHeader(offset, member)) return fault;
+            if (!findFirstHeader(offset, member)) return startsWithMethod() ? fault : "not an LZH header";
         }
         members.push_back(member);
         offset = member.dataOffset + member.packedSize;
@@ -193,6 +193,12 @@ public:
     }
 
 private:
+    // A file too short for a header starts like one: "-l??-" from its third byte.
+    bool startsWithMethod() {
+        std::vector<std::uint8_t> h;
+        return readBytes(0, h, 7) && h[2] == '-' && h[3] == 'l' && h[6] == '-';
+    }
+
     // A method id ("-l??-") and a header level of 0 to 3 where a header's would be.
     bool looksLikeHeader(std::uint64_t offset) {
         std::vector<std::uint8_t> h;
@@ -412,6 +418,10 @@ std::string readArchive(const std::vector<std::uint8_t>& bytes, std::vector<Arch
         return true;
     };
     return Walker(read, bytes.size()).run(members);
+}
+
+std::string unreadableArchive(const std::string& path, const std::string& fault) {
+    return "cannot read the archive " + path + ": " + (fault == "not an LZH header" ? "it is no LZH archive" : fault);
 }
 
 }  // namespace lzh

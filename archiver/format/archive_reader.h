@@ -42,4 +42,7 @@ std::string readArchive(const ArchiveSource& source, std::vector<ArchiveMember>&
 // The same over bytes in memory.
 std::string readArchive(const std::vector<std::uint8_t>& bytes, std::vector<ArchiveMember>& members);
 
+// The report of an archive at `path` in which readArchive found no member, for its `fault`.
+std::string unreadableArchive(const std::string& path, const std::string& fault);
+
 }  // namespace lzh

@@ -592,6 +592,22 @@ TEST_F(ExtractTest, CaselessMemberAnswersToItsExtractedName) {
     EXPECT_NE(::access(path("w.lzh").c_str(), F_OK), 0);
 }
 
+// A file that is no archive is named and called so by every reading command.
+TEST_F(ExtractTest, FileThatIsNoArchiveIsSaidToBeNone) {
+    const struct { const char* name; std::string content; } table[] = {
+        {"short.txt", "hello\n"}, {"text.txt", std::string(3000, 'x')}, {"lone-mark.txt", std::string(30, '\0')}};
+    for (const auto& row : table) {
+        writeFile(row.name, row.content);
+        for (const char* command : {"l ", "t ", "x "}) {
+            std::string report;
+            EXPECT_EQ(run(command + path(row.name) + " " + path("out") + "/", &report), 1) << row.name;
+            EXPECT_NE(report.find("cannot read the archive " + path(row.name) + ": it is no LZH archive"),
+                      std::string::npos)
+                << command << report;
+        }
+    }
+}
+
 TEST(ToolStatus, BadUsageIsTwo) {
     std::string report;
     EXPECT_EQ(runCommand("z a.lzh", report), kUsageError);

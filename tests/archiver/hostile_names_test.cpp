@@ -44,7 +44,8 @@ TEST(SafeMemberPath, StaysBelowTheDestination) {
         {"a\x01" "b/\x7f", {"a_b", "_"}, "control characters replaced by \"_\""},
         {"c1\u009b" "2J/\u0085x\u00a0\u00e9", {"c1_2J", "_x\u00a0\u00e9"}, "control characters replaced by \"_\""},
         {"", {}, "no name"},
-        {"../..", {}, "\"..\" removed"},
+        {"../..", {}, "no name left (\"..\" removed)"},
+        {"/", {}, "no name left (made relative)"},
     };
     for (const auto& row : table) {
         const MemberPath path = safeMemberPath(row.name);
