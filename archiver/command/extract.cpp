@@ -443,6 +443,8 @@ std::string extractArchive(const Command& command, const std::vector<std::string
     // A damaged archive still gives the members before the damage.
     const std::string damage = readArchive(source, members);
     if (!damage.empty() && members.empty()) return unreadableArchive(command.archive, damage);
+    if (const std::string stray = archiveAfterNoProgram(source, members); !stray.empty())
+        addLine(report, "warning: " + printable(command.archive) + ": " + stray);
     std::string fault = Extractor(command, source, report, progress).run(members, patterns);
     if (!damage.empty()) return "the archive is damaged: " + damage + (fault.empty() ? "" : "; " + fault);
     return fault;

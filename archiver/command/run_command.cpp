@@ -27,9 +27,12 @@
 namespace lzh {
 namespace {
 
-std::string openArchive(const std::string& path, ArchiveSource& source, std::vector<ArchiveMember>& members) {
+std::string openArchive(const std::string& path, ArchiveSource& source, std::vector<ArchiveMember>& members,
+                        std::string& report) {
     if (std::string fault = source.open(path); !fault.empty()) return fault;
     const std::string fault = readArchive(source, members);
+    if (const std::string stray = archiveAfterNoProgram(source, members); !stray.empty())
+        addLine(report, "warning: " + printable(path) + ": " + stray);
     return fault.empty() || !members.empty() ? fault : unreadableArchive(path, fault);
 }
 
@@ -58,7 +61,7 @@ std::string permissions(const ArchiveMember& m) {
 std::string listArchive(const Command& command, const std::vector<std::string>& patterns, std::string& report) {
     ArchiveSource source;
     std::vector<ArchiveMember> members;
-    std::string fault = openArchive(command.archive, source, members);
+    std::string fault = openArchive(command.archive, source, members, report);
     if (!fault.empty() && members.empty()) return fault;
     // v adds the CRC, the system that wrote the member and its permissions.
     const std::string extraHead = command.verbose ? " CRC  OS PERMISSION" : "";
@@ -106,7 +109,7 @@ std::string testArchive(const Command& command, const std::vector<std::string>& 
                         Progress* progress) {
     ArchiveSource source;
     std::vector<ArchiveMember> members;
-    const std::string damage = openArchive(command.archive, source, members);
+    const std::string damage = openArchive(command.archive, source, members, report);
     if (!damage.empty() && members.empty()) return damage;
     int bad = 0, tested = 0;
     const MemberSelection selection(patterns, command.excludes);

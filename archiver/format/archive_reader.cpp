@@ -420,6 +420,20 @@ std::string readArchive(const std::vector<std::uint8_t>& bytes, std::vector<Arch
     return Walker(read, bytes.size()).run(members);
 }
 
+bool startsLikeAProgram(const std::uint8_t head[4]) {
+    const auto starts = [&](const char* magic, std::size_t n) { return std::memcmp(head, magic, n) == 0; };
+    return starts("MZ", 2) || starts("ZM", 2) || starts("HU", 2) || starts("\x7F" "ELF", 4) || starts("#!", 2) ||
+           head[0] == 0xE9 || head[0] == 0xEB;
+}
+
+std::string archiveAfterNoProgram(const ArchiveSource& source, const std::vector<ArchiveMember>& members) {
+    if (members.empty() || members.front().headerOffset == 0) return {};
+    std::uint8_t head[4] = {};
+    if (source.read(0, head, sizeof head) && startsLikeAProgram(head)) return {};
+    return "the archive read begins at byte " + std::to_string(members.front().headerOffset) +
+           ", after what is no self-extracting program";
+}
+
 std::string unreadableArchive(const std::string& path, const std::string& fault) {
     return "cannot read the archive " + path + ": " + (fault == "not an LZH header" ? "it is no LZH archive" : fault);
 }

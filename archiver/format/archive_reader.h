@@ -42,6 +42,16 @@ std::string readArchive(const ArchiveSource& source, std::vector<ArchiveMember>&
 // The same over bytes in memory.
 std::string readArchive(const std::vector<std::uint8_t>& bytes, std::vector<ArchiveMember>& members);
 
+// Whether the four bytes at `head` start a program that a self-extracting
+// archive puts before its archive: a DOS or Windows executable (MZ), an
+// X68000 one (HU), a DOS .com that jumps over its data first, an ELF
+// program or a script.
+bool startsLikeAProgram(const std::uint8_t head[4]);
+
+// Where the members were found after bytes that start no program (a tar
+// that holds an archive, or junk before one): what to say of it; else empty.
+std::string archiveAfterNoProgram(const ArchiveSource& source, const std::vector<ArchiveMember>& members);
+
 // The report of an archive at `path` in which readArchive found no member, for its `fault`.
 std::string unreadableArchive(const std::string& path, const std::string& fault);
 

@@ -27,15 +27,9 @@ std::string followLinks(const std::string& path, std::string& resolved) {
 
 namespace {
 
-// Self-extracting archives put the archive after a program: a DOS or
-// Windows executable (MZ), an X68000 one (HU), a DOS .com that jumps over
-// its data first, an ELF program or a script.
-bool startsLikeAProgram(int fd) {
+bool fileStartsLikeAProgram(int fd) {
     std::uint8_t head[4] = {};
-    if (::pread(fd, head, sizeof head, 0) != static_cast<ssize_t>(sizeof head)) return false;
-    const auto starts = [&](const char* magic, std::size_t n) { return std::memcmp(head, magic, n) == 0; };
-    return starts("MZ", 2) || starts("ZM", 2) || starts("HU", 2) || starts("\x7F" "ELF", 4) || starts("#!", 2) ||
-           head[0] == 0xE9 || head[0] == 0xEB;
+    return ::pread(fd, head, sizeof head, 0) == static_cast<ssize_t>(sizeof head) && startsLikeAProgram(head);
 }
 
 }  // namespace
@@ -64,7 +58,7 @@ std::string ArchiveTarget::open(const std::string& path, Progress* progress, con
     if (std::string fault = readArchive(old_.get(), static_cast<std::uint64_t>(stat_.st_size), members_);
         !fault.empty())
         return "the archive is damaged, left as it is: " + fault;
-    if (stubSize() > 0 && !startsLikeAProgram(old_.get()))
+    if (stubSize() > 0 && !fileStartsLikeAProgram(old_.get()))
         return "not an archive, left as it is (an archive lies inside it, after what is no self-extracting "
                "program): " + path;
     const std::uint64_t size = static_cast<std::uint64_t>(stat_.st_size);

@@ -253,6 +253,10 @@ const TargetCase kTargetCases[] = {
              EXPECT_EQ(runTool({command, t.path("a.lzh"), t.path("s") + "/", "a.txt"}, &output), 1) << command;
              EXPECT_NE(output.find("not an archive"), std::string::npos) << output;
          }
+         std::string listing;   // read as it stands, with a word of where it was found
+         EXPECT_EQ(runTool({"l", t.path("a.lzh")}, &listing), 0);
+         EXPECT_NE(listing.find("begins at byte 512, after what is no self-extracting program"), std::string::npos)
+             << listing;
          t.writeFile("s/b.txt", "b");
          return std::vector<std::string>{"u", t.path("a.lzh"), t.path("s") + "/", "b.txt"};
      },
