@@ -74,10 +74,14 @@ void ProgressDialog::cancelButtonClick() {
 }
 
 void ProgressDialog::closeEvent(QCloseEvent* event) {
-    if (unloading_)
+    if (unloading_) {
         QDialog::closeEvent(event);
-    else
-        event->ignore();
+        return;
+    }
+    // A close box that the window manager shows anyway, or Alt+F4, stops
+    // the run as the cancel button does.
+    event->ignore();
+    cancelButtonClick();
 }
 
 }  // namespace sqs

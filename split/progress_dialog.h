@@ -30,7 +30,8 @@ public:
     void onUnload() override { unloading_ = true; }
 
 protected:
-    // Only unloading closes the dialog: its close box does not stop a run.
+    // Unloading closes the dialog; closing it otherwise (a close box, Alt+F4)
+    // is the cancel button.
     void closeEvent(QCloseEvent* event) override;
 
 private:

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include <functional>
 #include <random>
 
@@ -49,6 +51,8 @@ protected:
 
     SplitterTest() { state.optionFlags = {"OFF", "OFF", "OFF", "OFF", "OFF"}; }
 
+    // What a cancelled split of `path` leaves: the first piece alone, and the message.
+    void checkCancelled(const QString& path);
     QString makeSource(std::int64_t size, const QString& name = QStringLiteral("data.lzh")) {
         source = randomBytes(size);
         const QString path = platform.folder() + QLatin1Char('/') + name;
@@ -255,12 +259,25 @@ INSTANTIATE_TEST_SUITE_P(
                       QuestionCase{-1, "off", "OFF", false}),
     questionName);
 
+// By its button, or by a close box the window manager shows anyway.
 TEST_F(SplitterTest, CancelAfterFirstPieceLeavesExactlyThatPiece) {
     const QString path = makeSource(3000000);
-    platform.onYield = [&](int count) {
-        if (count == 1) runningDialog()->cancelButtonClick();
-    };
-    EXPECT_THROW(splitter.WritePieces(path), Terminated);
+    for (bool closeBox : {true, false}) {
+        SCOPED_TRACE(closeBox ? "close box" : "button");
+        platform.messages.clear();
+        QFile::remove(path + ".001");
+        bool cancelled = false;   // after the first piece of this run
+        platform.onYield = [&](int) {
+            if (std::exchange(cancelled, true)) return;
+            if (closeBox) runningDialog()->close();
+            else runningDialog()->cancelButtonClick();
+        };
+        EXPECT_THROW(splitter.WritePieces(path), Terminated);
+        checkCancelled(path);
+    }
+}
+
+void SplitterTest::checkCancelled(const QString& path) {
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0].text, "分割を中断しました。");
     EXPECT_EQ(platform.messages[0].style, 48);
