@@ -150,6 +150,9 @@ std::string placeNewFile(const std::string& path, bool sync, Fill fill, Made mad
     bool exists = false;
     const std::string target = followLinks(path, st, exists);
     if (exists && S_ISDIR(st.st_mode)) return reason(EISDIR);
+    // A device, pipe or socket is never replaced by a file (a link to
+    // /dev/null would otherwise cost the system its /dev/null).
+    if (exists && !S_ISREG(st.st_mode)) return "通常のファイルではないので、置き換えられません";
     // A piece named by a link to the file it is cut from would replace that
     // file, whose bytes the later pieces still need.
     if (exists && source && st.st_dev == source->st_dev && st.st_ino == source->st_ino)
@@ -304,7 +307,8 @@ std::string writeWhole(const std::string& path, const char* data, std::int64_t s
 }
 
 std::optional<std::string> readAll(const std::string& path) {
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Not blocking: a pipe of that name would wait for a writer at the open.
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0) return std::nullopt;
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;

@@ -16,7 +16,8 @@ struct Line {
 
 std::vector<Line> splitLines(const std::string& file) {
     std::vector<Line> lines;
-    std::size_t pos = 0;
+    // A UTF-8 byte order mark, which editors may put first, is no part of the first line.
+    std::size_t pos = file.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
     while (pos < file.size()) {
         std::size_t nl = file.find('\n', pos);
         Line line;

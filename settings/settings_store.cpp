@@ -12,17 +12,13 @@ constexpr const char* kSection = "SQS";
 constexpr std::size_t kBufferSize = 100;
 const char* const kOptionKeys[] = {"OPTION1", "OPTION2", "OPTION3", "OPTION4", "OPTION5"};
 
-// One read of the file per key, as the private-profile functions do.
-std::string readKey(Platform& platform, const QString& path, const char* key, const char* fallback) {
-    std::optional<std::string> file;
-    if (auto bytes = platform.readWholeFile(path)) file = bytes->toStdString();
-    return profile::readValue(file, kSection, key, fallback, kBufferSize);
+std::optional<std::string> readSettings(Platform& platform, const QString& path) {
+    if (auto bytes = platform.readWholeFile(path)) return bytes->toStdString();
+    return std::nullopt;
 }
 
-void writeKey(Platform& platform, const QString& path, const char* key, const std::string& value) {
-    std::string file;
-    if (auto bytes = platform.readWholeFile(path)) file = bytes->toStdString();
-    platform.replaceFileAtomically(path, QByteArray::fromStdString(profile::withValue(file, kSection, key, value)));
+std::string readKey(const std::optional<std::string>& file, const char* key, const char* fallback) {
+    return profile::readValue(file, kSection, key, fallback, kBufferSize);
 }
 
 }  // namespace
@@ -33,20 +29,32 @@ QString settingsPath(Platform& platform) {
                                              : folder + QStringLiteral("/SQS.ini");
 }
 
+// The file is read once and, on a save, written once with its seven keys
+// changed: the same bytes as seven writes of one key each, without six
+// rewrites of a large file.
 void LoadSettings(Platform& platform, AppState& state, PositionedWindow& window) {
-    const QString path = settingsPath(platform);
-    window.setTopTwips(parsePositionText(readKey(platform, path, "TOP", "0")));
-    window.setLeftTwips(parsePositionText(readKey(platform, path, "LEFT", "0")));
-    for (int i = 0; i < 5; ++i)
-        state.optionFlags[i] = QString::fromLocal8Bit(readKey(platform, path, kOptionKeys[i], "OFF"));
+    const std::optional<std::string> file = readSettings(platform, settingsPath(platform));
+    window.setTopTwips(parsePositionText(readKey(file, "TOP", "0")));
+    window.setLeftTwips(parsePositionText(readKey(file, "LEFT", "0")));
+    for (int i = 0; i < 5; ++i) state.optionFlags[i] = QString::fromLocal8Bit(readKey(file, kOptionKeys[i], "OFF"));
 }
 
 void SaveSettings(Platform& platform, const AppState& state, const PositionedWindow& window) {
     const QString path = settingsPath(platform);
-    writeKey(platform, path, "TOP", positionText(window.topTwips()));
-    writeKey(platform, path, "LEFT", positionText(window.leftTwips()));
-    for (int i = 0; i < 5; ++i)
-        writeKey(platform, path, kOptionKeys[i], state.optionFlags[i].toLocal8Bit().toStdString());
+    const std::optional<std::string> old = readSettings(platform, path);
+    std::string file = old.value_or(std::string());
+    file = profile::withValue(file, kSection, "TOP", positionText(window.topTwips()));
+    file = profile::withValue(file, kSection, "LEFT", positionText(window.leftTwips()));
+    for (int i = 0; i < 5; ++i) {
+        // A value that is not text in the locale's encoding reads as
+        // replacement characters; unchanged, its own bytes go back.
+        const std::string stored = readKey(old, kOptionKeys[i], "OFF");
+        const std::string value = QString::fromLocal8Bit(stored) == state.optionFlags[i]
+                                      ? stored
+                                      : state.optionFlags[i].toLocal8Bit().toStdString();
+        file = profile::withValue(file, kSection, kOptionKeys[i], value);
+    }
+    platform.replaceFileAtomically(path, QByteArray::fromStdString(file));
 }
 
 }  // namespace sqs

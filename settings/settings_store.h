@@ -23,8 +23,7 @@ QString settingsPath(Platform& platform);
 // Reads the position onto the window and the five options into the state.
 void LoadSettings(Platform& platform, AppState& state, PositionedWindow& window);
 
-// Writes the window's position and the five options, one key at a time.
-// A failed write is ignored.
+// Writes the window's position and the five options. A failed write is ignored.
 void SaveSettings(Platform& platform, const AppState& state, const PositionedWindow& window);
 
 }  // namespace sqs

@@ -189,6 +189,18 @@ TEST_F(FileOpsTest, AtomicReplaceLeavesNoTemporaryFileOnFailure) {
     EXPECT_NE(replaceAtomically(path("none/SQS.ini"), "x"), "");
     QDir(dir.path()).mkdir("target");   // a folder cannot be replaced by a file
     EXPECT_NE(replaceAtomically(path("target"), "x"), "");
+    // Nor a pipe (or a device), named or reached through a link; reading one does not wait for a writer.
+    ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("pipe", path("linked").c_str()), 0);
+    for (const char* name : {"pipe", "linked"}) {
+        EXPECT_NE(replaceAtomically(path(name), "x"), "") << name;
+        EXPECT_FALSE(readAll(path(name))) << name;
+    }
+    struct stat st {};
+    ASSERT_EQ(::lstat(path("pipe").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    ::unlink(path("pipe").c_str());
+    ::unlink(path("linked").c_str());
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
     EXPECT_EQ(replaceAtomically(path("SQS.ini"), "new"), "");
     EXPECT_EQ(readAll(path("SQS.ini")).value(), "new");

@@ -40,7 +40,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"value_keeps_equals", "[SQS]\r\nOPTION1=a=b\r\n", "OPTION1", "a=b"},
         ReadCase{"missing_key", "[SQS]\r\nLEFT=1\r\n", "TOP", "DEF"},
         ReadCase{"key_before_any_section", "TOP=4\r\n[SQS]\r\n", "TOP", "DEF"},
-        ReadCase{"empty_file", "", "TOP", "DEF"}),
+        ReadCase{"empty_file", "", "TOP", "DEF"},
+        ReadCase{"utf8_bom_skipped", "\xEF\xBB\xBF[SQS]\r\nTOP=3\r\n", "TOP", "3"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(ProfileRead, MissingFileGivesDefault) { EXPECT_EQ(readValue(std::nullopt, "SQS", "TOP", "0", 100), "0"); }

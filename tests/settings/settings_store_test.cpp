@@ -52,7 +52,7 @@ TEST(Settings, FirstStartUsesDefaultsAndSaveWritesSevenKeysInOrder) {
 TEST(Settings, ReadsPositionsAndKeepsOddOptionTextsUnchanged) {
     FakePlatform platform;
     writeFile(platform.settingsFile(),
-              "; mine\n[SQS]\nTOP= 1231.5 \nLEFT=-480\nOPTION2=on\nOPTION5=YES\nOPTION1=ON\n");
+              "; mine\n[SQS]\nTOP= 1231.5 \nLEFT=-480\nOPTION2=on\nOPTION5=YES\nOPTION1=ON\nOPTION3=\x82\xa0\xff\n");
     AppState state;
     StubWindow window;
     LoadSettings(platform, state, window);
@@ -60,13 +60,14 @@ TEST(Settings, ReadsPositionsAndKeepsOddOptionTextsUnchanged) {
     EXPECT_EQ(window.left, -480);
     EXPECT_EQ(state.optionFlags[0], "ON");
     EXPECT_EQ(state.optionFlags[1], "on");
-    EXPECT_EQ(state.optionFlags[2], "OFF");
+    EXPECT_EQ(state.optionFlags[3], "OFF");
     EXPECT_EQ(state.optionFlags[4], "YES");
 
+    // Bytes that are no text (OPTION3) go back as they were.
     SaveSettings(platform, state, window);
     EXPECT_EQ(readFile(platform.settingsFile()),
               "; mine\n[SQS]\nTOP=1232\r\nLEFT=-480\r\nOPTION2=on\r\nOPTION5=YES\r\nOPTION1=ON\r\n"
-              "OPTION3=OFF\r\nOPTION4=OFF\r\n");
+              "OPTION3=\x82\xa0\xff\r\nOPTION4=OFF\r\n");
 }
 
 TEST(Settings, BadPositionsReadAsZero) {

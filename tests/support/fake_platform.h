@@ -55,7 +55,7 @@ public:
 
     QString folder() const { return dir_.path(); }
     QString settingsFile() const { return dir_.path() + QStringLiteral("/SQS.ini"); }
-    int settingsSaves() const;          // full saves of the seven keys
+    int settingsSaves() const;          // saves of the settings file
 
     // --- Platform ---
     int messageBox(const QString& text, int style, const QString& title) override;
