@@ -132,7 +132,18 @@ int QtPlatform::messageBox(const QString& text, int style, const QString& title)
     return AnswerOk;
 }
 
-void QtPlatform::showModal(QDialog& dialog) { dialog.exec(); }
+void QtPlatform::showModal(QDialog& dialog) {
+    // A dialog without a parent would open in the middle of the screen:
+    // it opens centred over the window it comes from instead.
+    QWidget* from = dialog.parentWidget() ? nullptr : QApplication::activeWindow();
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (!from && top != &dialog && top->isVisible() && !qobject_cast<QDialog*>(top)) from = top;
+    if (from && from != &dialog) {
+        const QRect over = from->frameGeometry();
+        dialog.move(over.center() - QPoint(dialog.width() / 2, dialog.height() / 2));
+    }
+    dialog.exec();
+}
 
 void QtPlatform::showModeless(QWidget& window) {
     window.show();

@@ -105,6 +105,23 @@ TEST_F(QtPlatformTest, MessagesShowTheirWholeTextAsItIsOnTheScreen) {
 // The save dialog asks before it makes a file, and before it hands back one
 // that exists, which a pack adds to: the question says so. "No" opens the
 // dialog again.
+// A modal dialog without a parent opens centred over the window it comes from.
+TEST_F(QtPlatformTest, ModalDialogOpensOverTheWindowItComesFrom) {
+    QtPlatform platform(program);
+    QWidget window;
+    window.setGeometry(300, 200, 348, 55);
+    window.show();
+    QDialog dialog;
+    dialog.setFixedSize(402, 213);
+    QPoint shownAt;
+    QTimer::singleShot(0, [&] {
+        shownAt = dialog.pos();
+        dialog.reject();
+    });
+    platform.showModal(dialog);
+    EXPECT_EQ(shownAt + QPoint(201, 106), window.frameGeometry().center());
+}
+
 TEST_F(QtPlatformTest, SaveDialogAsksBeforeMakingAFileOrAddingToOne) {
     QFile existing(program + QStringLiteral("/old.lzh"));
     ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
