@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QLibraryInfo>
 
+#include <clocale>
 #include <cstring>
 
 namespace sqs {
@@ -21,6 +22,8 @@ QString MissingToolkitWords::translate(const char* context, const char* sourceTe
 }
 
 JapaneseToolkit::JapaneseToolkit() {
+    if (const char* before = std::setlocale(LC_MESSAGES, nullptr)) messages_ = before;
+    if (!std::setlocale(LC_MESSAGES, "ja_JP.UTF-8")) std::setlocale(LC_MESSAGES, "ja_JP.utf8");
     // Installed first, asked last: Qt's own translation answers before it.
     QCoreApplication::installTranslator(&missing_);
     if (qt_.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
@@ -28,6 +31,7 @@ JapaneseToolkit::JapaneseToolkit() {
 }
 
 JapaneseToolkit::~JapaneseToolkit() {
+    if (!messages_.empty()) std::setlocale(LC_MESSAGES, messages_.c_str());
     QCoreApplication::removeTranslator(&qt_);
     QCoreApplication::removeTranslator(&missing_);
 }

@@ -2,6 +2,8 @@
 
 #include <QTranslator>
 
+#include <string>
+
 namespace sqs {
 
 // Words the toolkit's Japanese translation lacks (the file dialog's
@@ -15,7 +17,9 @@ public:
 
 // The toolkit's own dialogs (the file dialog, the standard buttons) speak
 // Japanese, as the program does, whatever $LANG is: Qt's translation and
-// the words it lacks. Made after the QApplication, kept while it runs.
+// the words it lacks. So do the system's reasons for a fault ("No such file
+// or directory") where the Japanese locale is installed. Made after the
+// QApplication, before any thread, kept while it runs.
 class JapaneseToolkit {
 public:
     JapaneseToolkit();
@@ -26,6 +30,7 @@ public:
 private:
     QTranslator qt_;
     MissingToolkitWords missing_;
+    std::string messages_;   // the locale's messages before, given back at the end
 };
 
 }  // namespace sqs

@@ -7,19 +7,24 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
 
 namespace sqs {
 namespace {
 
-// The file dialog's words and the standard buttons come out in Japanese
-// whatever $LANG is, and go back once the toolkit object is gone.
+// The file dialog's words, the standard buttons and the system's reasons
+// come out in Japanese whatever $LANG is, and go back once the toolkit
+// object is gone.
 TEST(JapaneseToolkit, DialogWordsAreJapaneseWhileItLives) {
     const struct { const char* what; std::function<QString()> shown; const char* japanese; } table[] = {
         {"folder type", [] { return QFileIconProvider().type(QFileInfo(QDir::tempPath())); }, "フォルダ"},
         {"cancel button",
          [] { return QDialogButtonBox(QDialogButtonBox::Cancel).button(QDialogButtonBox::Cancel)->text(); },
          "キャンセル"},
+        {"system reason", [] { return QString::fromLocal8Bit(std::strerror(ENOENT)); },
+         "そのようなファイルやディレクトリはありません"},
     };
     for (const auto& row : table) {
         const QString before = row.shown();
