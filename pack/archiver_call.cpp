@@ -26,9 +26,21 @@ QString uncarriablePathReason(const QString& path) {
     return {};
 }
 
+namespace {
+
+// A field of the command text: the library also parts fields at a tab, so
+// a path with one is quoted too (else "x<TAB>y.lzh" would write to "x" and
+// take "y.lzh" for a file to pack).
+QString commandField(const QString& text) {
+    const QString quoted = QuoteIfNeeded(text);
+    return quoted == text && text.contains(QLatin1Char('\t')) ? QLatin1Char('"') + text + QLatin1Char('"') : quoted;
+}
+
+}  // namespace
+
 QString archiverCommandText(const QString& archive, const QString& baseFolder, const QString& responseArgument) {
-    return QStringLiteral("u -a1 -r2 -x1 -l1 -jp1 -o2 ") + QuoteIfNeeded(archive) + QLatin1Char(' ') +
-           QuoteIfNeeded(WithTrailingBackslash(baseFolder)) + QLatin1Char(' ') + QuoteIfNeeded(responseArgument) +
+    return QStringLiteral("u -a1 -r2 -x1 -l1 -jp1 -o2 ") + commandField(archive) + QLatin1Char(' ') +
+           commandField(WithTrailingBackslash(baseFolder)) + QLatin1Char(' ') + commandField(responseArgument) +
            QLatin1Char(' ');
 }
 

@@ -39,6 +39,9 @@ TEST(PackTexts, CommandTextByteForByte) {
               "u -a1 -r2 -x1 -l1 -jp1 -o2 /out/photo.lzh \"/My Data/\" @/Tools/responce.txt ");
     EXPECT_EQ(archiverCommandText("/My Data/a.lzh", "", "@/Program Files/Tools/responce.txt"),
               "u -a1 -r2 -x1 -l1 -jp1 -o2 \"/My Data/a.lzh\" / \"@/Program Files/Tools/responce.txt\" ");
+    // The library parts fields at a tab too.
+    EXPECT_EQ(archiverCommandText("/out/x\ty.lzh", "/in\tdir", "@/Tools/responce.txt"),
+              "u -a1 -r2 -x1 -l1 -jp1 -o2 \"/out/x\ty.lzh\" \"/in\tdir/\" @/Tools/responce.txt ");
 }
 
 class PackListTest : public ::testing::Test {
