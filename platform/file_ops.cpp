@@ -79,8 +79,15 @@ std::string hiddenName(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     char suffix[17];
     std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
-    return (slash == std::string::npos ? "" : path.substr(0, slash + 1)) + "." +
-           (slash == std::string::npos ? path : path.substr(slash + 1)) + "." + suffix;
+    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    // Within a name's 255 bytes: a long name gives up its end (whole characters).
+    constexpr std::size_t kRoom = 255 - 18;
+    if (base.size() > kRoom) {
+        std::size_t cut = kRoom;
+        while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80) --cut;
+        base.resize(cut);
+    }
+    return (slash == std::string::npos ? "" : path.substr(0, slash + 1)) + "." + base + "." + suffix;
 }
 
 // A hidden file beside `path` that nothing uses yet, made with the user's

@@ -54,7 +54,15 @@ extern "C" void removePendingAndDie(int signal) {
 std::string hiddenName(const std::string& target, int attempt) {
     const std::size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    // The hidden name must fit in a name's 255 bytes: a long one gives up
+    // its end (whole characters).
+    constexpr std::size_t kRoom = 255 - 8;
+    if (base.size() > kRoom) {
+        std::size_t cut = kRoom;
+        while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80) --cut;
+        base.resize(cut);
+    }
     unsigned char random[6] = {};
     if (::getrandom(random, sizeof random, 0) != sizeof random)
         for (std::size_t i = 0; i < sizeof random; ++i) random[i] = static_cast<unsigned char>(::getpid() + attempt * 7 + i);

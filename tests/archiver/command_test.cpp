@@ -199,8 +199,11 @@ TEST_F(CommandTest, NewArchivesFollowTheUmaskUpdatedOnesKeepTheirModeAndOwner) {
         mode_t saved = ::umask(0);
         ~UmaskBack() { ::umask(saved); }
     } back;
+    // A name of 251 bytes: its hidden name while it is replaced still fits in 255.
+    static const std::string longName = std::string(247, 'L') + ".lzh";
     const struct { mode_t mask; const char* archive; mode_t before; mode_t after; uid_t owner = 0; } table[] = {
         {077, "private.lzh", 0, 0600}, {022, "shared.lzh", 0, 0644}, {002, "group.lzh", 0, 0664},
+        {022, longName.c_str(), 0644, 0644},
         {077, "kept.lzh", 0640, 0640}, {077, "another_users.lzh", 02640, 02640, 4321},
     };
     for (const auto& row : table) {

@@ -205,6 +205,10 @@ TEST_F(FileOpsTest, AtomicReplaceLeavesNoTemporaryFileOnFailure) {
     EXPECT_EQ(replaceAtomically(path("SQS.ini"), "new"), "");
     EXPECT_EQ(readAll(path("SQS.ini")).value(), "new");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    // A name of 255 bytes is replaced too (its hidden name gives up its end).
+    const std::string longest = std::string(251, 'n') + ".bat";
+    for (const char* bytes : {"old", "new"}) EXPECT_EQ(replaceAtomically(path(longest.c_str()), bytes), "") << bytes;
+    EXPECT_EQ(readAll(path(longest.c_str())).value_or("none"), "new");
 }
 
 // The settings file (and every piece): a read-only file is never replaced,
