@@ -1,6 +1,7 @@
 #include "archiver/command/collect.h"
 
 #include "archiver/command/member_selection.h"
+#include "archiver/command/response_file.h"
 #include "archiver/format/text_codec.h"
 
 #include <algorithm>
@@ -43,6 +44,10 @@ public:
         struct stat st {};
         if (writesStandardOutput(command) ? ::fstat(STDOUT_FILENO, &st) == 0 : ::stat(command.archive.c_str(), &st) == 0)
             archive_ = {st.st_dev, st.st_ino};
+        // Nor are the list files met in a walk: a caller's list, made for
+        // the call, lies beside the files at times (named, one is packed).
+        for (const std::string& list : command.listFiles)
+            if (list != kStandardInputList && ::stat(list.c_str(), &st) == 0) lists_.push_back({st.st_dev, st.st_ino});
     }
 
     std::string add(const std::string& name) {
@@ -80,6 +85,9 @@ public:
 
 private:
     bool isArchive(const struct stat& st) const { return archive_ == std::make_pair(st.st_dev, st.st_ino); }
+    bool isList(const struct stat& st) const {
+        return std::find(lists_.begin(), lists_.end(), std::make_pair(st.st_dev, st.st_ino)) != lists_.end();
+    }
 
     // Records an entry. The same file reached twice is taken once; two
     // files that would get one stored name are refused, never one dropped.
@@ -135,7 +143,7 @@ private:
                 if (fault.empty()) fault = walk(child, source);
             } else if (!S_ISREG(st.st_mode)) {
                 skip(source, "not a regular file (a device, pipe or socket)");
-            } else if (!isArchive(st)) {
+            } else if (!isArchive(st) && !isList(st)) {
                 fault = push(child, source, false, st);
             }
             if (!fault.empty()) return fault;
@@ -153,6 +161,7 @@ private:
     std::vector<std::string>* skipped_;
     std::map<std::string, std::pair<FileId, std::string>> seen_;   // stored name: file and path
     FileId archive_{0, 0};
+    std::vector<FileId> lists_;
     MemberSelection kept_;   // what --exclude leaves in
 };
 

@@ -430,6 +430,18 @@ TEST_F(CommandTest, ExcludedFilesAreNotPacked) {
     }
 }
 
+// The list file of a call is not packed when a walk meets it (the window
+// writes its list beside the program, which may lie in the folder packed).
+TEST_F(CommandTest, ListFileMetInAWalkIsNotPacked) {
+    writeFile("base/a.txt", "a");
+    writeFile("base/responce.txt", ".\r\n\r\n");
+    std::string report;
+    ASSERT_EQ(run("u -a1 -r2 -x1 " + path("w.lzh") + " " + path("base") + "/ @" + path("base/responce.txt")), 0);
+    ASSERT_EQ(run("l " + path("w.lzh"), &report), 0);
+    EXPECT_NE(report.find("Total 1 member"), std::string::npos) << report;
+    EXPECT_EQ(report.find("responce.txt"), std::string::npos) << report;
+}
+
 // "-" is the standard input, for the commands that only read: from a
 // redirected file and from a pipe (kept in a temporary file first).
 TEST_F(CommandTest, StandardInputIsAnArchiveToRead) {
