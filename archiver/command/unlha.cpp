@@ -31,7 +31,10 @@ extern "C" __attribute__((visibility("default"))) int Unlha(std::int32_t window,
         status = 1;
     }
     if (output && outputSize > 0) {
-        const std::size_t n = std::min<std::size_t>(report.size(), outputSize - 1);
+        std::size_t n = std::min<std::size_t>(report.size(), outputSize - 1);
+        // A cut report ends before a character, not inside one.
+        if (n < report.size())
+            while (n > 0 && (static_cast<unsigned char>(report[n]) & 0xC0) == 0x80) --n;
         std::memcpy(output, report.data(), n);
         output[n] = '\0';
     }

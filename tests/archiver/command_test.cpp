@@ -796,6 +796,12 @@ TEST_F(CommandTest, UnlhaLibraryByNameWritesBoundedReports) {
         EXPECT_EQ(buffer[size], 'Z');
     }
     EXPECT_NE(unlha(0, "bogus", nullptr, 0), 0);
+    // A cut never ends inside a character: "…/日本.lzh" cut one byte into "日".
+    const std::string missing = "l " + path("日本.lzh");
+    const std::string said = "error: cannot open " + path("");
+    std::memset(buffer, 'Z', sizeof buffer);
+    EXPECT_NE(unlha(0, missing.c_str(), buffer, static_cast<std::uint32_t>(said.size() + 2)), 0);
+    EXPECT_EQ(std::string(buffer), said);
     ::dlclose(library);
 }
 
