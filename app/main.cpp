@@ -19,6 +19,13 @@ int main(int argc, char* argv[]) {
         return written ? 0 : 1;
     }
 
+    // Without a display the toolkit would abort, saying a reinstall may help.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::fputs("squashslice: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n",
+                   stderr);
+        return 1;
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Squashslice"));
     QApplication::setWindowIcon(sqs::appIcon());
