@@ -116,7 +116,10 @@ std::string parseCommand(const std::vector<std::string>& fields, Command& comman
         if (f.empty()) continue;
         if (!afterArchive) {
             command.archive = f;
-            afterArchive = baseAllowed = true;
+            afterArchive = true;
+            // Only the commands that pack or extract have a folder; for the
+            // others a name that ends in a separator selects a folder's members.
+            baseAllowed = std::string("uamcfxe").find(command.letter) != std::string::npos;
             continue;
         }
         // Right after the archive, a field that ends in a separator is the base folder.

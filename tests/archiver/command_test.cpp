@@ -93,7 +93,9 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"no_threads", "u --threads=0 out.lzh", "bad switch value", "", "", {}, {}},
         ParseCase{"threads_not_a_number", "u --threads=2x out.lzh", "bad switch value", "", "", {}, {}},
         ParseCase{"threads_empty", "u --threads= out.lzh", "bad switch value", "", "", {}, {}},
-        ParseCase{"v_lists", "V out.lzh", "", "out.lzh", "", {}, {}, 0, 'l'}),
+        ParseCase{"v_lists", "V out.lzh", "", "out.lzh", "", {}, {}, 0, 'l'},
+        // Commands without a folder take a name that ends in "/" for a folder's members.
+        ParseCase{"folder_member_selected", "d out.lzh deep/ run.sh", "", "out.lzh", "", {}, {"deep/", "run.sh"}}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(ResponseFile, LinesQuotesAndBlanks) {
