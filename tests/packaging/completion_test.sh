@@ -13,6 +13,8 @@ echo one > "s p/a b.txt"
 echo two > d/a.txt
 echo three > d/sub/c.txt
 echo four > 'd/b[1].txt'
+echo five > 'd/q`id`.txt'
+echo six > 'd/p$x.txt'
 unlha32 a -q -r2 -x1 pack.lzh "s p" d
 echo plain > notes.txt
 cp pack.lzh first.LZH.001
@@ -43,19 +45,21 @@ unlha32|x|-jm=>-jm5|-jm6|-jm7
 unlha32|a|--thr=>--threads=
 unlha32|a|--threads|=|=>$(seq 1 "$nproc" | sort | paste -sd'|')
 unlha32|a|--exclude|=|=>
-unlha32|x|--exclude|=|*.o|pack.lzh|s=>s p|s p/|s p/a b.txt
+unlha32|x|--exclude|=|*.o|pack.lzh|s=>s\\ p|s\\ p/|s\\ p/a\\ b.txt
 unlha32|l|=>d|first.LZH.001|out|pack.lzh|s p
 unlha32|t|-q|f=>first.LZH.001
 unlha32|a|n=>notes.txt
 unlha32|c|n=>notes.txt
 unlha32|f|pack.lzh|n=>notes.txt
 unlha32|a|pack.lzh|s=>s p
-unlha32|x|pack.lzh|s=>s p|s p/|s p/a b.txt
+unlha32|x|pack.lzh|s=>s\\ p|s\\ p/|s\\ p/a\\ b.txt
 unlha32|X|-c1|--threads|=|2|pack.lzh|d/s=>d/sub|d/sub/|d/sub/c.txt
-unlha32|e|pack.lzh|o=>out
-unlha32|p|pack.lzh|"s p/a=>s p/a b.txt
+unlha32|e|pack.lzh|o=>out/
+unlha32|p|pack.lzh|"s p/a=>s\\ p/a\\ b.txt
 unlha32|l|s\ p/../pack.lzh|d/a=>d/a.txt
-unlha32|d|pack.lzh|d/b=>d/b\\[1\\].txt
+unlha32|d|pack.lzh|d/b=>d/b\\\\\\[1\\\\\\].txt
+unlha32|p|pack.lzh|d/q=>d/q\\\`id\\\`.txt
+unlha32|p|pack.lzh|d/p=>d/p\\\$x.txt
 unlha32|a|new.lzh|d/|s=>sub/
 unlha32|a|new.lzh|d/|a=>a.txt
 unlha32|x|pack.lzh|-z=>
