@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <set>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -46,6 +47,10 @@ std::string removeMovedSources(const std::string& archive, const std::vector<Ent
     std::map<std::string, const ArchiveMember*> byName;
     for (const ArchiveMember& m : members) byName.emplace(m.name, &m);
     std::size_t removed = 0, kept = 0;
+    // Files of which a link was removed here: their other links have a new
+    // change time (of the link count), and only that may differ.
+    std::set<std::pair<dev_t, ino_t>> unlinked;
+    const auto beforeChangeTime = [](const std::string& stamp) { return stamp.substr(0, stamp.rfind(':')); };
     for (const Entry& e : entries) {
         if (e.folder) continue;
         const auto member = byName.find(e.stored);
@@ -55,7 +60,10 @@ std::string removeMovedSources(const std::string& archive, const std::vector<Ent
             continue;
         }
         struct stat st {};
-        if (::stat(e.source.c_str(), &st) != 0 || fileStamp(st) != e.stamp) {
+        const bool found = ::stat(e.source.c_str(), &st) == 0;
+        const std::string stamp = found ? fileStamp(st) : std::string();
+        const bool linkRemoved = found && unlinked.count({st.st_dev, st.st_ino});
+        if (!found || (stamp != e.stamp && !(linkRemoved && beforeChangeTime(stamp) == beforeChangeTime(e.stamp)))) {
             addLine(report, "warning: " + printable(e.source) + ": not removed: it changed after it was found");
             ++kept;
             continue;
@@ -65,6 +73,7 @@ std::string removeMovedSources(const std::string& archive, const std::vector<Ent
             ++kept;
             continue;
         }
+        unlinked.insert({st.st_dev, st.st_ino});
         ++removed;
     }
     // Folders, deepest first: one that is not empty now (files kept, or

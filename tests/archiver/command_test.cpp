@@ -345,6 +345,12 @@ TEST_F(CommandTest, MoveRemovesOnlyWhatTheArchiveHolds) {
     EXPECT_NE(removeMovedSources(path("wrong.lzh"), entries, report, false), "");
     EXPECT_NE(report.find("does not read back"), std::string::npos) << report;
     EXPECT_EQ(bytesOf(path("src/a.txt")), std::string(6000, 'a'));
+    // Two links of one file both go: removing the first changes only the
+    // second's change time (its link count).
+    writeFile("hard/a", "d");
+    ASSERT_EQ(::link(path("hard/a").c_str(), path("hard/b").c_str()), 0);
+    EXPECT_EQ(run("m " + path("hard.lzh") + " " + path("hard") + "/ a b", &report), 0) << report;
+    EXPECT_NE(::access(path("hard/b").c_str(), F_OK), 0);
 }
 
 // l, v and t take names as x does: only the members selected, an error
