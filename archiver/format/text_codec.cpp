@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include <cerrno>
+#include <cstdio>
 #include <iconv.h>
 #include <vector>
 
@@ -40,6 +41,17 @@ std::size_t characterLength(const char* text, std::size_t size) {
     std::size_t length = 1;
     while (length < size && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) ++length;
     return length;
+}
+
+// "_" and the code point of the UTF-8 character in hex, at least four digits.
+std::string codePointName(const std::string& character) {
+    const auto lead = static_cast<unsigned char>(character[0]);
+    const std::size_t length = character.size();
+    std::uint32_t code = length == 1 ? lead : lead & (0xFF >> (length + 1));
+    for (std::size_t i = 1; i < length; ++i) code = code << 6 | (static_cast<unsigned char>(character[i]) & 0x3F);
+    char text[16];
+    std::snprintf(text, sizeof text, "_%04X", static_cast<unsigned>(code));
+    return text;
 }
 
 // One iconv conversion; on an unconvertible character `replace` (if given)
@@ -93,14 +105,16 @@ std::string utf8ToCp932(const std::string& utf8, bool* lossy) {
     // Some characters have no CP932 form, or one that reads back as another
     // (the yen sign is written as 0x5C, which readers take for a folder
     // separator): character by character, those that do not come back
-    // become '_'.
+    // become '_' and their code point in hex ("한" is "_D55C"), so that
+    // names that differ in them still differ for the readers that take
+    // this form (two files would otherwise land on one name there).
     if (lossy) *lossy = true;
     bytes.clear();
     for (std::size_t at = 0; at < utf8.size();) {
         const std::size_t length = characterLength(utf8.data() + at, utf8.size() - at);
         const std::string character = utf8.substr(at, length);
         const std::optional<std::string> one = convert("CP932", "UTF-8", character, nullptr, nullptr);
-        bytes += one && cp932ToUtf8(*one) == character ? *one : "_";
+        bytes += one && cp932ToUtf8(*one) == character ? *one : codePointName(character);
         at += length;
     }
     return bytes;

@@ -34,7 +34,8 @@ TEST(TextCodec, ThreadsConvertAlikeAtOnce) {
         {"dir\\file~1.h", "dir\\file~1.h", false},
         {"日本語.txt", "\x93\xfa\x96\x7b\x8c\xea.txt", false},
         {"ｷｬﾝｾﾙ", "\xb7\xac\xdd\xbe\xd9", false},
-        {"Ωé€.txt", "\x83\xb6__.txt", true},
+        {"Ωé€.txt", "\x83\xb6_00E9_20AC.txt", true},
+        {"한😀.txt", "_D55C_1F600.txt", true},
     };
     auto convertAll = [&rows](int rounds, int& mismatches) {
         for (int r = 0; r < rounds; ++r) {
