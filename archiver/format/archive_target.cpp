@@ -55,6 +55,8 @@ std::string ArchiveTarget::open(const std::string& path, Progress* progress, con
         return "the archive is read-only, left as it is: " + path;
     old_.reset(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
     if (old_.get() < 0) return "cannot open the archive " + path + ": " + std::strerror(errno);
+    // An empty file (made by mktemp, say) is an archive of no members: it holds nothing to lose.
+    if (stat_.st_size == 0) return {};
     if (std::string fault = readArchive(old_.get(), static_cast<std::uint64_t>(stat_.st_size), members_);
         !fault.empty())
         return "the archive is damaged, left as it is: " + fault;

@@ -532,6 +532,11 @@ TEST_F(ExtractTest, ArchiveEmptiedByDeleteIsRemoved) {
     writeFile("zeros.bin", std::string(2, '\0'));
     EXPECT_EQ(run("u " + path("zeros.bin") + " " + base + " a.txt"), 1);
     EXPECT_EQ(bytesOf(path("zeros.bin")), std::string(2, '\0'));
+    // An empty file (as mktemp makes) takes members: it holds nothing to lose.
+    writeFile("empty.lzh", "");
+    EXPECT_EQ(run("u " + path("empty.lzh") + " " + base + " a.txt"), 0);
+    EXPECT_EQ(run("t " + path("empty.lzh"), &report), 0);
+    EXPECT_NE(report.find("a.txt: ok"), std::string::npos) << report;
 }
 
 // lhasa finds every kept member sound (its status alone hides members it skipped).
