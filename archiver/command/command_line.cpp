@@ -22,8 +22,10 @@ std::string parseSwitch(const std::string& field, Command& command) {
     auto value = [&](std::size_t nameLength) { return switchValue(lower.substr(nameLength)); };
     auto bad = [&]() { return "bad switch value: " + field; };
     if (lower.rfind("-exclude=", 0) == 0) {   // the pattern keeps its case
-        if (body.size() == 9) return bad();
-        command.excludes.push_back(body.substr(9));
+        std::string pattern = body.substr(9);
+        while (pattern.rfind("./", 0) == 0) pattern.erase(0, 2);   // names are stored without it
+        if (pattern.empty()) return bad();
+        command.excludes.push_back(pattern);
         return {};
     }
     if (lower.rfind("-threads=", 0) == 0) {
@@ -110,7 +112,12 @@ std::string parseCommand(const std::vector<std::string>& fields, Command& comman
             continue;
         }
         if (switches && f.size() > 1 && f[0] == '-') {
-            if (std::string fault = parseSwitch(f, command); !fault.empty()) return fault;
+            // The long switches also take their value as the next field, as GNU tools do.
+            std::string lower;
+            for (char c : f) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            const bool valueNext = (lower == "--exclude" || lower == "--threads") && i + 1 < fields.size();
+            if (std::string fault = parseSwitch(valueNext ? f + "=" + fields[++i] : f, command); !fault.empty())
+                return fault;
             continue;
         }
         if (f.empty()) continue;

@@ -95,6 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"threads_empty", "u --threads= out.lzh", "bad switch value", "", "", {}, {}},
         ParseCase{"v_lists", "V out.lzh", "", "out.lzh", "", {}, {}, 0, 'l'},
         // Commands without a folder take a name that ends in "/" for a folder's members.
+        ParseCase{"value_in_next_field", "u --threads 3 --exclude ./*.o out.lzh", "", "out.lzh", "", {}, {}, 3},
         ParseCase{"folder_member_selected", "d out.lzh deep/ run.sh", "", "out.lzh", "", {}, {"deep/", "run.sh"}}),
     [](const auto& info) { return std::string(info.param.label); });
 
@@ -429,7 +430,7 @@ TEST_F(CommandTest, ExcludedFilesAreNotPacked) {
     for (const auto& row : table) {
         ::unlink(path("e.lzh").c_str());
         std::string report;
-        EXPECT_EQ(run("a -r2 -x1 --exclude=*.o --exclude=build " + path("e.lzh") + " " + path("base") + "/ " + row.names,
+        EXPECT_EQ(run("a -r2 -x1 --exclude ./*.o --exclude=build " + path("e.lzh") + " " + path("base") + "/ " + row.names,
                       &report),
                   row.status)
             << row.names << ": " << report;

@@ -45,6 +45,8 @@ unlha32|x|-jm=>-jm5|-jm6|-jm7
 unlha32|a|--thr=>--threads=
 unlha32|a|--threads|=|=>$(seq 1 "$nproc" | sort | paste -sd'|')
 unlha32|a|--exclude|=|=>
+unlha32|a|--threads|=>$(seq 1 "$nproc" | sort | paste -sd'|')
+unlha32|x|--exclude|*.o|pack.lzh|d/a=>d/a.txt
 unlha32|x|--exclude|=|*.o|pack.lzh|s=>s\\ p|s\\ p/|s\\ p/a\\ b.txt
 unlha32|l|=>d|first.LZH.001|out|pack.lzh|s p
 unlha32|t|-q|f=>first.LZH.001
