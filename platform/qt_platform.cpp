@@ -21,6 +21,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -200,9 +201,30 @@ std::int32_t QtPlatform::windowHandle(QWidget& window) {
     return static_cast<std::int32_t>(window.window()->winId());
 }
 
+namespace {
+
+// Without a runtime folder: a folder of the user's own in the temporary
+// folder, that no other user can write to (a lock of a name every user can
+// work out, in /tmp itself, another user could make first and keep); if
+// another has made that folder, one in the user's cache.
+QString privateLockFolder() {
+    const QByteArray path = QDir::tempPath().toLocal8Bit() + "/squashslice-" + QByteArray::number(::getuid());
+    ::mkdir(path.constData(), 0700);
+    struct stat st {};
+    if (::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
+        (st.st_mode & 077) == 0)
+        return QString::fromLocal8Bit(path);
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                          QStringLiteral("/squashslice");
+    QDir().mkpath(cache);
+    return cache;
+}
+
+}  // namespace
+
 bool QtPlatform::previousInstance() {
     QString folder = qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")
-                         ? QDir::tempPath()
+                         ? privateLockFolder()
                          : QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     QByteArray key = QCryptographicHash::hash(QCoreApplication::applicationFilePath().toUtf8(),
                                               QCryptographicHash::Sha1).toHex().left(16);

@@ -6,6 +6,7 @@
 #include "split/rejoin_script.h"
 #include "split/split_plan.h"
 
+#include <QFileInfo>
 #include <QHash>
 
 #include <algorithm>
@@ -15,6 +16,8 @@ namespace sqs {
 namespace {
 
 const QString kConfirmTitle = QStringLiteral("作業確認");
+// Bytes a name may have on the file systems of this system (NAME_MAX).
+constexpr qsizetype kLongestName = 255;
 
 bool shouldAsk(const AppState& state) {
     const QLatin1String off("OFF");
@@ -68,6 +71,11 @@ void Splitter::WritePieces(const QString& path) {
     if (!platform_.nameLookup(script, LookupAttribute::FilesOnly).isEmpty())
         if (FileResult removed = platform_.deleteFile(script); !removed)
             platform_.fail(QStringLiteral("ファイルの削除"), script, removed.error);
+
+    // The last piece has the longest name (".1000" and on take four digits
+    // or more): one too long for a name is refused before any piece is written.
+    if (const QString last = pieceName(path, n); QFileInfo(last).fileName().toLocal8Bit().size() > kLongestName)
+        platform_.fail(QStringLiteral("ファイルの書き込み"), last, QStringLiteral("ファイル名が長すぎます"));
 
     // A piece name that is a link to the file being cut, or to the file that
     // another piece's name leads to, would have its piece written over that

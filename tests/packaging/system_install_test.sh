@@ -29,9 +29,9 @@ apt_get install --no-install-recommends "$deb" || fail "apt-get install"
 /usr/bin/squashslice --version | grep -q "^squashslice " || fail "squashslice --version"
 head -c 1500000 /dev/urandom > "$work/data.bin"
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config
-unset XDG_RUNTIME_DIR   # the lock goes to /tmp
+unset XDG_RUNTIME_DIR   # the lock goes to a private folder in /tmp
 mkdir -p "$HOME"
-lock=${TMPDIR:-/tmp}/squashslice-0-$(printf %s /usr/lib/squashslice/squashslice | sha1sum | cut -c1-16).lock
+lock=${TMPDIR:-/tmp}/squashslice-0/squashslice-0-$(printf %s /usr/lib/squashslice/squashslice | sha1sum | cut -c1-16).lock
 cat > "$work/drive.sh" <<DRIVE
 /usr/bin/squashslice "$work/data.bin" & pid=\$!
 for _ in \$(seq 50); do xdotool search --name '^Squashslice\$' >/dev/null 2>&1 && break; sleep 0.2; done

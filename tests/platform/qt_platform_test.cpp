@@ -162,17 +162,35 @@ TEST_F(QtPlatformTest, SaveDialogAsksBeforeMakingAFileOrAddingToOne) {
     }
 }
 
-TEST_F(QtPlatformTest, LockLivesInTheRuntimeFolderElseInTmp) {
+// Without a runtime folder, the lock goes to a folder of the user's own in
+// the temporary folder; where another has made that one (or left it open
+// to others), to the user's cache.
+TEST_F(QtPlatformTest, LockLivesInTheRuntimeFolderElseInAPrivateOne) {
     {
         QtPlatform platform(program);
         EXPECT_FALSE(platform.previousInstance());
         EXPECT_EQ(locks(runtime).size(), 1) << runtime.toStdString();
-        EXPECT_TRUE(locks(temp).isEmpty());
     }
     qunsetenv("XDG_RUNTIME_DIR");
-    QtPlatform platform(program);
-    EXPECT_FALSE(platform.previousInstance());
-    EXPECT_EQ(locks(temp).size(), 1) << temp.toStdString();
+    const QByteArray savedCache = qgetenv("XDG_CACHE_HOME");
+    const QString cache = root.path() + QStringLiteral("/cache");
+    qputenv("XDG_CACHE_HOME", cache.toLocal8Bit());
+    const QString own = temp + QStringLiteral("/squashslice-") + QString::number(::getuid());
+    {
+        QtPlatform platform(program);
+        EXPECT_FALSE(platform.previousInstance());
+        EXPECT_EQ(locks(own).size(), 1) << own.toStdString();
+        EXPECT_EQ(QFileInfo(own).permissions() & ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                    QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
+                  QFileDevice::Permissions());
+    }
+    ASSERT_TRUE(QFile::setPermissions(own, QFile::Permissions(0x7777)));   // open to everyone
+    {
+        QtPlatform platform(program);
+        EXPECT_FALSE(platform.previousInstance());
+        EXPECT_EQ(locks(cache + QStringLiteral("/squashslice")).size(), 1);
+    }
+    savedCache.isNull() ? qunsetenv("XDG_CACHE_HOME") : qputenv("XDG_CACHE_HOME", savedCache);
 }
 
 TEST_F(QtPlatformTest, ASecondCopyFindsTheFirst) {
