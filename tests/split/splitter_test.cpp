@@ -330,6 +330,21 @@ TEST_F(SplitterTest, PieceNamesLinkedToTheFileOrToEachOtherAreRefused) {
     }
 }
 
+// A thousand pieces of a name of 251 bytes: the last one's name (".1000")
+// is too long, which is said before any piece is written.
+TEST_F(SplitterTest, NameTooLongForTheLastPieceIsRefusedFirst) {
+    const QString path = platform.folder() + QLatin1Char('/') + QString(247, QLatin1Char('c')) + QStringLiteral(".bin");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(file.resize(999 * PieceSize + 1));   // sparse: nothing is read before the refusal
+    file.close();
+    EXPECT_THROW(splitter.WritePieces(path), Terminated);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_TRUE(platform.messages[0].text.contains(path + ".1000\r\nファイル名が長すぎます"))
+        << platform.messages[0].text.toStdString();
+    EXPECT_EQ(filesBeside().size(), 1);
+}
+
 // A piece name that is a dangling link to the script's name: the piece
 // lands there, and the script is not written over it.
 TEST_F(SplitterTest, PieceLinkedToTheScriptsNameKeepsThePiece) {
