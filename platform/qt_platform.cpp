@@ -19,6 +19,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -140,8 +141,16 @@ void QtPlatform::showModal(QDialog& dialog) {
     for (QWidget* top : QApplication::topLevelWidgets())
         if (!from && top != &dialog && top->isVisible() && !qobject_cast<QDialog*>(top)) from = top;
     if (from && from != &dialog) {
+        // Kept on the screen: over a window at its corner it would start
+        // above and left of it, its buttons out of reach.
         const QRect over = from->frameGeometry();
-        dialog.move(over.center() - QPoint(dialog.width() / 2, dialog.height() / 2));
+        QPoint at = over.center() - QPoint(dialog.width() / 2, dialog.height() / 2);
+        if (const QScreen* screen = from->screen()) {
+            const QRect room = screen->availableGeometry();
+            at.setX(std::max(room.left(), std::min(at.x(), room.right() + 1 - dialog.width())));
+            at.setY(std::max(room.top(), std::min(at.y(), room.bottom() + 1 - dialog.height())));
+        }
+        dialog.move(at);
     }
     dialog.exec();
 }

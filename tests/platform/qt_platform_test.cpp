@@ -105,21 +105,28 @@ TEST_F(QtPlatformTest, MessagesShowTheirWholeTextAsItIsOnTheScreen) {
 // The save dialog asks before it makes a file, and before it hands back one
 // that exists, which a pack adds to: the question says so. "No" opens the
 // dialog again.
-// A modal dialog without a parent opens centred over the window it comes from.
+// A modal dialog without a parent opens centred over the window it comes
+// from, kept on the screen.
 TEST_F(QtPlatformTest, ModalDialogOpensOverTheWindowItComesFrom) {
     QtPlatform platform(program);
-    QWidget window;
-    window.setGeometry(300, 200, 348, 55);
-    window.show();
-    QDialog dialog;
-    dialog.setFixedSize(402, 213);
-    QPoint shownAt;
-    QTimer::singleShot(0, [&] {
-        shownAt = dialog.pos();
-        dialog.reject();
-    });
-    platform.showModal(dialog);
-    EXPECT_EQ(shownAt + QPoint(201, 106), window.frameGeometry().center());
+    const struct { QPoint window; QPoint dialog; } table[] = {
+        {{300, 200}, {473 - 201, 227 - 106}},   // centred over it (its centre: 473, 227)
+        {{0, 0}, {0, 0}},                                   // at the corner: on the screen
+    };
+    for (const auto& row : table) {
+        QWidget window;
+        window.setGeometry(QRect(row.window, QSize(348, 55)));
+        window.show();
+        QDialog dialog;
+        dialog.setFixedSize(402, 213);
+        QPoint shownAt;
+        QTimer::singleShot(0, [&] {
+            shownAt = dialog.pos();
+            dialog.reject();
+        });
+        platform.showModal(dialog);
+        EXPECT_EQ(shownAt, row.dialog) << row.window.x();
+    }
 }
 
 TEST_F(QtPlatformTest, SaveDialogAsksBeforeMakingAFileOrAddingToOne) {
