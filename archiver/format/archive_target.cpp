@@ -93,7 +93,9 @@ std::string ArchiveTarget::commit() {
     // (root may; others may keep a group they belong to). Before the mode:
     // a change of owner clears the set-id bits.
     if (exists_ && ::fchown(new_.fd(), stat_.st_uid, stat_.st_gid) != 0) {
-        ::fchown(new_.fd(), static_cast<uid_t>(-1), stat_.st_gid);
+        // The group alone, where the owner cannot be given; the test below tells what came of it.
+        const bool groupKept = ::fchown(new_.fd(), static_cast<uid_t>(-1), stat_.st_gid) == 0;
+        static_cast<void>(groupKept);
         struct stat now {};
         ownerLost_ = ::fstat(new_.fd(), &now) == 0 && (now.st_uid != stat_.st_uid || now.st_gid != stat_.st_gid);
     }

@@ -28,8 +28,7 @@ public:
     pid_t start(const std::vector<std::string>& args) {
         const pid_t child = ::fork();
         if (child == 0) {
-            std::freopen("/dev/null", "w", stdout);
-            std::freopen("/dev/null", "w", stderr);
+            if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr)) ::_exit(127);
             std::vector<char*> argv{const_cast<char*>(UNLHA_TOOL_PATH)};
             for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
             argv.push_back(nullptr);

@@ -225,17 +225,17 @@ TEST_F(FileOpsTest, ReplacedFileKeepsItsLinkAndItsProtection) {
         {"linked", [](FileOpsTest& t) {
              QDir(t.dir.path()).mkdir("real");
              t.make("real/SQS.ini", "old");
-             ::symlink("real/SQS.ini", t.path("SQS.ini").c_str());
+             EXPECT_EQ(::symlink("real/SQS.ini", t.path("SQS.ini").c_str()), 0);
          }, true, "real/SQS.ini"},
         {"linked_read_only", [](FileOpsTest& t) {
              QDir(t.dir.path()).mkdir("real");
              t.make("real/SQS.ini", "old");
              ::chmod(t.path("real/SQS.ini").c_str(), 0400);
-             ::symlink("real/SQS.ini", t.path("SQS.ini").c_str());
+             EXPECT_EQ(::symlink("real/SQS.ini", t.path("SQS.ini").c_str()), 0);
          }, false, "real/SQS.ini"},
         {"dangling_link", [](FileOpsTest& t) {
              QDir(t.dir.path()).mkdir("real");
-             ::symlink("real/SQS.ini", t.path("SQS.ini").c_str());
+             EXPECT_EQ(::symlink("real/SQS.ini", t.path("SQS.ini").c_str()), 0);
          }, true, "real/SQS.ini"},
     };
     for (auto& row : table) {
