@@ -1,5 +1,7 @@
 #include "archiver/window/progress_text.h"
 
+#include <cstring>
+
 namespace lzh {
 
 QString sizeText(std::uint64_t bytes) {
@@ -84,8 +86,10 @@ QString japaneseReason(const QString& reason) {
         const QString english = QString::fromUtf8(form.english);
         if (!reason.startsWith(english)) continue;
         QString rest = reason.mid(english.size());
+        // The damage, and where it lies when it is told: " (member 1, offset 0)".
         for (const auto& d : damage)
-            if (rest == QLatin1String(d.english)) rest = QString::fromUtf8(d.japanese);
+            if (rest.startsWith(QLatin1String(d.english)))
+                rest = QString::fromUtf8(d.japanese) + rest.mid(static_cast<qsizetype>(std::strlen(d.english)));
         return QString::fromUtf8(form.japanese) + rest;
     }
     for (const auto& form : endings) {

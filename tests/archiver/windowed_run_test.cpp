@@ -47,6 +47,8 @@ TEST(ProgressText, SizesTimesAndReasons) {
         {"nothing to archive", "書庫に入れるファイルがありません。"},
         {"the archive is damaged, left as it is: not an LZH header",
          "書庫が壊れているか書庫でないため、そのままにしました：LZH の書庫ではありません"},
+        {"the archive is damaged, left as it is: header CRC error (member 1, offset 0)",
+         "書庫が壊れているか書庫でないため、そのままにしました：ヘッダーの CRC が合いません (member 1, offset 0)"},
         {"/d/pipe: not packed: not a regular file (a device, pipe or socket)",
          "/d/pipe：通常のファイルではありません（デバイス、パイプ、ソケット）"},
         {"/d/a.lzh is a new archive, apart from the pieces of the split archive of that name",
