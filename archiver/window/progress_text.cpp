@@ -71,6 +71,8 @@ QString japaneseReason(const QString& reason) {
         {" is a new archive, apart from the pieces of the split archive of that name",
          "：同じ名前の分割書庫の断片とは別の、新しい書庫です"},
         {": not packed: a link to nothing", "：リンク先がありません"},
+        {": its owner or group could not be kept: the archive now belongs to you",
+         "：元の所有者とグループを保てなかったため、書庫の所有者はあなたになりました"},
         {": not packed: a link to a folder (such links are not followed)", "：フォルダへのリンクはたどりません"},
         {": not packed: not a regular file (a device, pipe or socket)",
          "：通常のファイルではありません（デバイス、パイプ、ソケット）"},

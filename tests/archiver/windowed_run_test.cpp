@@ -49,6 +49,8 @@ TEST(ProgressText, SizesTimesAndReasons) {
          "書庫が壊れているか書庫でないため、そのままにしました：LZH の書庫ではありません"},
         {"the archive is damaged, left as it is: header CRC error (member 1, offset 0)",
          "書庫が壊れているか書庫でないため、そのままにしました：ヘッダーの CRC が合いません (member 1, offset 0)"},
+        {"/d/a.lzh: its owner or group could not be kept: the archive now belongs to you",
+         "/d/a.lzh：元の所有者とグループを保てなかったため、書庫の所有者はあなたになりました"},
         {"/d/pipe: not packed: not a regular file (a device, pipe or socket)",
          "/d/pipe：通常のファイルではありません（デバイス、パイプ、ソケット）"},
         {"/d/a.lzh is a new archive, apart from the pieces of the split archive of that name",
