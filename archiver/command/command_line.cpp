@@ -15,10 +15,15 @@ int switchValue(const std::string& value) {
     return -1;
 }
 
+std::string lowered(const std::string& text) {
+    std::string lower;
+    for (char c : text) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
 std::string parseSwitch(const std::string& field, Command& command) {
     std::string body = field.substr(1);
-    std::string lower;
-    for (char c : body) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string lower = lowered(body);
     auto value = [&](std::size_t nameLength) { return switchValue(lower.substr(nameLength)); };
     auto bad = [&]() { return "bad switch value: " + field; };
     if (lower.rfind("-exclude=", 0) == 0) {   // the pattern keeps its case
@@ -113,8 +118,7 @@ std::string parseCommand(const std::vector<std::string>& fields, Command& comman
         }
         if (switches && f.size() > 1 && f[0] == '-') {
             // The long switches also take their value as the next field, as GNU tools do.
-            std::string lower;
-            for (char c : f) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            const std::string lower = lowered(f);
             const bool valueNext = (lower == "--exclude" || lower == "--threads") && i + 1 < fields.size();
             if (std::string fault = parseSwitch(valueNext ? f + "=" + fields[++i] : f, command); !fault.empty())
                 return fault;

@@ -435,16 +435,22 @@ std::uint64_t selectedBytes(const std::vector<ArchiveMember>& members, const Mem
     return total;
 }
 
+std::string openArchive(const std::string& path, ArchiveSource& source, std::vector<ArchiveMember>& members,
+                        std::string& report) {
+    if (std::string fault = source.open(path); !fault.empty()) return fault;
+    const std::string fault = readArchive(source, members);
+    if (const std::string stray = archiveAfterNoProgram(source, members); !stray.empty())
+        addLine(report, "warning: " + printable(path) + ": " + stray);
+    return fault.empty() || !members.empty() ? fault : unreadableArchive(path, fault);
+}
+
 std::string extractArchive(const Command& command, const std::vector<std::string>& patterns, std::string& report,
                            Progress* progress) {
     ArchiveSource source;
-    if (std::string fault = source.open(command.archive); !fault.empty()) return fault;
     std::vector<ArchiveMember> members;
     // A damaged archive still gives the members before the damage.
-    const std::string damage = readArchive(source, members);
-    if (!damage.empty() && members.empty()) return unreadableArchive(command.archive, damage);
-    if (const std::string stray = archiveAfterNoProgram(source, members); !stray.empty())
-        addLine(report, "warning: " + printable(command.archive) + ": " + stray);
+    const std::string damage = openArchive(command.archive, source, members, report);
+    if (!damage.empty() && members.empty()) return damage;
     std::string fault = Extractor(command, source, report, progress).run(members, patterns);
     if (!damage.empty()) return "the archive is damaged: " + damage + (fault.empty() ? "" : "; " + fault);
     return fault;

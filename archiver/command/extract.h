@@ -3,6 +3,7 @@
 #include "archiver/command/command_line.h"
 #include "archiver/command/member_selection.h"
 #include "archiver/format/archive_reader.h"
+#include "archiver/format/archive_source.h"
 #include "archiver/progress.h"
 
 #include <cstdint>
@@ -21,6 +22,12 @@ namespace lzh {
 // `progress` (x and e) counts the bytes decoded of the selected members'.
 std::string extractArchive(const Command& command, const std::vector<std::string>& patterns, std::string& report,
                            Progress* progress = nullptr);
+
+// Opens the archive at `path` for a reading command: its members, as many
+// as are sound, and the fault after them (the archive named where it gave
+// none); a warning in `report` where it begins after no program.
+std::string openArchive(const std::string& path, ArchiveSource& source, std::vector<ArchiveMember>& members,
+                        std::string& report);
 
 // The original bytes of the members selected (files only).
 std::uint64_t selectedBytes(const std::vector<ArchiveMember>& members, const MemberSelection& selection);

@@ -27,15 +27,6 @@
 namespace lzh {
 namespace {
 
-std::string openArchive(const std::string& path, ArchiveSource& source, std::vector<ArchiveMember>& members,
-                        std::string& report) {
-    if (std::string fault = source.open(path); !fault.empty()) return fault;
-    const std::string fault = readArchive(source, members);
-    if (const std::string stray = archiveAfterNoProgram(source, members); !stray.empty())
-        addLine(report, "warning: " + printable(path) + ": " + stray);
-    return fault.empty() || !members.empty() ? fault : unreadableArchive(path, fault);
-}
-
 std::string ratio(std::uint64_t packed, std::uint64_t original) {
     char text[16];
     if (original == 0) return "  ****";

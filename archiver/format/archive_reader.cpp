@@ -175,7 +175,7 @@ public:
             // A damaged first header is a damaged archive, not a program
             // before one: a search would take some later header (or one in
             // the member's data) for the first and drop what came before it.
-            if (looksLikeHeader(0)) return fault + " (member 1, offset 0)";
+            if (looksLikeHeader()) return fault + " (member 1, offset 0)";
             // A self-extracting archive: the first header follows a program stub.
             if (!findFirstHeader(offset, member)) return startsWithMethod() ? fault : "not an LZH header";
         }
@@ -193,16 +193,15 @@ public:
     }
 
 private:
-    // A file too short for a header starts like one: "-l??-" from its third byte.
+    // The file starts like a header: a method id ("-l??-") from its third
+    // byte, and (where it is long enough for a header) a level of 0 to 3.
     bool startsWithMethod() {
         std::vector<std::uint8_t> h;
         return readBytes(0, h, 7) && h[2] == '-' && h[3] == 'l' && h[6] == '-';
     }
-
-    // A method id ("-l??-") and a header level of 0 to 3 where a header's would be.
-    bool looksLikeHeader(std::uint64_t offset) {
+    bool looksLikeHeader() {
         std::vector<std::uint8_t> h;
-        return readBytes(offset, h, 22) && h[2] == '-' && h[3] == 'l' && h[6] == '-' && h[20] <= 3;
+        return startsWithMethod() && readBytes(0, h, 22) && h[20] <= 3;
     }
 
     bool findFirstHeader(std::uint64_t& offset, ArchiveMember& member) {
