@@ -143,7 +143,11 @@ private:
                 if (fault.empty()) fault = walk(child, source);
             } else if (!S_ISREG(st.st_mode)) {
                 skip(source, "not a regular file (a device, pipe or socket)");
-            } else if (!isArchive(st) && !isList(st)) {
+            } else if (isArchive(st)) {
+                skip(source, "it is the archive being written");
+            } else if (isList(st)) {
+                skip(source, "it is a list of the names to pack");
+            } else {
                 fault = push(child, source, false, st);
             }
             if (!fault.empty()) return fault;

@@ -283,7 +283,7 @@ private:
         if (out.get() < 0) return std::string("cannot create a file: ") + std::strerror(errno);
         // Removed if the tool is interrupted: by its folder's descriptor, which stays open.
         std::optional<PendingTemporary> pending;
-        if (!temp.empty()) pending.emplace(inFolder(folder, temp));
+        if (!temp.empty()) pending.emplace(folder, temp);
         bool writeFailed = false;
         int writeErrno = 0;
         if (progress_) progress_->startMember(m.name);
@@ -333,7 +333,7 @@ private:
         if (errno != EEXIST) return std::string("cannot create the file: ") + std::strerror(errno);
         for (unsigned attempt = 0; attempt < 100; ++attempt) {
             const std::string temp = temporaryName();
-            const PendingTemporary pending(inFolder(folder, temp));
+            const PendingTemporary pending(folder, temp);
             if (::linkat(AT_FDCWD, self.c_str(), folder, temp.c_str(), AT_SYMLINK_FOLLOW) != 0) {
                 if (errno == EEXIST) continue;
                 break;
@@ -348,9 +348,6 @@ private:
     }
 
     std::string temporaryName() { return ".unlha32-" + std::to_string(pid_) + "-" + std::to_string(++tempCounter_); }
-    static std::string inFolder(int folder, const std::string& name) {
-        return "/proc/self/fd/" + std::to_string(folder) + "/" + name;
-    }
 
     void makeLink(const Pending& link) {
         const ArchiveMember& m = *link.member;
@@ -385,7 +382,7 @@ private:
             error = ::symlinkat(text.c_str(), folder, temp.c_str()) == 0 ? 0 : errno;
         }
         if (error) return fail(m, std::string("cannot make the link: ") + std::strerror(error));
-        const PendingTemporary pending(inFolder(folder, temp));
+        const PendingTemporary pending(folder, temp);
         const struct timespec times[2] = {{m.mtime, 0}, {m.mtime, 0}};
         if (m.hasTime) ::utimensat(folder, temp.c_str(), times, AT_SYMLINK_NOFOLLOW);
         if (::renameat(folder, temp.c_str(), folder, name.c_str()) != 0) {

@@ -14,19 +14,22 @@
 namespace lzh {
 namespace {
 
-// Names to remove when a signal ends the process; a slot is in use while
-// its first byte is not zero. Fixed storage, so the handler needs no locks.
+// Names to remove when a signal ends the process, each relative to its
+// folder's descriptor (AT_FDCWD for a path); a slot is in use while its
+// name's first byte is not zero. Fixed storage, so the handler needs no locks.
 constexpr int kSlots = 8;
 constexpr std::size_t kNameMax = 4096;
 char gPending[kSlots][kNameMax];
+int gPendingFolder[kSlots];
 std::atomic<bool> gTaken[kSlots];
 
-int remember(const std::string& name) {
-    if (name.size() >= kNameMax) return -1;
+int remember(const std::string& name, int folder = AT_FDCWD) {
+    if (name.empty() || name.size() >= kNameMax) return -1;
     for (int i = 0; i < kSlots; ++i) {
         bool expected = false;
         if (gTaken[i].compare_exchange_strong(expected, true)) {
             // The first byte last: the handler never sees half a name.
+            gPendingFolder[i] = folder;
             std::memcpy(gPending[i] + 1, name.c_str() + 1, name.size());
             std::atomic_signal_fence(std::memory_order_seq_cst);
             gPending[i][0] = name[0];
@@ -44,8 +47,8 @@ void forget(int slot) {
 }
 
 extern "C" void removePendingAndDie(int signal) {
-    for (auto& name : gPending)
-        if (name[0]) ::unlink(name);
+    for (int i = 0; i < kSlots; ++i)
+        if (gPending[i][0]) ::unlinkat(gPendingFolder[i], gPending[i], 0);
     std::signal(signal, SIG_DFL);
     ::raise(signal);
 }
@@ -144,6 +147,8 @@ std::string NewFile::commit(mode_t mode) {
 }
 
 PendingTemporary::PendingTemporary(const std::string& path) : slot_(remember(path)) {}
+
+PendingTemporary::PendingTemporary(int folder, const std::string& name) : slot_(remember(name, folder)) {}
 
 PendingTemporary::~PendingTemporary() { forget(slot_); }
 

@@ -39,6 +39,8 @@ private:
 class PendingTemporary {
 public:
     explicit PendingTemporary(const std::string& path);
+    // `name` in the folder open as `folder`, which must stay open while it lives.
+    PendingTemporary(int folder, const std::string& name);
     ~PendingTemporary();
     PendingTemporary(const PendingTemporary&) = delete;
     PendingTemporary& operator=(const PendingTemporary&) = delete;

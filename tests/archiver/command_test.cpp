@@ -440,15 +440,21 @@ TEST_F(CommandTest, ExcludedFilesAreNotPacked) {
 }
 
 // The list file of a call is not packed when a walk meets it (the window
-// writes its list beside the program, which may lie in the folder packed).
+// writes its list beside the program, which may lie in the folder packed),
+// nor the archive; the report says so.
 TEST_F(CommandTest, ListFileMetInAWalkIsNotPacked) {
     writeFile("base/a.txt", "a");
     writeFile("base/responce.txt", ".\r\n\r\n");
     std::string report;
-    ASSERT_EQ(run("u -a1 -r2 -x1 " + path("w.lzh") + " " + path("base") + "/ @" + path("base/responce.txt")), 0);
-    ASSERT_EQ(run("l " + path("w.lzh"), &report), 0);
+    ASSERT_EQ(run("u -a1 -r2 -x1 " + path("base/w.lzh") + " " + path("base") + "/ @" + path("base/responce.txt"),
+                  &report),
+              0);
+    EXPECT_NE(report.find("responce.txt: not packed: it is a list of the names to pack"), std::string::npos) << report;
+    ASSERT_EQ(run("l " + path("base/w.lzh"), &report), 0);
     EXPECT_NE(report.find("Total 1 member"), std::string::npos) << report;
     EXPECT_EQ(report.find("responce.txt"), std::string::npos) << report;
+    ASSERT_EQ(run("u -a1 -r2 -x1 " + path("base/w.lzh") + " " + path("base") + "/ .", &report), 0);
+    EXPECT_NE(report.find("w.lzh: not packed: it is the archive being written"), std::string::npos) << report;
 }
 
 // "-" is the standard input, for the commands that only read: from a
