@@ -45,7 +45,7 @@ std::string removeMovedSources(const std::string& archive, const std::vector<Ent
     if (std::string fault = archived.open(archive); !fault.empty() || !(fault = readArchive(archived, members)).empty())
         return "the archive is written, but it does not read back, so no file was removed: " + fault;
     std::map<std::string, const ArchiveMember*> byName;
-    for (const ArchiveMember& m : members) byName.emplace(m.name, &m);
+    for (const ArchiveMember& m : members) byName[m.name] = &m;   // of a name held twice, the last: readers take it
     std::size_t removed = 0, kept = 0;
     // Files of which a link was removed here: their other links have a new
     // change time (of the link count), and only that may differ.

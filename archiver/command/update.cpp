@@ -19,13 +19,18 @@
 namespace lzh {
 namespace {
 
+// A member's fate in an update: kept (copied), dropped, or the index of the
+// file that replaces it.
+constexpr int kKept = -1, kDropped = -2;
+
 // The bytes an update reads: the members it copies and the files it packs.
 std::uint64_t bytesToRead(const std::vector<ArchiveMember>& members, const std::vector<int>& replacement,
                           const std::vector<Entry>& entries, const std::vector<bool>& adding) {
     std::uint64_t total = 0;
     for (std::size_t m = 0; m < members.size(); ++m)
-        total += replacement[m] < 0 ? members[m].headerSize + members[m].packedSize
-                                    : entries[static_cast<std::size_t>(replacement[m])].size;
+        total += replacement[m] == kKept      ? members[m].headerSize + members[m].packedSize
+                 : replacement[m] == kDropped ? 0
+                                              : entries[static_cast<std::size_t>(replacement[m])].size;
     for (std::size_t i = 0; i < entries.size(); ++i)
         if (adding[i]) total += entries[i].size;
     return total;
@@ -116,27 +121,42 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
     std::map<std::string, std::size_t> byName;
     for (std::size_t i = 0; i < entries.size(); ++i) byName.emplace(storedKey(entries[i].stored, entries[i].folder), i);
     std::vector<bool> placed(entries.size(), false);
-    std::vector<int> replacement(members.size(), -1);
-    int replaced = 0, kept = 0, added = 0;
+    std::vector<int> replacement(members.size(), kKept);
+    int replaced = 0, kept = 0, added = 0, repeats = 0;
     // Each member's file, by its name; else, for a member from a system
     // without lower case, by the lower-case name it is extracted under.
+    // An archive may hold a name twice: each copy belongs to the file.
     std::vector<std::size_t> fileOf(members.size(), entries.size());
     for (int pass = 0; pass < 2; ++pass)
         for (std::size_t m = 0; m < members.size(); ++m) {
             if (fileOf[m] < entries.size()) continue;
             const auto it = byName.find(pass == 0 ? members[m].name : caseFolded(members[m]));
-            if (it == byName.end() || placed[it->second]) continue;
+            if (it == byName.end()) continue;
             placed[it->second] = true;
             fileOf[m] = it->second;
         }
+    // The file is weighed against its last copy, the one readers extract;
+    // it replaces the first, and the others go with it.
+    std::vector<std::size_t> firstOf(entries.size(), members.size()), lastOf(entries.size(), members.size());
+    for (std::size_t m = 0; m < members.size(); ++m) {
+        const std::size_t i = fileOf[m];
+        if (i == entries.size()) continue;
+        if (firstOf[i] == members.size()) firstOf[i] = m;
+        lastOf[i] = m;
+    }
     for (std::size_t m = 0; m < members.size(); ++m) {
         const std::size_t i = fileOf[m];
         // Compared as the header would hold the file's stamp, so an unchanged
         // file dated outside the header's range is kept.
         if (i < entries.size() && !entries[i].folder &&
-            (anyDate || members[m].mtime < static_cast<std::int64_t>(headerTime(entries[i].mtime)))) {
-            replacement[m] = static_cast<int>(i);
-            ++replaced;
+            (anyDate || members[lastOf[i]].mtime < static_cast<std::int64_t>(headerTime(entries[i].mtime)))) {
+            if (m == firstOf[i]) {
+                replacement[m] = static_cast<int>(i);
+                ++replaced;
+            } else {
+                replacement[m] = kDropped;
+                ++repeats;
+            }
         } else {
             ++kept;
         }
@@ -166,10 +186,11 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
     if (std::string fault = target.copyStub(writer); !fault.empty()) return fault;
     std::size_t keptFrom = 0;   // members from here on not yet written
     for (std::size_t m = 0; m < members.size(); ++m) {
-        if (replacement[m] < 0) continue;
+        if (replacement[m] == kKept) continue;
         if (std::string fault = copyKept(writer, target.oldFd(), members, keptFrom, m); !fault.empty()) return fault;
-        if (std::string fault = addEntry(writer, entries[static_cast<std::size_t>(replacement[m])]); !fault.empty())
-            return fault;
+        if (replacement[m] >= 0)
+            if (std::string fault = addEntry(writer, entries[static_cast<std::size_t>(replacement[m])]); !fault.empty())
+                return fault;
         keptFrom = m + 1;
     }
     if (std::string fault = copyKept(writer, target.oldFd(), members, keptFrom, members.size()); !fault.empty())
@@ -180,6 +201,9 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
     if (progress && progress->cancelled()) return kCancelledFault;
     if (std::string fault = target.finish(writer); !fault.empty()) return fault;
     if (std::string fault = commitTarget(target, command, report); !fault.empty()) return fault;
+    if (repeats)
+        addLine(report, "warning: " + std::to_string(repeats) + " more member" + (repeats == 1 ? "" : "s") +
+                            " under the names replaced dropped (the archive held those names more than once)");
     if (target.onlyPieces())
         addLine(report, "warning: " + printable(command.archive) +
                             " is a new archive, apart from the pieces of the split archive of that name");

@@ -685,6 +685,37 @@ TEST_F(CommandTest, UpdateAddsReplacesOlderKeepsNewer) {
     EXPECT_EQ(tempFilesBeside(), 0);
 }
 
+// An archive that holds a name twice: the file is weighed against the last
+// copy (the one readers extract) and replaces them all.
+TEST_F(CommandTest, UpdateOfANameHeldTwiceReplacesEveryCopy) {
+    const std::string base = path("base") + "/";
+    for (const char* letter : {"u", "m"}) {
+        SCOPED_TRACE(letter);
+        std::string twice;
+        for (const auto& [content, when] : {std::pair{"v1", 1500000000}, std::pair{"v2", 1600000000}}) {
+            writeFile("base/a.txt", content);
+            stamp(path("base/a.txt"), when);
+            ASSERT_EQ(run("c " + path("one.lzh") + " " + base + " a.txt"), 0);
+            const std::string bytes = bytesOf(path("one.lzh"));
+            twice += twice.empty() ? bytes.substr(0, bytes.size() - 1) : bytes;   // the first without its end mark
+        }
+        writeFile("twice.lzh", twice);
+        writeFile("base/a.txt", "v3 new");
+        stamp(path("base/a.txt"), 1550000000);   // newer than the first copy only: kept by u
+        std::string report;
+        if (std::string(letter) == "u") {
+            ASSERT_EQ(run("u " + path("twice.lzh") + " " + base + " a.txt", &report), 0);
+            EXPECT_EQ(report, "nothing to update: 2 kept");
+            stamp(path("base/a.txt"), 1700000000);
+        }
+        ASSERT_EQ(run(std::string(letter) + " " + path("twice.lzh") + " " + base + " a.txt", &report), 0);
+        EXPECT_NE(report.find("1 more member under the names replaced dropped"), std::string::npos) << report;
+        const auto after = members(path("twice.lzh"));
+        ASSERT_EQ(after.size(), 1u);
+        EXPECT_EQ(after[0].originalSize, 6u);   // the file's, not a copy's
+    }
+}
+
 TEST_F(CommandTest, FailuresLeaveTheOldArchiveByteIdentical) {
     writeFile("base/a.txt", "a");
     const std::string archive = path("keep.lzh"), base = path("base") + "/";
