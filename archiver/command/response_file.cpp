@@ -10,7 +10,7 @@
 
 namespace lzh {
 
-std::vector<std::string> parseResponseText(const std::string& text) {
+std::vector<std::string> parseResponseText(const std::string& text, std::vector<std::string>* trimmed) {
     std::vector<std::string> names;
     std::size_t start = 0;
     while (start <= text.size()) {
@@ -21,9 +21,13 @@ std::vector<std::string> parseResponseText(const std::string& text) {
         std::size_t first = line.find_first_not_of(" \t");
         std::size_t last = line.find_last_not_of(" \t");
         if (first != std::string::npos) {
-            line = line.substr(first, last - first + 1);
-            if (line.size() >= 2 && line.front() == '"' && line.back() == '"') line = line.substr(1, line.size() - 2);
-            if (!line.empty()) names.push_back(line);
+            const std::string name = line.substr(first, last - first + 1);
+            if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
+                if (name.size() > 2) names.push_back(name.substr(1, name.size() - 2));
+            } else {
+                if (trimmed && name.size() != line.size()) trimmed->push_back(line);
+                names.push_back(name);
+            }
         }
         if (end == std::string::npos) break;
         start = end + 1;
@@ -47,7 +51,8 @@ std::string readStandardInput(std::string& bytes) {
 
 }  // namespace
 
-std::string readResponseFile(const std::string& path, std::vector<std::string>& names) {
+std::string readResponseFile(const std::string& path, std::vector<std::string>& names,
+                             std::vector<std::string>* trimmed) {
     std::string bytes;
     if (path == kStandardInputList) {
         if (std::string fault = readStandardInput(bytes); !fault.empty()) return fault;
@@ -65,7 +70,7 @@ std::string readResponseFile(const std::string& path, std::vector<std::string>& 
         bytes.resize(static_cast<std::size_t>(got));
     }
     if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) bytes.erase(0, 3);   // a UTF-8 byte-order mark
-    for (std::string& name : parseResponseText(bytes)) names.push_back(std::move(name));
+    for (std::string& name : parseResponseText(bytes, trimmed)) names.push_back(std::move(name));
     return {};
 }
 

@@ -6,8 +6,10 @@
 namespace lzh {
 
 // Names from a list file: UTF-8 text, one name a line (CR LF or LF), a name
-// may be wrapped in double quotes, blank lines are skipped.
-std::vector<std::string> parseResponseText(const std::string& text);
+// may be wrapped in double quotes, blank lines are skipped. Blanks around a
+// name that is not quoted are not part of it; such lines, as they stood, go
+// to `trimmed` when asked for (a file may be named with the blanks).
+std::vector<std::string> parseResponseText(const std::string& text, std::vector<std::string>* trimmed = nullptr);
 
 // List files larger than this are refused (a million long names fit).
 constexpr long long kMaxListFileSize = 256LL << 20;
@@ -18,6 +20,7 @@ inline constexpr const char* kStandardInputList = "-";
 // Reads and parses the list file, which must be a regular file (or the
 // standard input) no larger than kMaxListFileSize; empty text on success,
 // else the reason.
-std::string readResponseFile(const std::string& path, std::vector<std::string>& names);
+std::string readResponseFile(const std::string& path, std::vector<std::string>& names,
+                             std::vector<std::string>* trimmed = nullptr);
 
 }  // namespace lzh

@@ -143,6 +143,18 @@ std::string testArchive(const Command& command, const std::vector<std::string>& 
     return bad ? "the archive has bad members" : std::string();
 }
 
+// A list line whose blanks were taken off, where a file is named with them:
+// which one was meant cannot be told, so the line must say it in quotes.
+std::string ambiguousListLine(const Command& command, const std::vector<std::string>& trimmed) {
+    for (const std::string& line : trimmed) {
+        struct stat st {};
+        if (::lstat((command.baseFolder + line).c_str(), &st) == 0)
+            return "the list line \"" + line + "\" is read without its blanks, but a file is named with them: " +
+                   "write the name in double quotes to pack that one";
+    }
+    return {};
+}
+
 }  // namespace
 
 int runCommand(const std::string& text, std::string& report, Progress* progress,
@@ -162,8 +174,9 @@ int runCommand(const std::string& text, std::string& report, Progress* progress,
         return kUsageError;
     }
     std::vector<std::string> names = command.names;
+    std::vector<std::string> trimmed;   // list lines that lost blanks around their name
     for (const std::string& list : command.listFiles)
-        if (fault.empty()) fault = readResponseFile(list, names);
+        if (fault.empty()) fault = readResponseFile(list, names, &trimmed);
     if (!fault.empty()) {
     } else if (command.letter == 'l') {
         fault = listArchive(command, names, report);
@@ -180,7 +193,8 @@ int runCommand(const std::string& text, std::string& report, Progress* progress,
         } else {
             std::vector<Entry> entries;
             std::vector<std::string> skipped;
-            fault = collectEntries(command, names, entries, &skipped);
+            fault = ambiguousListLine(command, trimmed);
+            if (fault.empty()) fault = collectEntries(command, names, entries, &skipped);
             // Nothing passed over unsaid, whatever becomes of the rest.
             for (const std::string& line : skipped) addLine(report, "warning: " + printable(line));
             if (fault.empty()) fault = updateArchive(command, entries, report, progress, onWait);

@@ -103,8 +103,10 @@ TEST(ResponseFile, LinesQuotesAndBlanks) {
     EXPECT_EQ(parseResponseText("\"photo 1.jpg\"\r\nnotes.txt\r\n\r\n"), (std::vector<std::string>{"photo 1.jpg", "notes.txt"}));
     EXPECT_EQ(parseResponseText("a\nb\n\n\nc"), (std::vector<std::string>{"a", "b", "c"}));
     EXPECT_EQ(parseResponseText("\r\n\r\n"), std::vector<std::string>{});
-    EXPECT_EQ(parseResponseText("\"x,y.txt\"\r\n日本語ソ表.txt\r\n  .  \r\n"),
-              (std::vector<std::string>{"x,y.txt", "日本語ソ表.txt", "."}));
+    std::vector<std::string> trimmed;
+    EXPECT_EQ(parseResponseText("\"x,y.txt\"\r\n日本語ソ表.txt\r\n  .  \r\n\" a \"\r\n\"\"\n", &trimmed),
+              (std::vector<std::string>{"x,y.txt", "日本語ソ表.txt", ".", " a "}));
+    EXPECT_EQ(trimmed, std::vector<std::string>{"  .  "});
 }
 
 class CommandTest : public ArchiveFixture {
@@ -570,8 +572,11 @@ TEST_F(CommandTest, TestReportsInOrderOnAnyThreads) {
 TEST_F(CommandTest, BadListsWriteNothing) {
     writeFile("base/a.txt", "a");
     writeFile("empty-list.txt", "\r\n\r\n");
+    writeFile("base/a.txt ", "a with a blank");
+    writeFile("blank-list.txt", "a.txt \r\n");   // a.txt or "a.txt "?
     const std::string base = path("base") + "/";
     struct { std::string args; std::string reason; } table[] = {
+        {base + " @" + path("blank-list.txt"), "is read without its blanks, but a file is named with them"},
         {base + " a.txt missing.txt", "cannot find"},
         {base + " @" + path("empty-list.txt"), "no file names"},
         {base + " @" + path("no-list.txt"), "cannot read the list file"},
