@@ -149,7 +149,7 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
         // Compared as the header would hold the file's stamp, so an unchanged
         // file dated outside the header's range is kept.
         if (i < entries.size() && !entries[i].folder &&
-            (anyDate || members[lastOf[i]].mtime < static_cast<std::int64_t>(headerTime(entries[i].mtime)))) {
+            (anyDate || members[lastOf[i]].mtime < storedTime(entries[i].mtime))) {
             if (m == firstOf[i]) {
                 replacement[m] = static_cast<int>(i);
                 ++replaced;

@@ -88,6 +88,7 @@ struct Extensions {
     bool hasUnixMode = false;
     std::uint16_t unixMode = 0;
     std::int64_t filetimeMtime = -1, unixMtime = -1;
+    bool hasFiletime = false;
     bool wideSizes = false;
     std::uint64_t packed64 = 0, original64 = 0;
     std::size_t crcPosition = 0;   // within the header bytes; 0 = none
@@ -109,8 +110,12 @@ void takeExtension(std::uint8_t type, const std::uint8_t* data, std::size_t size
         break;
     case 0x41:
         if (size >= 24) {
-            std::uint64_t ticks = u64(data + 8);
-            ext.filetimeMtime = static_cast<std::int64_t>(ticks / 10000000) - 11644473600LL;
+            // 0: no time given (some writers leave the field empty).
+            const std::uint64_t ticks = u64(data + 8);
+            if (ticks != 0) {
+                ext.hasFiletime = true;
+                ext.filetimeMtime = static_cast<std::int64_t>(ticks / 10000000) - 11644473600LL;
+            }
         }
         break;
     case 0x42:
@@ -340,9 +345,9 @@ private:
             packed = ext.packed64;
             m.originalSize = ext.original64;
         }
-        if (ext.filetimeMtime >= 0) m.mtime = ext.filetimeMtime;
+        if (ext.hasFiletime) m.mtime = ext.filetimeMtime;
         else if (ext.unixMtime >= 0) m.mtime = ext.unixMtime;
-        if (ext.filetimeMtime >= 0 || ext.unixMtime >= 0) m.hasTime = true;
+        if (ext.hasFiletime || ext.unixMtime >= 0) m.hasTime = true;
 
         m.packedSize = packed;
         m.dataOffset = offset + m.headerSize;

@@ -151,7 +151,7 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
     MemberInfo& info = m.info;
     info.name = storedName;
     info.originalSize = static_cast<std::uint64_t>(st.st_size);
-    info.mtime = headerTime(st.st_mtime);
+    info.mtime = storedTime(st.st_mtime);
     info.unixMode = static_cast<std::uint16_t>(S_IFREG | (st.st_mode & 07777));
     // A file this small cannot outweigh the tables of a block: stored at once.
     constexpr std::uint64_t kTooSmallToCompress = 64;
@@ -320,7 +320,7 @@ std::string ArchiveWriter::addFolder(const std::string& storedName, const std::s
     info.name = storedName;
     info.directory = true;
     info.method = Method::Lhd;
-    info.mtime = headerTime(st.st_mtime);
+    info.mtime = storedTime(st.st_mtime);
     info.unixMode = static_cast<std::uint16_t>(S_IFDIR | (st.st_mode & 07777));
     std::vector<std::uint8_t> header = level2Header(info);
     return append(header.data(), header.size());

@@ -91,6 +91,19 @@ std::uint32_t headerTime(std::int64_t unixSeconds) {
     return static_cast<std::uint32_t>(unixSeconds);
 }
 
+namespace {
+
+// Seconds from 1601-01-01 (where FILETIME starts) to 1970-01-01.
+constexpr std::int64_t kFiletimeEpoch = 11644473600LL;
+// The last second a FILETIME's 64 bits of 100 ns reach, kept short of them.
+constexpr std::int64_t kLastFiletimeSecond = 910692730085LL;
+
+}  // namespace
+
+std::int64_t storedTime(std::int64_t unixSeconds) {
+    return std::clamp(unixSeconds, -kFiletimeEpoch + 1, kLastFiletimeSecond);
+}
+
 bool isStorableName(const std::string& name) {
     if (name.empty() || name.front() == '/') return false;
     for (const std::string& part : splitPath(name))
@@ -138,6 +151,14 @@ std::vector<std::uint8_t> level2Header(const MemberInfo& info) {
         if (!folders.empty()) exts.push_back({0x45, joinFolder(folders16, std::string("\xFF\xFF", 2))});
     }
     exts.push_back({0x50, le16(info.unixMode)});
+    if (info.mtime != headerTime(info.mtime)) {
+        // Creation, last write and last access, each the file's time.
+        const std::uint64_t ticks = static_cast<std::uint64_t>(storedTime(info.mtime) + kFiletimeEpoch) * 10000000u;
+        std::string times;
+        for (int field = 0; field < 3; ++field)
+            for (int i = 0; i < 8; ++i) times.push_back(static_cast<char>(ticks >> (8 * i)));
+        exts.push_back({0x41, times});
+    }
     const bool wide = needsWideSizes(info);
     if (wide) {
         std::string sizes;
@@ -162,7 +183,7 @@ std::vector<std::uint8_t> level2Header(const MemberInfo& info) {
     h.insert(h.end(), id, id + 5);
     put32(h, wide ? 0xFFFFFFFFu : info.packedSize);
     put32(h, wide ? 0xFFFFFFFFu : info.originalSize);
-    put32(h, info.mtime);
+    put32(h, headerTime(info.mtime));
     h.push_back(0x20);
     h.push_back(2);
     put16(h, info.crc);

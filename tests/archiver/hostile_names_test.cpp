@@ -292,7 +292,19 @@ const TargetCase kTargetCases[] = {
      },
      [](HostileTargets& t) { return std::vector<std::string>{"u", t.path("a.lzh"), t.path("s") + "/", "future.txt"}; },
      0, "nothing to update",
-     [](HostileTargets& t) { EXPECT_EQ(t.members(t.path("a.lzh")).at(0).mtime, std::int64_t{0xFFFFFFFF}); }},
+     [](HostileTargets& t) { EXPECT_EQ(t.members(t.path("a.lzh")).at(0).mtime, 7258118400); }},
+    {"date_before_1970_changed", [](HostileTargets& t) {
+         t.writeFile("s/old.txt", "from 1960");
+         struct utimbuf times {-315619200, -315619200};
+         ::utime(t.path("s/old.txt").c_str(), &times);
+         ASSERT_EQ(runTool({"u", t.path("a.lzh"), t.path("s") + "/", "old.txt"}), 0);
+         t.writeFile("s/old.txt", "from 1965");
+         times = {-157766400, -157766400};
+         ::utime(t.path("s/old.txt").c_str(), &times);
+     },
+     [](HostileTargets& t) { return std::vector<std::string>{"u", t.path("a.lzh"), t.path("s") + "/", "old.txt"}; },
+     0, "1 replaced",
+     [](HostileTargets& t) { EXPECT_EQ(t.members(t.path("a.lzh")).at(0).mtime, -157766400); }},
     {"read_only_archive", [](HostileTargets& t) { t.writeFile("before", existing(t)); ::chmod(t.path("a.lzh").c_str(), 0444); },
      [](HostileTargets& t) { t.writeFile("s/new.txt", "n"); return std::vector<std::string>{"u", t.path("a.lzh"), t.path("s") + "/", "new.txt"}; },
      1, "read-only",
