@@ -15,13 +15,28 @@ FileListCombo::FileListCombo(QWidget* parent) : QComboBox(parent) {
     lineEdit()->setAcceptDrops(false);
 }
 
-void FileListCombo::dragEnterEvent(QDragEnterEvent* event) { event->acceptProposedAction(); }
+namespace {
 
-void FileListCombo::dragMoveEvent(QDragMoveEvent* event) { event->acceptProposedAction(); }
+// A drop is taken as a copy, whatever the source proposes: taken as a
+// move, the source would delete what was dragged (a text's selection).
+bool acceptAsCopy(QDropEvent* event) {
+    if (!(event->possibleActions() & Qt::CopyAction)) {
+        event->ignore();
+        return false;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
+
+}  // namespace
+
+void FileListCombo::dragEnterEvent(QDragEnterEvent* event) { acceptAsCopy(event); }
+
+void FileListCombo::dragMoveEvent(QDragMoveEvent* event) { acceptAsCopy(event); }
 
 void FileListCombo::dropEvent(QDropEvent* event) {
-    event->acceptProposedAction();
-    if (onDrop && event->mimeData()) onDrop(*event->mimeData());
+    if (acceptAsCopy(event) && onDrop && event->mimeData()) onDrop(*event->mimeData());
 }
 
 }  // namespace sqs

@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
 #include <QUrl>
 
@@ -22,13 +23,29 @@ namespace {
 const QString kPrompt = QStringLiteral("ここにファイルをドロップして下さい");
 const QString kHeading = QStringLiteral("以下のファイルを使用します");
 
+// The file a dropped URL names on this machine, else empty: a file URL
+// without a host or with "localhost" (toLocalFile would make it a network
+// path, //localhost/...); one of another host, or of another scheme, names
+// nothing here.
+QString localPath(const QUrl& url) {
+    if (!url.isLocalFile()) return {};
+    const QString host = url.host();
+    if (!host.isEmpty() && host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0) return {};
+    return url.path(QUrl::FullyDecoded);
+}
+
 }  // namespace
 
-// Keeps the five buttons from taking clicks while a job runs.
+// Keeps the five buttons from taking clicks while a job runs, and gives the
+// focus back to the one that had it (a disabled button loses it to the
+// list's text, where the next key would type).
 class MainForm::JobScope {
 public:
-    explicit JobScope(MainForm& form) : form_(form) { set(true); }
-    ~JobScope() { set(false); }
+    explicit JobScope(MainForm& form) : form_(form), focused_(form.focusWidget()) { set(true); }
+    ~JobScope() {
+        set(false);
+        if (focused_ && focused_->isVisible() && focused_->isEnabled()) focused_->setFocus();
+    }
     JobScope(const JobScope&) = delete;
     JobScope& operator=(const JobScope&) = delete;
 
@@ -40,10 +57,11 @@ private:
             button->setEnabled(!running);
     }
     MainForm& form_;
+    QPointer<QWidget> focused_;
 };
 
 MainForm::MainForm(Platform& platform, Jobs& jobs)
-    : platform_(platform), jobs_(jobs), dpi_(platform.logicalDpi()) {
+    : platform_(platform), jobs_(jobs), dpi_(layoutDpi(platform.logicalDpi())), screenDpi_(platform.logicalDpi()) {
     setObjectName(QStringLiteral("mainForm"));
     setWindowTitle(QStringLiteral("Squashslice"));
     setWindowIcon(appIcon());
@@ -65,6 +83,7 @@ MainForm::MainForm(Platform& platform, Jobs& jobs)
     label2_ = new QLabel(QStringLiteral("入力："), frame1_);
     label2_->setObjectName(QStringLiteral("Label2"));
     label2_->setToolTip(QStringLiteral("ベースファイル名"));
+    label2_->setBuddy(combo1_);   // names the list for screen readers
     label2_->move(pixelsFromTwips(120, dpi_), pixelsFromTwips(180, dpi_));
     label2_->adjustSize();
 
@@ -131,7 +150,7 @@ void MainForm::combo1Drop(const QMimeData& data) {
     setHeading(kHeading);
     QStringList paths;
     for (const QUrl& url : data.urls())
-        if (url.isLocalFile()) paths << url.toLocalFile();
+        if (const QString path = localPath(url); !path.isEmpty()) paths << path;
     if (paths.isEmpty()) return;   // no file list: the split button stays as it was
     combo1_->addItems(paths);
     setHeading(kHeading);
@@ -213,10 +232,10 @@ void MainForm::keyPressEvent(QKeyEvent* event) {
     if (cmdEnd_->isEnabled() && !jobRunning_) cmdEnd_->click();
 }
 
-int MainForm::topTwips() const { return twipsFromPixels(y(), dpi_); }
-int MainForm::leftTwips() const { return twipsFromPixels(x(), dpi_); }
-void MainForm::setTopTwips(int twips) { move(x(), pixelsFromTwips(twips, dpi_)); }
-void MainForm::setLeftTwips(int twips) { move(pixelsFromTwips(twips, dpi_), y()); }
+int MainForm::topTwips() const { return twipsFromPixels(y(), screenDpi_); }
+int MainForm::leftTwips() const { return twipsFromPixels(x(), screenDpi_); }
+void MainForm::setTopTwips(int twips) { move(x(), pixelsFromTwips(twips, screenDpi_)); }
+void MainForm::setLeftTwips(int twips) { move(pixelsFromTwips(twips, screenDpi_), y()); }
 
 void MainForm::keepOnScreen() {
     const QRect frame(pos(), frameGeometry().size().expandedTo(size()));

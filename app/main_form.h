@@ -71,7 +71,8 @@ private:
     Platform& platform_;
     Jobs& jobs_;
     AppState state_;
-    double dpi_;
+    double dpi_;         // lays out the window (see layoutDpi)
+    double screenDpi_;   // places it on the screen: stored positions stay put whatever the font
     bool jobRunning_ = false;
 
     QFrame* frame1_ = nullptr;

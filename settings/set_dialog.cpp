@@ -33,7 +33,7 @@ QLabel* textLabel(QWidget* parent, const char* objectName, const QString& text, 
 
 SetDialog::SetDialog(Platform& platform, AppState& state, const PositionedWindow& mainWindow)
     : platform_(platform), state_(state), mainWindow_(mainWindow) {
-    const double dpi = platform.logicalDpi();
+    const double dpi = layoutDpi(platform.logicalDpi());
     setObjectName(QStringLiteral("setDialog"));
     setWindowTitle(QStringLiteral("SQS設定"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

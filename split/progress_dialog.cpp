@@ -13,7 +13,7 @@
 namespace sqs {
 
 ProgressDialog::ProgressDialog(Platform& platform) : platform_(platform) {
-    const double dpi = platform.logicalDpi();
+    const double dpi = layoutDpi(platform.logicalDpi());
     setObjectName(QStringLiteral("Dialog"));
     setWindowTitle(QStringLiteral("分割状況"));
     setWindowIcon(appIcon());
@@ -58,7 +58,7 @@ void ProgressDialog::setLabel(QLabel* label, const QString& text) {
 
 void ProgressDialog::setPath(int index, const QString& path) {
     auto* label = static_cast<PathLabel*>(labels_[index - 1]);
-    label->setPath(path, width() - label->x() - pixelsFromTwips(120, platform_.logicalDpi()));
+    label->setPath(path, width() - label->x() - pixelsFromTwips(120, layoutDpi(platform_.logicalDpi())));
 }
 
 void ProgressDialog::setInputPath(const QString& path) { setPath(4, path); }

@@ -24,6 +24,7 @@ void PathLabel::setPath(const QString& path, int maxWidth) {
     // A tool tip has no plain-text switch: the path goes in escaped, and on one line.
     setToolTip(path.isEmpty() ? QString()
                               : QStringLiteral("<p style='white-space:pre'>%1</p>").arg(path.toHtmlEscaped()));
+    setAccessibleDescription(path);   // else the tool tip's markup would be read out
 }
 
 void PathLabel::paintEvent(QPaintEvent* event) {

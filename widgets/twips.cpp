@@ -1,7 +1,9 @@
 #include "widgets/twips.h"
 
+#include <QApplication>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
 
 namespace sqs {
@@ -10,6 +12,13 @@ int pixelsFromTwips(int twips, double dpi) { return static_cast<int>(std::lround
 
 int twipsFromPixels(int pixels, double dpi) {
     return static_cast<int>(std::lround(pixels * 1440.0 / dpi));
+}
+
+double layoutDpi(double screenDpi) {
+    constexpr double kDrawnForPoints = 9.0;
+    const QFont font = QApplication::font();
+    const double points = font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize() * 72.0 / screenDpi;
+    return screenDpi * std::max(1.0, points / kDrawnForPoints);
 }
 
 void placeInTwips(QWidget& widget, int left, int top, int width, int height, double dpi) {

@@ -74,6 +74,7 @@ protected:
         jobs.form = form.get();
         form->formLoad();
     }
+    void combo1Clear() { form->combo1().clear(); }
     void drop(const QList<QUrl>& urls, const QString& text = {}) {
         QMimeData data;
         if (!urls.isEmpty()) data.setUrls(urls);
@@ -131,6 +132,24 @@ TEST_F(MainFormTest, TabWalksEveryControlAndEnterPressesTheFocusedButton) {
     form->cmdPack().setFocus();
     QTest::keyClick(&form->cmdPack(), Qt::Key_Return);
     EXPECT_EQ(jobs.calls.size(), 1);
+    // After the job the focus is where it was, not in the list's text.
+    EXPECT_EQ(QApplication::focusWidget(), &form->cmdPack());
+}
+
+// A font larger than the layouts' 9 points scales the window with it; the
+// stored position keeps its meaning.
+TEST_F(MainFormTest, LargerFontScalesTheLayoutNotThePosition) {
+    const QFont before = QApplication::font();
+    QFont larger = before;
+    larger.setPointSizeF(18);
+    QApplication::setFont(larger);
+    start();
+    form->setLeftTwips(1500);
+    QApplication::setFont(before);
+    EXPECT_EQ(form->size(), QSize(696, 110));
+    EXPECT_EQ(form->cmdEnd().geometry(), QRect(552, 64, 136, 50));
+    EXPECT_EQ(form->pos().x(), 100);
+    EXPECT_EQ(form->leftTwips(), 1500);
 }
 
 TEST_F(MainFormTest, StartWithoutArgumentsShowsPrompt) {
@@ -230,17 +249,35 @@ TEST_F(MainFormTest, DropsReplaceTheListAndDecideSplitButton) {
     EXPECT_FALSE(form->splitOffered());
 }
 
-TEST_F(MainFormTest, DropEventReachesTheList) {
+// A drop is taken as a copy even where the source proposes a move (which
+// would delete what was dragged); a file URL of this machine's "localhost"
+// is its path, one of another host names nothing here.
+TEST_F(MainFormTest, DropEventReachesTheListAsACopy) {
     const QString a = makeFile("a.txt");
+    QUrl localhost = QUrl::fromLocalFile(a), other = localhost;
+    localhost.setHost(QStringLiteral("LocalHost"));
+    other.setHost(QStringLiteral("elsewhere"));
     start();
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(a)});
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&form->combo1(), &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&form->combo1(), &event);
-    EXPECT_EQ(form->entries(), QStringList{a});
+    struct { QList<QUrl> urls; Qt::DropActions offered; bool accepted; QStringList entries; } table[] = {
+        {{QUrl::fromLocalFile(a)}, Qt::CopyAction | Qt::MoveAction, true, {a}},
+        {{localhost, other}, Qt::CopyAction | Qt::MoveAction, true, {a}},
+        {{QUrl::fromLocalFile(a)}, Qt::MoveAction, false, {}},
+    };
+    for (auto& row : table) {
+        combo1Clear();
+        QMimeData data;
+        data.setUrls(row.urls);
+        QDragEnterEvent enter(QPoint(10, 10), row.offered, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&form->combo1(), &enter);
+        EXPECT_EQ(enter.isAccepted(), row.accepted);
+        QDropEvent event(QPointF(10, 10), row.offered, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&form->combo1(), &event);
+        EXPECT_EQ(event.isAccepted(), row.accepted);
+        if (row.accepted) {
+            EXPECT_EQ(event.dropAction(), Qt::CopyAction);
+        }
+        EXPECT_EQ(form->entries(), row.entries);
+    }
 }
 
 TEST_F(MainFormTest, JobButtonsDoNothingOnEmptyList) {
