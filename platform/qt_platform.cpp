@@ -109,6 +109,26 @@ private:
     QString text_;
 };
 
+// A dialog without a parent would open in the middle of the screen: it
+// opens centred over the window it comes from instead, and kept on the
+// screen (over a window at its corner it would start above and left of it,
+// its buttons out of reach).
+void placeOverItsWindow(QWidget& dialog) {
+    QWidget* from = dialog.parentWidget() ? nullptr : QApplication::activeWindow();
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (!from && top != &dialog && top->isVisible() && !qobject_cast<QDialog*>(top)) from = top;
+    if (!from || from == &dialog) return;
+    if (!dialog.testAttribute(Qt::WA_Resized)) dialog.adjustSize();   // its size as it will open
+    const QRect over = from->frameGeometry();
+    QPoint at = over.center() - QPoint(dialog.width() / 2, dialog.height() / 2);
+    if (const QScreen* screen = from->screen()) {
+        const QRect room = screen->availableGeometry();
+        at.setX(std::max(room.left(), std::min(at.x(), room.right() + 1 - dialog.width())));
+        at.setY(std::max(room.top(), std::min(at.y(), room.bottom() + 1 - dialog.height())));
+    }
+    dialog.move(at);
+}
+
 }  // namespace
 
 QtPlatform::QtPlatform() : QtPlatform(QCoreApplication::applicationDirPath()) {}
@@ -126,36 +146,23 @@ int QtPlatform::messageBox(const QString& text, int style, const QString& title)
         auto* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
         box.setDefaultButton(yes);
         box.setEscapeButton(no);
+        placeOverItsWindow(box);
         box.exec();
         return box.clickedButton() == yes ? AnswerYes : AnswerNo;
     }
     box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    placeOverItsWindow(box);
     box.exec();
     return AnswerOk;
 }
 
 void QtPlatform::showModal(QDialog& dialog) {
-    // A dialog without a parent would open in the middle of the screen:
-    // it opens centred over the window it comes from instead.
-    QWidget* from = dialog.parentWidget() ? nullptr : QApplication::activeWindow();
-    for (QWidget* top : QApplication::topLevelWidgets())
-        if (!from && top != &dialog && top->isVisible() && !qobject_cast<QDialog*>(top)) from = top;
-    if (from && from != &dialog) {
-        // Kept on the screen: over a window at its corner it would start
-        // above and left of it, its buttons out of reach.
-        const QRect over = from->frameGeometry();
-        QPoint at = over.center() - QPoint(dialog.width() / 2, dialog.height() / 2);
-        if (const QScreen* screen = from->screen()) {
-            const QRect room = screen->availableGeometry();
-            at.setX(std::max(room.left(), std::min(at.x(), room.right() + 1 - dialog.width())));
-            at.setY(std::max(room.top(), std::min(at.y(), room.bottom() + 1 - dialog.height())));
-        }
-        dialog.move(at);
-    }
+    placeOverItsWindow(dialog);
     dialog.exec();
 }
 
 void QtPlatform::showModeless(QWidget& window) {
+    placeOverItsWindow(window);
     window.show();
     window.raise();
     window.activateWindow();
@@ -189,6 +196,7 @@ QString QtPlatform::saveFileName(const QString& proposedName, const std::vector<
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setNameFilters(nameFilters);
         dialog.selectFile(proposedName);
+        placeOverItsWindow(dialog);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
         QString chosen = dialog.selectedFiles().constFirst();
         // Asked before a file is made, and before an existing one is used:
