@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/vfs.h>
 #include <future>
 #include <memory>
 #include <sys/stat.h>
@@ -146,6 +148,11 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
     struct stat st {};
     if (::fstat(m.source.get(), &st) != 0) return systemError("cannot read", sourcePath);
     if (!S_ISREG(st.st_mode)) return "not a regular file: " + sourcePath;
+    // The kernel's own files give a size (0, a page) that is not their
+    // content's: read, they would come out as changed while read.
+    if (struct statfs fs {}; ::fstatfs(m.source.get(), &fs) == 0 &&
+                             (fs.f_type == PROC_SUPER_MAGIC || fs.f_type == SYSFS_MAGIC))
+        return "a file of the system (/proc, /sys), whose size is not its content's: " + sourcePath;
     ::fcntl(m.source.get(), F_SETFL, ::fcntl(m.source.get(), F_GETFL) & ~O_NONBLOCK);
 
     MemberInfo& info = m.info;

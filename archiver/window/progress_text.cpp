@@ -58,6 +58,8 @@ QString japaneseReason(const QString& reason) {
          "「\\」を含む名前は書庫に入れられません（フォルダの区切りと見なされます）："},
         {"a name with a line break is refused: ", "改行を含む名前は使えません："},
         {"not a regular file: ", "通常のファイルではありません："},
+        {"a file of the system (/proc, /sys), whose size is not its content's: ",
+         "システムの仮想ファイルは、大きさが中身と合わないため書庫に入れられません："},
         {"name not fit to store: ", "書庫に入れられない名前です："},
         {"the archive is not a regular file: ", "書庫が通常のファイルではありません："},
         {"not an archive but a folder: ", "書庫ではなくフォルダです："},

@@ -582,6 +582,7 @@ TEST_F(CommandTest, BadListsWriteNothing) {
         {base + " @" + path("no-list.txt"), "cannot read the list file"},
         {base + " ../a.txt", "out of the base folder"},
         {base + " /etc/passwd", "absolute name"},
+        {"/proc/self/status", "a file of the system (/proc, /sys)"},
         {base, "no file names"},
     };
     for (auto& row : table) {
