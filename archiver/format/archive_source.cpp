@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -23,11 +24,34 @@ bool isFirstPieceName(const std::string& path) {
     return path.size() > 4 && path.compare(path.size() - 4, 4, ".001") == 0;
 }
 
+namespace {
+
+// A split archive keeps every piece open, and a file of 1.5 GB makes over a
+// thousand floppy pieces: past the usual soft limit of 1,024 descriptors,
+// the limit is raised as far as the system allows.
+int openPiece(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0 || errno != EMFILE) return fd;
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) return fd;
+    limit.rlim_cur = limit.rlim_max;
+    if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        errno = EMFILE;
+        return -1;
+    }
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+}
+
+}  // namespace
+
 std::string ArchiveSource::addPiece(const std::string& path, bool mustExist, bool& found) {
     found = false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = openPiece(path);
     if (fd < 0) {
         if (errno == ENOENT && !mustExist) return {};
+        if (errno == EMFILE)
+            return "cannot open " + path + ": " + std::strerror(errno) +
+                   " (each piece of a split archive is kept open: raise the limit, ulimit -n)";
         return "cannot open " + path + ": " + std::strerror(errno);
     }
     Piece piece;
@@ -42,6 +66,7 @@ std::string ArchiveSource::addPiece(const std::string& path, bool mustExist, boo
     piece.start = size_;
     piece.size = static_cast<std::uint64_t>(st.st_size);
     size_ += piece.size;
+    files_.insert({st.st_dev, st.st_ino});
     pieces_.push_back(std::move(piece));
     found = true;
     return {};
@@ -49,6 +74,7 @@ std::string ArchiveSource::addPiece(const std::string& path, bool mustExist, boo
 
 std::string ArchiveSource::open(const std::string& path) {
     pieces_.clear();
+    files_.clear();
     size_ = 0;
     split_ = false;
     if (path == kStandardInput) return openStandardInput();
@@ -103,6 +129,7 @@ std::string ArchiveSource::openStandardInput() {
             return (readFailed ? "cannot read " + name : "cannot keep " + name + " in " + temporary) + ": " +
                    std::strerror(errno);
     }
+    if (::fstat(piece.fd, &st) == 0) files_.insert({st.st_dev, st.st_ino});
     size_ = piece.size;
     pieces_.push_back(std::move(piece));
     return {};
@@ -110,6 +137,8 @@ std::string ArchiveSource::openStandardInput() {
 
 void ArchiveSource::adopt(int fd, std::uint64_t size) {
     pieces_.clear();
+    files_.clear();
+    if (struct stat st {}; ::fstat(fd, &st) == 0) files_.insert({st.st_dev, st.st_ino});
     split_ = false;
     Piece piece;
     piece.fd = fd;
@@ -120,8 +149,12 @@ void ArchiveSource::adopt(int fd, std::uint64_t size) {
 
 bool ArchiveSource::read(std::uint64_t offset, std::uint8_t* buffer, std::size_t size) const {
     if (offset > size_ || size > size_ - offset) return false;
-    std::size_t i = 0;
-    while (i + 1 < pieces_.size() && offset >= pieces_[i].start + pieces_[i].size) ++i;
+    // The last piece that starts at or before the offset (empty pieces start where the next does).
+    std::size_t i = static_cast<std::size_t>(
+        std::upper_bound(pieces_.begin(), pieces_.end(), offset,
+                         [](std::uint64_t at, const Piece& piece) { return at < piece.start; }) -
+        pieces_.begin());
+    i = i > 0 ? i - 1 : 0;
     while (size > 0) {
         if (i >= pieces_.size()) return false;
         const Piece& piece = pieces_[i];
@@ -140,13 +173,7 @@ bool ArchiveSource::read(std::uint64_t offset, std::uint8_t* buffer, std::size_t
     return true;
 }
 
-bool ArchiveSource::isReadFrom(const struct stat& st) const {
-    for (const Piece& piece : pieces_) {
-        struct stat own {};
-        if (::fstat(piece.fd, &own) == 0 && own.st_dev == st.st_dev && own.st_ino == st.st_ino) return true;
-    }
-    return false;
-}
+bool ArchiveSource::isReadFrom(const struct stat& st) const { return files_.count({st.st_dev, st.st_ino}) > 0; }
 
 std::string ArchiveSource::shortfall() const {
     if (!split_ || pieces_.empty()) return {};

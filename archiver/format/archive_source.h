@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <sys/stat.h>
 #include <memory>
+#include <set>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -45,10 +47,12 @@ private:
         int fd = -1;
         std::uint64_t start = 0, size = 0;
     };
+    using FileId = std::pair<dev_t, ino_t>;
     std::string addPiece(const std::string& path, bool mustExist, bool& found);
     std::string openStandardInput();
 
     std::vector<Piece> pieces_;
+    std::set<FileId> files_;   // the files read from (a lookup per file met, not per piece)
     std::uint64_t size_ = 0;
     bool split_ = false;
     std::string seriesBase_;

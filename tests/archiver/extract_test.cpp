@@ -22,6 +22,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
@@ -491,6 +492,28 @@ TEST_F(ExtractTest, PiecesReadAsOneArchive) {
     ASSERT_EQ(::unlink(path("cut.lzh.002").c_str()), 0);
     EXPECT_EQ(run("x " + path("cut.lzh.001") + " " + path("out2") + "/", &report), 1);
     EXPECT_NE(report.find("piece missing: " + path("cut.lzh.002")), std::string::npos) << report;
+}
+
+// More pieces than the soft limit of open files allows (a file of 1.5 GB
+// makes over 1,000 floppy pieces): the limit is raised as far as it goes.
+TEST_F(ExtractTest, PiecesBeyondTheOpenFileLimitAreRead) {
+    struct rlimit before {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &before), 0);
+    if (before.rlim_max < 512) GTEST_SKIP() << "hard limit of open files too low here";
+    writeFile("src/a.txt", std::string(60'000, 'a') + "end");
+    ASSERT_EQ(run("u " + path("whole.lzh") + " " + path("src") + "/ a.txt"), 0);
+    const std::string whole = bytesOf(path("whole.lzh"));
+    const std::size_t piece = whole.size() / 150 + 1;
+    for (unsigned n = 0; n * piece < whole.size(); ++n)
+        writeFile(pieceName("cut.lzh", n + 1), whole.substr(n * piece, piece));
+    struct rlimit low = before;
+    low.rlim_cur = 64;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    std::string report;
+    const int status = run("x " + path("cut.lzh.001") + " " + path("out") + "/", &report);
+    ::setrlimit(RLIMIT_NOFILE, &before);
+    EXPECT_EQ(status, 0) << report;
+    EXPECT_EQ(bytesOf(path("out/a.txt")), std::string(60'000, 'a') + "end");
 }
 
 TEST_F(ExtractTest, DeleteKeepsTheOtherMembersByteForByte) {
