@@ -32,15 +32,19 @@ void forEachPath(const std::string& name, Each each) {
 MemberSelection::Patterns::Patterns(const std::vector<std::string>& patterns) {
     for (const std::string& given : patterns) {
         std::string pattern = trimmed(given);
-        if (hasWildcard(pattern)) wildcards.push_back(std::move(pattern));
-        else exact.insert(std::move(pattern));
+        if (hasWildcard(pattern)) {
+            std::string tail = pattern.substr(pattern.find_last_of("*?[]\\") + 1);
+            wildcards.push_back({std::move(pattern), std::move(tail)});
+        } else {
+            exact.insert(std::move(pattern));
+        }
     }
 }
 
 bool MemberSelection::Patterns::match(const std::string& path) const {
     if (exact.count(path)) return true;
-    for (const std::string& pattern : wildcards)
-        if (::fnmatch(pattern.c_str(), path.c_str(), 0) == 0) return true;
+    for (const Wildcard& w : wildcards)
+        if (path.ends_with(w.tail) && ::fnmatch(w.pattern.c_str(), path.c_str(), 0) == 0) return true;
     return false;
 }
 

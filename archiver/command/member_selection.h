@@ -37,7 +37,11 @@ private:
         explicit Patterns(const std::vector<std::string>& patterns);
         bool match(const std::string& path) const;
         std::unordered_set<std::string> exact;
-        std::vector<std::string> wildcards;
+        struct Wildcard {
+            std::string pattern;
+            std::string tail;   // the literal end every match ends in: most paths fail on it at once
+        };
+        std::vector<Wildcard> wildcards;
     };
     bool all_;
     Patterns chosen_, excluded_;

@@ -407,6 +407,8 @@ TEST(MemberSelection, NamesAndWildcardsSelectTheSameWays) {
         {{"a\\*"}, {}, "a*", true},                  // a quoted *
         {{"a\\*"}, {}, "ab", false},
         {{"a*"}, {}, "ab", true},
+        {{"*.[ch]"}, {}, "x/a.h", true},             // a bracket at the end
+        {{"*q"}, {}, "a/q/b.txt", true},             // a folder that a wildcard selects
         {{}, {"*.o"}, "src/deep/x.o", false},
         {{}, {"build"}, "src/build/x.c", false},     // a folder at any depth, and all in it
         {{}, {"build"}, "src/builder.c", true},
