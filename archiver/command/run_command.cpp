@@ -159,9 +159,14 @@ std::string ambiguousListLine(const Command& command, const std::vector<std::str
 
 int runCommand(const std::string& text, std::string& report, Progress* progress,
                const std::function<void(const std::string&)>& notice) {
+    return runCommand(splitCommandText(text), report, progress, notice);
+}
+
+int runCommand(const std::vector<std::string>& fields, std::string& report, Progress* progress,
+               const std::function<void(const std::string&)>& notice) {
     report.clear();
     Command command;
-    std::string fault = parseCommand(splitCommandText(text), command);
+    std::string fault = parseCommand(fields, command);
     if (fault.empty() && command.archive == kStandardInput && !readsStandardInput(command) &&
         !writesStandardOutput(command))
         fault = "- is the standard input for l, v, t, x, e and p, and the standard output for c, a and u; " +

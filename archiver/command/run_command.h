@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace lzh {
 
@@ -17,6 +18,10 @@ constexpr int kUsageError = 2;
 // when given, and stops with the old archive untouched when it is cancelled;
 // `notice`, when given, hears at once about a wait for another update.
 int runCommand(const std::string& text, std::string& report, Progress* progress = nullptr,
+               const std::function<void(const std::string&)>& notice = {});
+// The same, with the command text already split into its fields (the
+// terminal tool's arguments, which may hold any character).
+int runCommand(const std::vector<std::string>& fields, std::string& report, Progress* progress = nullptr,
                const std::function<void(const std::string&)>& notice = {});
 
 }  // namespace lzh

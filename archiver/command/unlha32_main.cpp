@@ -75,9 +75,9 @@ const char kHelp[] =
     "Exit status: 0 on success, 1 for an error in an archive or a file, 2 for bad\n"
     "usage.\n";
 
-// The command text cannot carry a line break (it separates fields) or a
-// double quote (it groups them); such a name would become other names.
-bool fitsCommandText(const std::string& field) { return field.find_first_of("\r\n\"") == std::string::npos; }
+// Names with a line break are refused as a walk refuses them: a listing or
+// a list file could not show them as one name.
+bool hasLineBreak(const std::string& field) { return field.find_first_of("\r\n") != std::string::npos; }
 
 int fail(const std::string& reason) {
     std::fprintf(stderr, "error: %s\n", lzh::printable(reason).c_str());
@@ -94,9 +94,9 @@ int withOutputFlushed(int status) {
 }
 
 // The progress line on stderr, unless it is not a terminal or -q was given.
-std::unique_ptr<lzh::Progress> terminalProgress(const std::string& text) {
+std::unique_ptr<lzh::Progress> terminalProgress(const std::vector<std::string>& fields) {
     lzh::Command command;
-    if (!::isatty(STDERR_FILENO) || !lzh::parseCommand(lzh::splitCommandText(text), command).empty() || command.quiet)
+    if (!::isatty(STDERR_FILENO) || !lzh::parseCommand(fields, command).empty() || command.quiet)
         return nullptr;
     struct winsize size {};
     const std::size_t width = ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
@@ -114,27 +114,25 @@ int main(int argc, char** argv) {
         std::printf("unlha32 %s\n", SQS_VERSION);
         return withOutputFlushed(0);
     }
-    // Each argument is one field: quote those holding blanks.
-    std::string text;
+    // Each argument is one field, whatever it holds.
+    std::vector<std::string> fields;
     for (int i = 1; i < argc; ++i) {
-        std::string field = argv[i];
-        if (!fitsCommandText(field)) return fail("a name with a line break or a double quote cannot be given: " + field);
-        bool blank = field.find_first_of(" \t") != std::string::npos || field.empty();
-        text += (blank ? "\"" + field + "\"" : field) + " ";
+        fields.emplace_back(argv[i]);
+        if (hasLineBreak(fields.back())) return fail("a name with a line break cannot be given: " + fields.back());
     }
     lzh::removeTemporariesOnSignals();
     try {
         std::string report;
         int status = 0;
         {
-            std::unique_ptr<lzh::Progress> progress = terminalProgress(text);
+            std::unique_ptr<lzh::Progress> progress = terminalProgress(fields);
             auto notice = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
-            status = lzh::runCommand(text, report, progress.get(), notice);
+            status = lzh::runCommand(fields, report, progress.get(), notice);
         }
         // The report goes to stderr on failure, and where the archive or the
         // members printed (p) take the standard output.
         lzh::Command command;
-        const bool dataOut = lzh::parseCommand(lzh::splitCommandText(text), command).empty() &&
+        const bool dataOut = lzh::parseCommand(fields, command).empty() &&
                              (lzh::writesStandardOutput(command) || command.letter == 'p');
         if (!report.empty()) std::fprintf(status == 0 && !dataOut ? stdout : stderr, "%s\n", report.c_str());
         return withOutputFlushed(status);

@@ -202,6 +202,9 @@ const TargetCase kTargetCases[] = {
     {"line_break_on_command_line", [](HostileTargets& t) { t.writeFile("s/new", "1"); t.writeFile("s/line.txt", "2"); },
      [](HostileTargets& t) { return std::vector<std::string>{"u", t.path("a.lzh"), t.path("s") + "/", "new\nline.txt"}; },
      1, "line break", [](HostileTargets& t) { EXPECT_FALSE(QFile::exists(QString::fromStdString(t.path("a.lzh")))); }},
+    {"double_quotes_on_command_line", [](HostileTargets& t) { t.writeFile("s/say \"hi\".txt", "q"); },
+     [](HostileTargets& t) { return std::vector<std::string>{"u", t.path("a.lzh"), t.path("s") + "/", "say \"hi\".txt"}; },
+     0, "1 added", [](HostileTargets& t) { EXPECT_EQ(t.names(t.path("a.lzh")), std::vector<std::string>{"say \"hi\".txt"}); }},
     {"line_break_in_command_text", [](HostileTargets& t) { t.writeFile("s/new", "1"); t.writeFile("s/line.txt", "2"); },
      [](HostileTargets& t) {
          std::string report;
