@@ -57,7 +57,7 @@ SetDialog::SetDialog(Platform& platform, AppState& state, const PositionedWindow
 
     auto* image = new QLabel(this);
     image->setObjectName(QStringLiteral("Image1"));
-    image->setPixmap(appIconPixmap(pixelsFromTwips(480, dpi)));
+    image->setPixmap(appIconPixmap(pixelsFromTwips(480, dpi), devicePixelRatioF()));
     placeInTwips(*image, 3360, 2280, 480, 480, dpi);
     textLabel(this, "Label1", QStringLiteral("SQS (Win32)"), 4080, 2280, dpi);
     textLabel(this, "Label2", QStringLiteral("Version 1.00"), 4080, 2520, dpi);

@@ -5,12 +5,13 @@
 
 namespace sqs {
 
-QPixmap appIconPixmap(int size) {
-    QPixmap pixmap(size, size);
+QPixmap appIconPixmap(int size, qreal ratio) {
+    const int device = qRound(size * ratio);
+    QPixmap pixmap(device, device);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 32.0, size / 32.0);
+    p.scale(device / 32.0, device / 32.0);
 
     // Disk body with a clipped corner.
     QPainterPath body;
@@ -38,6 +39,8 @@ QPixmap appIconPixmap(int size) {
     p.drawLine(QPointF(2, 24), QPointF(30, 12));
     p.setPen(QPen(QColor(255, 220, 120), 1, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(QPointF(4, 23), QPointF(28, 13));
+    p.end();
+    pixmap.setDevicePixelRatio(ratio);
     return pixmap;
 }
 
