@@ -2,6 +2,7 @@
 
 #include "archiver/command/member_selection.h"
 #include "archiver/command/response_file.h"
+#include "archiver/format/long_path.h"
 #include "archiver/format/text_codec.h"
 
 #include <algorithm>
@@ -70,7 +71,7 @@ public:
         const std::string source = noBase ? (onDisk.empty() ? "." : onDisk)
                                         : relative.empty() ? command_.baseFolder : command_.baseFolder + relative;
         struct stat st {};
-        if (::stat(source.c_str(), &st) != 0) return "cannot find " + source + ": " + std::strerror(errno);
+        if (statLong(source, st) != 0) return "cannot find " + source + ": " + std::strerror(errno);
         if (S_ISDIR(st.st_mode)) {
             if (!relative.empty())
                 if (std::string fault = push(relative, source, true, st); !fault.empty()) return fault;
@@ -111,7 +112,7 @@ private:
     }
 
     std::string walk(const std::string& relative, const std::string& folder) {
-        DIR* dir = ::opendir(folder.c_str());
+        DIR* dir = openFolderLong(folder);
         if (!dir) return "cannot read the folder " + folder + ": " + std::strerror(errno);
         std::vector<std::string> names;
         while (dirent* e = ::readdir(dir)) {
@@ -127,9 +128,9 @@ private:
             const std::string child = relative.empty() ? n : relative + "/" + n;
             if (!kept_.selects(child)) continue;
             struct stat link {};
-            if (::lstat(source.c_str(), &link) != 0) return "cannot read " + source + ": " + std::strerror(errno);
+            if (statLong(source, link, false) != 0) return "cannot read " + source + ": " + std::strerror(errno);
             struct stat st = link;   // a link is followed
-            if (S_ISLNK(link.st_mode) && ::stat(source.c_str(), &st) != 0) {
+            if (S_ISLNK(link.st_mode) && statLong(source, st) != 0) {
                 skip(source, "a link to nothing");
                 continue;
             }

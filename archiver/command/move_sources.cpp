@@ -4,6 +4,7 @@
 #include "archiver/format/archive_reader.h"
 #include "archiver/format/archive_source.h"
 #include "archiver/format/file_handle.h"
+#include "archiver/format/long_path.h"
 #include "archiver/format/member_data.h"
 
 #include <algorithm>
@@ -20,7 +21,7 @@ namespace {
 
 // Whether `member` decodes, sound, to exactly the bytes of the file at `path`.
 bool readsBackAs(const ArchiveSource& archive, const ArchiveMember& member, const std::string& path) {
-    const FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    const FileHandle file(openLong(path, O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) return false;
     std::vector<std::uint8_t> bytes;
     bool same = true;
@@ -60,7 +61,7 @@ std::string removeMovedSources(const std::string& archive, const std::vector<Ent
             continue;
         }
         struct stat st {};
-        const bool found = ::stat(e.source.c_str(), &st) == 0;
+        const bool found = statLong(e.source, st) == 0;
         const std::string stamp = found ? fileStamp(st) : std::string();
         const bool linkRemoved = found && unlinked.count({st.st_dev, st.st_ino});
         if (!found || (stamp != e.stamp && !(linkRemoved && beforeChangeTime(stamp) == beforeChangeTime(e.stamp)))) {
@@ -68,7 +69,7 @@ std::string removeMovedSources(const std::string& archive, const std::vector<Ent
             ++kept;
             continue;
         }
-        if (::unlink(e.source.c_str()) != 0) {
+        if (removeLong(e.source, false) != 0) {
             addLine(report, "warning: " + printable(e.source) + ": not removed: " + std::strerror(errno));
             ++kept;
             continue;
@@ -84,7 +85,7 @@ std::string removeMovedSources(const std::string& archive, const std::vector<Ent
     std::sort(folders.begin(), folders.end(),
               [](const Entry* a, const Entry* b) { return a->stored.size() > b->stored.size(); });
     for (const Entry* e : folders)
-        if (::rmdir(e->source.c_str()) == 0) ++removed;
+        if (removeLong(e->source, true) == 0) ++removed;
     if (!quiet) addLine(report, std::to_string(removed) + " removed from the disk");
     return kept ? std::to_string(kept) + " packed file" + (kept == 1 ? " was" : "s were") + " not removed (see above)"
                 : std::string();

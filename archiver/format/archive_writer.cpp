@@ -4,6 +4,7 @@
 #include "archiver/codec/encoder.h"
 #include "archiver/codec/segment_encoder.h"
 #include "archiver/format/file_handle.h"
+#include "archiver/format/long_path.h"
 #include "archiver/format/member_header.h"
 #include "archiver/format/reused_memory.h"
 #include "archiver/format/worker_pool.h"
@@ -143,7 +144,7 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
     m.sourcePath = sourcePath;
     // Opened without blocking, so that a file swapped for a FIFO cannot hang
     // the open; what was opened must still be a regular file.
-    m.source.reset(::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    m.source.reset(openLong(sourcePath, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (m.source.get() < 0) return systemError("cannot open", sourcePath);
     struct stat st {};
     if (::fstat(m.source.get(), &st) != 0) return systemError("cannot read", sourcePath);
@@ -322,7 +323,7 @@ std::string ArchiveWriter::addFolder(const std::string& storedName, const std::s
     if (!isStorableName(storedName)) return "name not fit to store: " + storedName;
     if (std::string fault = writeAll(); !fault.empty()) return fault;
     struct stat st {};
-    if (::stat(sourcePath.c_str(), &st) != 0) return systemError("cannot read", sourcePath);
+    if (statLong(sourcePath, st) != 0) return systemError("cannot read", sourcePath);
     MemberInfo info;
     info.name = storedName;
     info.directory = true;

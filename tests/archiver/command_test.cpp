@@ -596,6 +596,35 @@ TEST_F(CommandTest, BadListsWriteNothing) {
     EXPECT_EQ(tempFilesBeside(), 0);
 }
 
+// A tree whose paths run past what one system call takes (4,096 bytes), as
+// x makes them: packed and moved away whole.
+TEST_F(CommandTest, PathsLongerThanTheSystemTakesArePacked) {
+    const std::string part(200, 'd');
+    writeFile("base/top.txt", "top");
+    int folder = ::open(path("base").c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(folder, 0);
+    for (int level = 0; level < 25; ++level) {   // 25 x 201 bytes
+        ASSERT_EQ(::mkdirat(folder, part.c_str(), 0755), 0);
+        const int next = ::openat(folder, part.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(folder);
+        folder = next;
+        ASSERT_GE(folder, 0);
+    }
+    const int file = ::openat(folder, "deep.txt", O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(::write(file, "deep", 4), 4);
+    ::close(file);
+    ::close(folder);
+    std::string report;
+    ASSERT_EQ(run("m -r2 -x1 " + path("deep.lzh") + " " + path("base") + "/ .", &report), 0) << report;
+    const auto stored = names(path("deep.lzh"));
+    EXPECT_EQ(stored.size(), 27u);
+    std::size_t longest = 0;
+    for (const std::string& name : stored) longest = std::max(longest, name.size());
+    EXPECT_EQ(longest, 25 * 201 + std::string("deep.txt").size());
+    EXPECT_EQ(report.find("not removed"), std::string::npos) << report;
+    EXPECT_TRUE(QDir(QString::fromStdString(path("base"))).isEmpty());
+}
+
 // Without a base folder, names are taken as the shell gives them: from the
 // root or from above the current folder, stored without the leading "/" or
 // "../"; a ".." further in is still refused.
