@@ -307,8 +307,8 @@ TEST_F(ArchiveFixture, VanishedOrUnreadableSourceIsAnError) {
 }
 
 // A file that does not hold the length it reported (the kernel's own files
-// report 0 or 4096 bytes) is refused: not packed cut short, nor padded with
-// whatever the buffer held.
+// report 0 or 4096 bytes) is refused, with that reason: not packed cut
+// short, nor padded with whatever the buffer held.
 TEST_F(ArchiveFixture, FileOfAnotherLengthThanReportedIsRefused) {
     int tried = 0;
     for (const std::string file : {"/proc/self/status", "/sys/devices/system/cpu/possible"}) {
@@ -317,7 +317,7 @@ TEST_F(ArchiveFixture, FileOfAnotherLengthThanReportedIsRefused) {
         const std::string archive = path("changed.lzh");
         int fd = ::open(archive.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
         ArchiveWriter writer(fd, Method::Lh5);
-        EXPECT_EQ(writer.addFile("f", file), "file changed while it was read: " + file);
+        EXPECT_EQ(writer.addFile("f", file), "a file of the system (/proc, /sys), whose size is not its content's: " + file);
         ::close(fd);
         ++tried;
     }
