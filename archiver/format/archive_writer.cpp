@@ -161,6 +161,7 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
     info.originalSize = static_cast<std::uint64_t>(st.st_size);
     info.mtime = storedTime(st.st_mtime);
     info.unixMode = static_cast<std::uint16_t>(S_IFREG | (st.st_mode & 07777));
+    if (!fitsLevel2Header(info)) return "the name is too long for a header (at most 65,535 bytes): " + storedName;
     // A file this small cannot outweigh the tables of a block: stored at once.
     constexpr std::uint64_t kTooSmallToCompress = 64;
     info.method = info.originalSize < kTooSmallToCompress ? Method::Lh0 : method_;
@@ -330,6 +331,7 @@ std::string ArchiveWriter::addFolder(const std::string& storedName, const std::s
     info.method = Method::Lhd;
     info.mtime = storedTime(st.st_mtime);
     info.unixMode = static_cast<std::uint16_t>(S_IFDIR | (st.st_mode & 07777));
+    if (!fitsLevel2Header(info)) return "the name is too long for a header (at most 65,535 bytes): " + storedName;
     std::vector<std::uint8_t> header = level2Header(info);
     return append(header.data(), header.size());
 }

@@ -104,6 +104,13 @@ std::int64_t storedTime(std::int64_t unixSeconds) {
     return std::clamp(unixSeconds, -kFiletimeEpoch + 1, kLastFiletimeSecond);
 }
 
+bool fitsLevel2Header(const MemberInfo& info) {
+    // Shorter names fit whatever their characters: each name form takes at
+    // most twice the UTF-8 bytes.
+    constexpr std::size_t kSurelyFits = 16 * 1024;
+    return info.name.size() <= kSurelyFits || level2Header(info).size() <= 0xFFFF;
+}
+
 bool isStorableName(const std::string& name) {
     if (name.empty() || name.front() == '/') return false;
     for (const std::string& part : splitPath(name))

@@ -27,6 +27,9 @@ struct MemberInfo {
 // when the time field cannot hold it. Its length depends only on the name,
 // the folder flag, whether the sizes need 64 bits and whether the time fits.
 std::vector<std::uint8_t> level2Header(const MemberInfo& info);
+// Whether level2Header can hold the member: a header's length is 16 bits,
+// which a name of some 16,000 bytes or more may overrun.
+bool fitsLevel2Header(const MemberInfo& info);
 // Rewrites what is known only once a member's data is written (method,
 // packed size, CRC, and the header's own CRC) in a header that
 // level2Header made for the same name, folder flag and original size.

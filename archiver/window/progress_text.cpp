@@ -61,6 +61,7 @@ QString japaneseReason(const QString& reason) {
         {"a file of the system (/proc, /sys), whose size is not its content's: ",
          "システムの仮想ファイルは、大きさが中身と合わないため書庫に入れられません："},
         {"name not fit to store: ", "書庫に入れられない名前です："},
+        {"the name is too long for a header (at most 65,535 bytes): ", "名前が長すぎて書庫に入れられません："},
         {"the archive is not a regular file: ", "書庫が通常のファイルではありません："},
         {"not an archive but a folder: ", "書庫ではなくフォルダです："},
         {"the archive cannot be packed into itself: ", "書庫をそれ自身に入れることはできません："},

@@ -597,32 +597,45 @@ TEST_F(CommandTest, BadListsWriteNothing) {
 }
 
 // A tree whose paths run past what one system call takes (4,096 bytes), as
-// x makes them: packed and moved away whole.
+// x makes them: packed and moved away whole; past what a header's 16-bit
+// length holds, refused with nothing written.
 TEST_F(CommandTest, PathsLongerThanTheSystemTakesArePacked) {
     const std::string part(200, 'd');
-    writeFile("base/top.txt", "top");
-    int folder = ::open(path("base").c_str(), O_RDONLY | O_DIRECTORY);
-    ASSERT_GE(folder, 0);
-    for (int level = 0; level < 25; ++level) {   // 25 x 201 bytes
-        ASSERT_EQ(::mkdirat(folder, part.c_str(), 0755), 0);
-        const int next = ::openat(folder, part.c_str(), O_RDONLY | O_DIRECTORY);
-        ::close(folder);
-        folder = next;
+    for (const int levels : {25, 330}) {   // 25 x 201 bytes; 330 x 201 bytes, twice in the header
+        SCOPED_TRACE(levels);
+        const std::string base = path("base" + std::to_string(levels));
+        writeFile("base" + std::to_string(levels) + "/top.txt", "top");
+        int folder = ::open(base.c_str(), O_RDONLY | O_DIRECTORY);
         ASSERT_GE(folder, 0);
+        for (int level = 0; level < levels; ++level) {
+            ASSERT_EQ(::mkdirat(folder, part.c_str(), 0755), 0);
+            const int next = ::openat(folder, part.c_str(), O_RDONLY | O_DIRECTORY);
+            ::close(folder);
+            folder = next;
+            ASSERT_GE(folder, 0);
+        }
+        const int file = ::openat(folder, "deep.txt", O_WRONLY | O_CREAT, 0644);
+        ASSERT_EQ(::write(file, "deep", 4), 4);
+        ::close(file);
+        ::close(folder);
+        const std::string archive = path("deep" + std::to_string(levels) + ".lzh");
+        std::string report;
+        const int status = run("m -r2 -x1 " + archive + " " + base + "/ .", &report);
+        if (levels > 300) {
+            EXPECT_EQ(status, 1);
+            EXPECT_NE(report.find("the name is too long for a header"), std::string::npos) << report.substr(0, 300);
+            EXPECT_FALSE(QFile::exists(QString::fromStdString(archive)));
+            continue;
+        }
+        ASSERT_EQ(status, 0) << report;
+        const auto stored = names(archive);
+        EXPECT_EQ(stored.size(), static_cast<std::size_t>(levels + 2));
+        std::size_t longest = 0;
+        for (const std::string& name : stored) longest = std::max(longest, name.size());
+        EXPECT_EQ(longest, levels * 201 + std::string("deep.txt").size());
+        EXPECT_EQ(report.find("not removed"), std::string::npos) << report;
+        EXPECT_TRUE(QDir(QString::fromStdString(base)).isEmpty());
     }
-    const int file = ::openat(folder, "deep.txt", O_WRONLY | O_CREAT, 0644);
-    ASSERT_EQ(::write(file, "deep", 4), 4);
-    ::close(file);
-    ::close(folder);
-    std::string report;
-    ASSERT_EQ(run("m -r2 -x1 " + path("deep.lzh") + " " + path("base") + "/ .", &report), 0) << report;
-    const auto stored = names(path("deep.lzh"));
-    EXPECT_EQ(stored.size(), 27u);
-    std::size_t longest = 0;
-    for (const std::string& name : stored) longest = std::max(longest, name.size());
-    EXPECT_EQ(longest, 25 * 201 + std::string("deep.txt").size());
-    EXPECT_EQ(report.find("not removed"), std::string::npos) << report;
-    EXPECT_TRUE(QDir(QString::fromStdString(path("base"))).isEmpty());
 }
 
 // Without a base folder, names are taken as the shell gives them: from the
