@@ -147,7 +147,7 @@ private:
             } else if (isArchive(st)) {
                 skip(source, "it is the archive being written");
             } else if (isList(st)) {
-                skip(source, "it is a list of the names to pack");
+                // The caller's own list, made for the call: left out unsaid.
             } else {
                 fault = push(child, source, false, st);
             }

@@ -11,7 +11,9 @@
 #include "archiver/format/member_header.h"
 #include "archiver/format/worker_pool.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <unistd.h>
@@ -135,21 +137,22 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
             placed[it->second] = true;
             fileOf[m] = it->second;
         }
-    // The file is weighed against its last copy, the one readers extract;
-    // it replaces the first, and the others go with it.
-    std::vector<std::size_t> firstOf(entries.size(), members.size()), lastOf(entries.size(), members.size());
+    // A file replaces its copies only when it is newer than all of them
+    // (which one a reader extracts depends on the reader); the first gives
+    // way to it, and the others go with it.
+    std::vector<std::size_t> firstOf(entries.size(), members.size());
+    std::vector<std::int64_t> newestOf(entries.size(), INT64_MIN);
     for (std::size_t m = 0; m < members.size(); ++m) {
         const std::size_t i = fileOf[m];
         if (i == entries.size()) continue;
         if (firstOf[i] == members.size()) firstOf[i] = m;
-        lastOf[i] = m;
+        newestOf[i] = std::max(newestOf[i], members[m].mtime);
     }
     for (std::size_t m = 0; m < members.size(); ++m) {
         const std::size_t i = fileOf[m];
         // Compared as the header would hold the file's stamp, so an unchanged
         // file dated outside the header's range is kept.
-        if (i < entries.size() && !entries[i].folder &&
-            (anyDate || members[lastOf[i]].mtime < storedTime(entries[i].mtime))) {
+        if (i < entries.size() && !entries[i].folder && (anyDate || newestOf[i] < storedTime(entries[i].mtime))) {
             if (m == firstOf[i]) {
                 replacement[m] = static_cast<int>(i);
                 ++replaced;

@@ -58,6 +58,9 @@ TEST(ProgressText, SizesTimesAndReasons) {
         {"not an archive, left as it is (an archive lies inside it, after what is no self-extracting program): /d/t.tar",
          "書庫ではないため、そのままにしました（中に書庫がありますが、その前は自己解凍のプログラムではありません）：/d/t.tar"},
         {"the name is not valid UTF-8, so it cannot be stored: /d/\\xE9", "名前が UTF-8 として正しくないため、書庫に入れられません：/d/\\xE9"},
+        {"2 more members under the names replaced dropped (the archive held those names more than once)",
+         "2 件の同じ名前のメンバーも、置き換えとともに除きました（書庫に同じ名前が複数ありました）"},
+        {"/d/a.lzh: not packed: it is the archive being written", "/d/a.lzh：作成中の書庫そのものなので入れません"},
         {"method -lh9- unknown", "method -lh9- unknown"},
     };
     for (const auto& r : reasons) EXPECT_EQ(japaneseReason(QString::fromUtf8(r.english)), QString::fromUtf8(r.japanese));
