@@ -24,7 +24,6 @@ QString MissingToolkitWords::translate(const char* context, const char* sourceTe
 JapaneseToolkit::JapaneseToolkit() {
     if (const char* before = std::setlocale(LC_MESSAGES, nullptr)) messages_ = before;
     if (!std::setlocale(LC_MESSAGES, "ja_JP.UTF-8")) std::setlocale(LC_MESSAGES, "ja_JP.utf8");
-    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
     // Installed first, asked last: Qt's own translation answers before it.
     QCoreApplication::installTranslator(&missing_);
     if (qt_.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
@@ -33,7 +32,6 @@ JapaneseToolkit::JapaneseToolkit() {
 
 JapaneseToolkit::~JapaneseToolkit() {
     if (!messages_.empty()) std::setlocale(LC_MESSAGES, messages_.c_str());
-    QLocale::setDefault(locale_);
     QCoreApplication::removeTranslator(&qt_);
     QCoreApplication::removeTranslator(&missing_);
 }

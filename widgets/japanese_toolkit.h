@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QLocale>
 #include <QTranslator>
 
 #include <string>
@@ -19,8 +18,7 @@ public:
 // The toolkit's own dialogs (the file dialog, the standard buttons) speak
 // Japanese, as the program does, whatever $LANG is: Qt's translation and
 // the words it lacks. So do the system's reasons for a fault ("No such file
-// or directory") where the Japanese locale is installed, and the dates and
-// sizes the file dialog shows. Made after the
+// or directory") where the Japanese locale is installed. Made after the
 // QApplication, before any thread, kept while it runs.
 class JapaneseToolkit {
 public:
@@ -33,7 +31,6 @@ private:
     QTranslator qt_;
     MissingToolkitWords missing_;
     std::string messages_;   // the locale's messages before, given back at the end
-    QLocale locale_;         // the toolkit's locale before, given back at the end
 };
 
 }  // namespace sqs
