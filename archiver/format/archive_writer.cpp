@@ -15,12 +15,22 @@
 #include <linux/magic.h>
 #include <sys/vfs.h>
 #include <future>
+#include <initializer_list>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace lzh {
 namespace {
+
+// The kernel's own file systems (/proc, /sys and those mounted below it),
+// whose files report sizes that are not their content's.
+bool isKernelFileSystem(long type) {
+    for (const unsigned long kernel : std::initializer_list<unsigned long>{PROC_SUPER_MAGIC, SYSFS_MAGIC, CGROUP_SUPER_MAGIC, CGROUP2_SUPER_MAGIC, DEBUGFS_MAGIC,
+                              TRACEFS_MAGIC, SECURITYFS_MAGIC, BPF_FS_MAGIC, PSTOREFS_MAGIC, EFIVARFS_MAGIC})
+        if (static_cast<unsigned long>(type) == kernel) return true;
+    return false;
+}
 
 constexpr std::size_t kChunk = 1 << 18;
 constexpr std::size_t kOutputBuffer = 1 << 18;
@@ -151,8 +161,7 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
     if (!S_ISREG(st.st_mode)) return "not a regular file: " + sourcePath;
     // The kernel's own files give a size (0, a page) that is not their
     // content's: read, they would come out as changed while read.
-    if (struct statfs fs {}; ::fstatfs(m.source.get(), &fs) == 0 &&
-                             (fs.f_type == PROC_SUPER_MAGIC || fs.f_type == SYSFS_MAGIC))
+    if (struct statfs fs {}; ::fstatfs(m.source.get(), &fs) == 0 && isKernelFileSystem(fs.f_type))
         return "a file of the system (/proc, /sys), whose size is not its content's: " + sourcePath;
     ::fcntl(m.source.get(), F_SETFL, ::fcntl(m.source.get(), F_GETFL) & ~O_NONBLOCK);
 
