@@ -35,6 +35,19 @@ std::vector<std::string> parseResponseText(const std::string& text, std::vector<
     return names;
 }
 
+std::string ambiguousListLine(const std::vector<std::string>& trimmed, const std::function<bool(const std::string&)>& exists,
+                              const std::string& what) {
+    for (const std::string& line : trimmed) {
+        // As it stands, without the blanks before, without those after.
+        const std::size_t first = line.find_first_not_of(" \t"), last = line.find_last_not_of(" \t");
+        for (const std::string& name : {line, line.substr(first), line.substr(0, last + 1)})
+            if (name.size() != last - first + 1 && exists(name))
+                return "the list line \"" + line + "\" is read without its blanks, but a " + what + " is named \"" +
+                       name + "\": write the name meant in double quotes";
+    }
+    return {};
+}
+
 namespace {
 
 // The standard input to its end, at most kMaxListFileSize bytes.

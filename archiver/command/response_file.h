@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,12 @@ namespace lzh {
 // name that is not quoted are not part of it; such lines, as they stood, go
 // to `trimmed` when asked for (a file may be named with the blanks).
 std::vector<std::string> parseResponseText(const std::string& text, std::vector<std::string>* trimmed = nullptr);
+
+// For the lines parseResponseText took blanks off: the fault when one of
+// them could also mean a name with some of its blanks, which exists(name)
+// says is there (a file, a member: `what`); which was meant cannot be told.
+std::string ambiguousListLine(const std::vector<std::string>& trimmed, const std::function<bool(const std::string&)>& exists,
+                              const std::string& what);
 
 // List files larger than this are refused (a million long names fit).
 constexpr long long kMaxListFileSize = 256LL << 20;

@@ -143,18 +143,6 @@ std::string testArchive(const Command& command, const std::vector<std::string>& 
     return bad ? "the archive has bad members" : std::string();
 }
 
-// A list line whose blanks were taken off, where a file is named with them:
-// which one was meant cannot be told, so the line must say it in quotes.
-std::string ambiguousListLine(const Command& command, const std::vector<std::string>& trimmed) {
-    for (const std::string& line : trimmed) {
-        struct stat st {};
-        if (::lstat((command.baseFolder + line).c_str(), &st) == 0)
-            return "the list line \"" + line + "\" is read without its blanks, but a file is named with them: " +
-                   "write the name in double quotes to pack that one";
-    }
-    return {};
-}
-
 }  // namespace
 
 int runCommand(const std::string& text, std::string& report, Progress* progress,
@@ -194,11 +182,16 @@ int runCommand(const std::vector<std::string>& fields, std::string& report, Prog
             if (notice) notice(printable("waiting for another update in " + folder + " to end"));
         };
         if (command.letter == 'd') {
-            fault = deleteMembers(command, names, report, progress, onWait);
+            fault = deleteMembers(command, names, report, progress, onWait, trimmed);
         } else {
             std::vector<Entry> entries;
             std::vector<std::string> skipped;
-            fault = ambiguousListLine(command, trimmed);
+            fault = ambiguousListLine(
+                trimmed, [&](const std::string& name) {
+                    struct stat st {};
+                    return ::lstat((command.baseFolder + name).c_str(), &st) == 0;
+                },
+                "file");
             if (fault.empty()) fault = collectEntries(command, names, entries, &skipped);
             // Nothing passed over unsaid, whatever becomes of the rest.
             for (const std::string& line : skipped) addLine(report, "warning: " + printable(line));

@@ -5,6 +5,7 @@
 #include "archiver/command/member_selection.h"
 #include "archiver/command/move_sources.h"
 #include "archiver/command/printable.h"
+#include "archiver/command/response_file.h"
 #include "archiver/format/archive_target.h"
 #include "archiver/format/archive_writer.h"
 #include "archiver/format/file_handle.h"
@@ -228,7 +229,8 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
 }
 
 std::string deleteMembers(const Command& command, const std::vector<std::string>& patterns, std::string& report,
-                          Progress* progress, const UpdateLock::WaitNotice& onWait) {
+                          Progress* progress, const UpdateLock::WaitNotice& onWait,
+                          const std::vector<std::string>& trimmed) {
     if (patterns.empty()) return "no member names given: nothing to delete";
     ArchiveTarget target;
     if (std::string fault = target.open(command.archive, progress, onWait); !fault.empty()) return fault;
@@ -237,6 +239,10 @@ std::string deleteMembers(const Command& command, const std::vector<std::string>
                (target.onlyPieces() ? " (only the pieces of a split archive, which cannot be updated: join them first)"
                                     : "");
     const std::vector<ArchiveMember>& members = target.members();
+    const auto held = [&](const std::string& name) {
+        return std::any_of(members.begin(), members.end(), [&](const ArchiveMember& m) { return m.name == name; });
+    };
+    if (std::string fault = ambiguousListLine(trimmed, held, "member"); !fault.empty()) return fault;
     std::size_t deleted = 0;
     std::uint64_t total = target.extraSize();
     const MemberSelection selection(patterns, command.excludes);

@@ -25,7 +25,9 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
 // The `d` command: rebuilds the archive without the members that the
 // patterns select (see MemberSelection), every other member copied byte for
 // byte, through the same ArchiveTarget rules as `u`.
+// trimmed: the list lines whose blanks were taken off the names (see ambiguousListLine).
 std::string deleteMembers(const Command& command, const std::vector<std::string>& patterns, std::string& report,
-                          Progress* progress = nullptr, const UpdateLock::WaitNotice& onWait = {});
+                          Progress* progress = nullptr, const UpdateLock::WaitNotice& onWait = {},
+                          const std::vector<std::string>& trimmed = {});
 
 }  // namespace lzh

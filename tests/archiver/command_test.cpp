@@ -575,10 +575,13 @@ TEST_F(CommandTest, BadListsWriteNothing) {
     writeFile("base/a.txt", "a");
     writeFile("empty-list.txt", "\r\n\r\n");
     writeFile("base/a.txt ", "a with a blank");
-    writeFile("blank-list.txt", "a.txt \r\n");   // a.txt or "a.txt "?
+    writeFile("base/ b.txt", "b with a blank");
+    writeFile("blank-list.txt", "a.txt \r\n");      // a.txt or "a.txt "?
+    writeFile("blanks-list.txt", " b.txt \r\n");    // b.txt or " b.txt"?
     const std::string base = path("base") + "/";
     struct { std::string args; std::string reason; } table[] = {
-        {base + " @" + path("blank-list.txt"), "is read without its blanks, but a file is named with them"},
+        {base + " @" + path("blank-list.txt"), "is read without its blanks, but a file is named \"a.txt \""},
+        {base + " @" + path("blanks-list.txt"), "is read without its blanks, but a file is named \" b.txt\""},
         {base + " a.txt missing.txt", "cannot find"},
         {base + " @" + path("empty-list.txt"), "no file names"},
         {base + " @" + path("no-list.txt"), "cannot read the list file"},
@@ -593,6 +596,13 @@ TEST_F(CommandTest, BadListsWriteNothing) {
         EXPECT_NE(report.find(row.reason), std::string::npos) << report;
         EXPECT_FALSE(QFile::exists(QString::fromStdString(path("out.lzh"))));
     }
+    // d by such a line, where a member is named with the blanks: nothing deleted.
+    ASSERT_EQ(run("u " + path("two.lzh") + " " + base + " a.txt \"a.txt \""), 0);
+    const std::string before = bytesOf(path("two.lzh"));
+    std::string report;
+    EXPECT_EQ(run("d " + path("two.lzh") + " @" + path("blank-list.txt"), &report), 1);
+    EXPECT_NE(report.find("but a member is named \"a.txt \""), std::string::npos) << report;
+    EXPECT_EQ(bytesOf(path("two.lzh")), before);
     EXPECT_EQ(tempFilesBeside(), 0);
 }
 
