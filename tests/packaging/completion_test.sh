@@ -18,6 +18,7 @@ echo six > 'd/p$x.txt'
 unlha32 a -q -r2 -x1 pack.lzh "s p" d
 echo plain > notes.txt
 cp pack.lzh first.LZH.001
+cp pack.lzh old.LZS
 
 # shellcheck source=/dev/null
 source "$script"
@@ -48,7 +49,7 @@ unlha32|a|--exclude|=|=>
 unlha32|a|--threads|=>$(seq 1 "$nproc" | sort | paste -sd'|')
 unlha32|x|--exclude|*.o|pack.lzh|d/a=>d/a.txt
 unlha32|x|--exclude|=|*.o|pack.lzh|s=>s\\ p|s\\ p/|s\\ p/a\\ b.txt
-unlha32|l|=>d|first.LZH.001|out|pack.lzh|s p
+unlha32|l|=>d|first.LZH.001|old.LZS|out|pack.lzh|s p
 unlha32|t|-q|f=>first.LZH.001
 unlha32|a|n=>notes.txt
 unlha32|c|n=>notes.txt
