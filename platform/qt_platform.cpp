@@ -140,6 +140,8 @@ int QtPlatform::messageBox(const QString& text, int style, const QString& title)
     QMessageBox box(iconFor(style), title, breakableText(plain));
     box.setTextFormat(Qt::PlainText);   // a name like "<h1>a.bin" is shown as it is, not as markup
     new CopyWithoutBreaks(box, plain);
+    // Screen readers read the text as given, without the breaks.
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) label->setAccessibleName(plain);
     fitTallText(box);
     if (isYesNo(style)) {
         auto* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);

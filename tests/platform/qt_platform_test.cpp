@@ -61,7 +61,8 @@ private:
 // A message shows its whole text as it is ("<h1>" in a file name is no
 // markup), and a text too tall for the screen scrolls, its end in view, so
 // that the box and its buttons stay on the screen. A long name wraps inside
-// the screen's width, and Ctrl+C copies the text as given.
+// the screen's width; Ctrl+C copies the text as given, and screen readers
+// read it so.
 TEST_F(QtPlatformTest, MessagesShowTheirWholeTextAsItIsOnTheScreen) {
     QStringList files;
     for (int i = 0; i < 300; ++i) files << QStringLiteral("\"/tmp/file_%1.txt\"").arg(i);
@@ -74,7 +75,7 @@ TEST_F(QtPlatformTest, MessagesShowTheirWholeTextAsItIsOnTheScreen) {
     };
     for (const auto& row : table) {
         QtPlatform platform(program);
-        QString shown;
+        QString shown, spoken;
         const QScrollArea* area = nullptr;
         bool onScreen = false, atEnd = false;
         QGuiApplication::clipboard()->clear();
@@ -85,6 +86,7 @@ TEST_F(QtPlatformTest, MessagesShowTheirWholeTextAsItIsOnTheScreen) {
             ASSERT_NE(label, nullptr);
             shown = label->textFormat() == Qt::PlainText ? label->text().remove(QChar(0x200B))
                                                          : QStringLiteral("(rich text)");
+            spoken = label->accessibleName();
             area = box->findChild<QScrollArea*>();
             onScreen = box->screen()->availableGeometry().size().boundedTo(box->frameGeometry().size()) ==
                        box->frameGeometry().size();
@@ -95,6 +97,7 @@ TEST_F(QtPlatformTest, MessagesShowTheirWholeTextAsItIsOnTheScreen) {
         const QString text = QString(row.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         EXPECT_EQ(platform.messageBox(row.text, 36, QStringLiteral("作業確認")), AnswerYes) << row.label;
         EXPECT_EQ(shown, text) << row.label;
+        EXPECT_EQ(spoken, text) << row.label;
         EXPECT_EQ(area != nullptr, row.scrolls) << row.label;
         EXPECT_EQ(atEnd, row.scrolls) << row.label;
         EXPECT_TRUE(onScreen) << row.label;
