@@ -252,7 +252,10 @@ std::string deleteMembers(const Command& command, const std::vector<std::string>
     }
     if (std::string fault = selectionFault(patterns, members, deleted, command.letter, report); !fault.empty())
         return fault + "; the archive is left as it is";
-    if (deleted == members.size() && target.extraSize() == 0) {
+    if (deleted == members.size() && target.extraSize() > 0)
+        return "every member would go, leaving the self-extracting program (or the bytes around the archive) "
+               "with no archive, which no reader takes; the archive is left as it is";
+    if (deleted == members.size()) {
         // No member left: a lone end mark is no archive to most readers, so the file goes.
         if (std::string fault = target.remove(); !fault.empty()) return fault;
         addLine(report, "warning: " + std::to_string(deleted) + " deleted, none left: " + printable(command.archive) +

@@ -242,6 +242,15 @@ const TargetCase kTargetCases[] = {
          EXPECT_EQ(t.bytesOf(t.path("a.lzh")).substr(0, 3000), "MZ" + std::string(2998, 'M'));
          EXPECT_EQ(t.names(t.path("a.lzh")), (std::vector<std::string>{"a.txt", "b.txt"}));
      }},
+    {"self_extractor_emptied_by_delete", [](HostileTargets& t) {
+         t.writeFile("s/a.txt", "a");
+         ASSERT_EQ(runTool({"u", t.path("plain.lzh"), t.path("s") + "/", "a.txt"}), 0);
+         t.writeFile("a.lzh", "MZ" + std::string(2998, 'M') + t.bytesOf(t.path("plain.lzh")));
+         t.writeFile("before", t.bytesOf(t.path("a.lzh")));
+     },
+     [](HostileTargets& t) { return std::vector<std::string>{"d", t.path("a.lzh"), "a.txt"}; },
+     1, "leaving the self-extracting program",
+     [](HostileTargets& t) { EXPECT_EQ(t.bytesOf(t.path("a.lzh")), t.bytesOf(t.path("before"))); }},
     // A file that holds an archive after what is no program (a tar of
     // one) is no archive: no command rewrites it.
     {"archive_inside_another_file", [](HostileTargets& t) {
