@@ -29,6 +29,16 @@ std::string joined(const std::vector<std::string>& parts) {
     return path;
 }
 
+// The components of a path that joined() made (none holds a "/").
+std::vector<std::string> components(const std::string& path) {
+    std::vector<std::string> parts(1);
+    for (const char c : path) {
+        if (c == '/') parts.emplace_back();
+        else parts.back() += c;
+    }
+    return parts;
+}
+
 // The destination folder, walked one component at a time without ever
 // following a symbolic link, so that no write can leave it.
 class Destination {
@@ -102,8 +112,11 @@ private:
     mutable std::vector<std::string> lastParts_;  // and its path
 };
 
+// A link or folder finished after the files: its path as one string (a
+// deep tree's folders, each as a list of components, took memory by the
+// square of the depth).
 struct Pending {
-    std::vector<std::string> parts;
+    std::string path;
     const ArchiveMember* member;
 };
 
@@ -220,7 +233,7 @@ private:
             path.parts.erase(path.parts.begin(), path.parts.end() - 1);
         }
         if (m.symlink) {
-            links_.push_back({path.parts, &m});
+            links_.push_back({joined(path.parts), &m});
             return;
         }
         // Two members under one name (e drops the folders): the second would
@@ -231,7 +244,7 @@ private:
         std::string fault;
         if (m.directory) {
             if (destination_.openFolder(path.parts, path.parts.size(), true, fault) < 0) return fail(m, fault);
-            folders_.push_back({path.parts, &m});
+            folders_.push_back({joined(path.parts), &m});
             return;
         }
         const int folder = destination_.openFolder(path.parts, path.parts.size() - 1, true, fault);
@@ -351,7 +364,8 @@ private:
 
     void makeLink(const Pending& link) {
         const ArchiveMember& m = *link.member;
-        const std::vector<std::string> from(link.parts.begin(), link.parts.end() - 1);
+        const std::vector<std::string> parts = components(link.path);
+        const std::vector<std::string> from(parts.begin(), parts.end() - 1);
         auto kind = [this](const std::vector<std::string>& parts) {
             std::string ignored;
             if (destination_.openFolder(parts, parts.size(), false, ignored) >= 0) return PathKind::Folder;
@@ -361,15 +375,15 @@ private:
         if (!linkStaysInside(from, m.linkTarget, kind))
             return fail(m, "link not made: its target " + m.linkTarget + " may lead outside the destination");
         std::string fault;
-        const int folder = destination_.openFolder(link.parts, link.parts.size() - 1, true, fault);
+        const int folder = destination_.openFolder(parts, parts.size() - 1, true, fault);
         if (folder < 0) return fail(m, fault);
-        const std::string& name = link.parts.back();
+        const std::string& name = parts.back();
         struct stat st {};
         const bool replacing = ::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
         if (replacing) {
             if (!S_ISLNK(st.st_mode)) return fail(m, "link not made: a file of that name is in the way");
             // A link on disk is kept by the rule for files: only a newer member replaces it.
-            if (keptOnDisk(st, m, link.parts, "link")) return;
+            if (keptOnDisk(st, m, parts, "link")) return;
         }
         std::string text = m.linkTarget;
         for (char& c : text) if (c == '\\') c = '/';
@@ -391,19 +405,20 @@ private:
             return fail(m, std::string("cannot make the link: ") + std::strerror(error));
         }
         ++restored_;
-        if (!command_.quiet) line(printable(joined(link.parts)) + " -> " + printable(m.linkTarget));
+        if (!command_.quiet) line(printable(link.path) + " -> " + printable(m.linkTarget));
     }
 
     void finishFolder(const Pending& folder) {
         const ArchiveMember& m = *folder.member;
         std::string fault;
-        const int fd = destination_.openFolder(folder.parts, folder.parts.size(), false, fault);
+        const std::vector<std::string> parts = components(folder.path);
+        const int fd = destination_.openFolder(parts, parts.size(), false, fault);
         if (fd < 0) return;
         if (m.hasUnixMode) ::fchmod(fd, modeOf(m, 0777));
         const struct timespec times[2] = {{m.mtime, 0}, {m.mtime, 0}};
         if (m.hasTime) ::futimens(fd, times);
         ++restored_;
-        if (!command_.quiet) line(printable(joined(folder.parts)) + "/");
+        if (!command_.quiet) line(printable(folder.path) + "/");
     }
 
     const Command& command_;
