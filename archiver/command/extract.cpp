@@ -5,6 +5,7 @@
 #include "archiver/format/archive_source.h"
 #include "archiver/format/file_handle.h"
 #include "archiver/format/member_data.h"
+#include "archiver/format/member_header.h"
 #include "archiver/format/new_file.h"
 #include "archiver/format/worker_pool.h"
 
@@ -27,16 +28,6 @@ std::string joined(const std::vector<std::string>& parts) {
     std::string path;
     for (const std::string& part : parts) path += (path.empty() ? "" : "/") + part;
     return path;
-}
-
-// The components of a path that joined() made (none holds a "/").
-std::vector<std::string> components(const std::string& path) {
-    std::vector<std::string> parts(1);
-    for (const char c : path) {
-        if (c == '/') parts.emplace_back();
-        else parts.back() += c;
-    }
-    return parts;
 }
 
 // The destination folder, walked one component at a time without ever
@@ -364,7 +355,7 @@ private:
 
     void makeLink(const Pending& link) {
         const ArchiveMember& m = *link.member;
-        const std::vector<std::string> parts = components(link.path);
+        const std::vector<std::string> parts = splitPath(link.path);
         const std::vector<std::string> from(parts.begin(), parts.end() - 1);
         auto kind = [this](const std::vector<std::string>& parts) {
             std::string ignored;
@@ -411,7 +402,7 @@ private:
     void finishFolder(const Pending& folder) {
         const ArchiveMember& m = *folder.member;
         std::string fault;
-        const std::vector<std::string> parts = components(folder.path);
+        const std::vector<std::string> parts = splitPath(folder.path);
         const int fd = destination_.openFolder(parts, parts.size(), false, fault);
         if (fd < 0) return;
         if (m.hasUnixMode) ::fchmod(fd, modeOf(m, 0777));

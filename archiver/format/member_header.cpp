@@ -39,18 +39,6 @@ std::string joinFolder(const std::vector<std::string>& parts, const std::string&
     return out;
 }
 
-std::vector<std::string> splitPath(const std::string& path) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t slash = path.find('/', start);
-        parts.push_back(path.substr(start, slash == std::string::npos ? std::string::npos : slash - start));
-        if (slash == std::string::npos) break;
-        start = slash + 1;
-    }
-    return parts;
-}
-
 // Sizes of 4 GiB and more go in ext 0x42, with all ones in the 32-bit fields.
 bool needsWideSizes(const MemberInfo& info) { return info.originalSize >= k4GiB || info.packedSize >= k4GiB; }
 
@@ -102,6 +90,18 @@ constexpr std::int64_t kLastFiletimeSecond = 910692730085LL;
 
 std::int64_t storedTime(std::int64_t unixSeconds) {
     return std::clamp(unixSeconds, -kFiletimeEpoch + 1, kLastFiletimeSecond);
+}
+
+std::vector<std::string> splitPath(const std::string& path) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t slash = path.find('/', start);
+        parts.push_back(path.substr(start, slash == std::string::npos ? std::string::npos : slash - start));
+        if (slash == std::string::npos) break;
+        start = slash + 1;
+    }
+    return parts;
 }
 
 bool fitsLevel2Header(const MemberInfo& info) {

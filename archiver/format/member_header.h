@@ -43,6 +43,9 @@ std::uint32_t headerTime(std::int64_t unixSeconds);
 // (libarchive, this one) prefer.
 std::int64_t storedTime(std::int64_t unixSeconds);
 
+// The "/"-separated components of `path`, empty ones included.
+std::vector<std::string> splitPath(const std::string& path);
+
 // True when the name is fit to be stored: relative, no empty, "." or ".." parts,
 // no backslash (readers take it for a folder separator).
 bool isStorableName(const std::string& name);
