@@ -115,13 +115,20 @@ private:
         DIR* dir = openFolderLong(folder);
         if (!dir) return "cannot read the folder " + folder + ": " + std::strerror(errno);
         std::vector<std::string> names;
-        while (dirent* e = ::readdir(dir)) {
+        // readdir ends with null both at the end and on a failure: errno
+        // tells them apart. A folder read in part is never packed as if whole.
+        for (;;) {
+            errno = 0;
+            const dirent* e = ::readdir(dir);
+            if (!e) break;
             std::string n = e->d_name;
             if (n == "." || n == "..") continue;
             if (n[0] == '.' && !command_.allAttributes) continue;
             names.push_back(n);
         }
+        const int error = errno;
         ::closedir(dir);
+        if (error != 0) return "cannot read the folder " + folder + ": " + std::strerror(error);
         std::sort(names.begin(), names.end());
         for (const std::string& n : names) {
             const std::string source = folder + (folder.back() == '/' ? "" : "/") + n;
@@ -174,7 +181,7 @@ private:
 
 std::string collectEntries(const Command& command, const std::vector<std::string>& names, std::vector<Entry>& entries,
                            std::vector<std::string>* skipped) {
-    if (names.empty()) return "no file names given";
+    if (names.empty()) return command.listFiles.empty() ? "no file names given" : "the list names no file";
     Collector collector(command, entries, skipped);
     for (const std::string& name : names)
         if (std::string fault = collector.add(name); !fault.empty()) return fault;

@@ -38,7 +38,7 @@ std::string parseSwitch(const std::string& field, Command& command) {
         if (digits.empty() || digits.size() > 3 || digits.find_first_not_of("0123456789") != std::string::npos)
             return bad();
         const int n = std::stoi(digits);
-        if (n < 1 || n > kMaxThreads) return bad();
+        if (n < 1 || n > kMaxThreads) return "--threads takes 1 to " + std::to_string(kMaxThreads) + ": " + field;
         command.threads = static_cast<unsigned>(n);
         return {};
     }
@@ -119,8 +119,9 @@ std::string parseCommand(const std::vector<std::string>& fields, Command& comman
         if (switches && f.size() > 1 && f[0] == '-') {
             // The long switches also take their value as the next field, as GNU tools do.
             const std::string lower = lowered(f);
-            const bool valueNext = (lower == "--exclude" || lower == "--threads") && i + 1 < fields.size();
-            if (std::string fault = parseSwitch(valueNext ? f + "=" + fields[++i] : f, command); !fault.empty())
+            const bool valued = lower == "--exclude" || lower == "--threads";
+            if (valued && i + 1 == fields.size()) return f + " needs a value: " + f + "=VALUE or " + f + " VALUE";
+            if (std::string fault = parseSwitch(valued ? f + "=" + fields[++i] : f, command); !fault.empty())
                 return fault;
             continue;
         }

@@ -113,7 +113,7 @@ struct Pending {
 
 class Extractor {
 public:
-    Extractor(const Command& command, const ArchiveSource& source, std::string& report, Progress* progress)
+    Extractor(const Command& command, const ArchiveSource& source, Report& report, Progress* progress)
         : command_(command), source_(source), report_(report), progress_(progress), umask_(processUmask()) {}
 
     std::string run(const std::vector<ArchiveMember>& members, const std::vector<std::string>& patterns) {
@@ -146,7 +146,9 @@ public:
         if (command_.letter != 'p' && !command_.quiet)
             line(std::to_string(restored_) + " extracted, " + std::to_string(kept_) + " not newer, " +
                  std::to_string(failed_) + " not extracted");
-        if (failed_) return std::to_string(failed_) + (failed_ == 1 ? " member was" : " members were") + " not extracted";
+        if (failed_)
+            return std::to_string(failed_) + (failed_ == 1 ? " member was" : " members were") +
+                   (command_.letter == 'p' ? " not printed" : " not extracted");
         return selectionFault(patterns, members, selected_, command_.letter, report_);
     }
 
@@ -189,7 +191,7 @@ private:
         }
     }
 
-    void line(const std::string& text) { addLine(report_, text); }
+    void line(const std::string& text) { report_.add(text); }
     void warn(const ArchiveMember& m, const std::string& what) { line("warning: " + printable(m.name) + ": " + what); }
     void fail(const ArchiveMember& m, const std::string& what) {
         line("error: " + printable(m.name) + ": " + printable(what));
@@ -313,12 +315,9 @@ private:
             });
         }
         if (writeFailed) fault = std::string("cannot write: ") + std::strerror(writeErrno);
+        std::string unset;   // what of the member's permissions and time the file did not take
         if (fault.empty()) {
-            ::fchmod(out.get(), modeOf(m, 0666));
-            if (m.hasTime) {
-                const struct timespec times[2] = {{m.mtime, 0}, {m.mtime, 0}};
-                ::futimens(out.get(), times);
-            }
+            unset = setModeAndTime(out.get(), m, modeOf(m, 0666));
             if (replacing && ::fsync(out.get()) != 0) fault = std::string("cannot write: ") + std::strerror(errno);
         }
         if (fault.empty() && temp.empty()) fault = placeUnnamed(out.get(), folder, name);
@@ -326,7 +325,21 @@ private:
         if (fault.empty() && !temp.empty() && ::renameat(folder, temp.c_str(), folder, name.c_str()) != 0)
             fault = std::string("cannot create the file: ") + std::strerror(errno);
         if (!fault.empty() && !temp.empty()) ::unlinkat(folder, temp.c_str(), 0);
+        if (fault.empty() && !unset.empty()) warn(m, unset);
         return fault;
+    }
+
+    // Gives the open file or folder the member's mode and time; a warning's
+    // text for what failed (a later update or extraction compares that
+    // time), else nothing.
+    static std::string setModeAndTime(int fd, const ArchiveMember& m, std::optional<mode_t> mode) {
+        std::string unset;
+        if (mode && ::fchmod(fd, *mode) != 0)
+            unset = std::string("its permissions could not be set: ") + std::strerror(errno);
+        const struct timespec times[2] = {{m.mtime, 0}, {m.mtime, 0}};
+        if (m.hasTime && ::futimens(fd, times) != 0)
+            unset += (unset.empty() ? "" : "; ") + std::string("its time could not be set: ") + std::strerror(errno);
+        return unset;
     }
 
     // Gives the unnamed file `fd` the name `name` in `folder`: at once where
@@ -404,17 +417,17 @@ private:
         std::string fault;
         const std::vector<std::string> parts = splitPath(folder.path);
         const int fd = destination_.openFolder(parts, parts.size(), false, fault);
-        if (fd < 0) return;
-        if (m.hasUnixMode) ::fchmod(fd, modeOf(m, 0777));
-        const struct timespec times[2] = {{m.mtime, 0}, {m.mtime, 0}};
-        if (m.hasTime) ::futimens(fd, times);
+        const std::string unset = fd < 0 ? "its permissions and time could not be set: " + fault
+                                         : setModeAndTime(fd, m, m.hasUnixMode ? std::optional(modeOf(m, 0777))
+                                                                                : std::nullopt);
+        if (!unset.empty()) warn(m, unset);
         ++restored_;
         if (!command_.quiet) line(printable(folder.path) + "/");
     }
 
     const Command& command_;
     const ArchiveSource& source_;
-    std::string& report_;
+    Report& report_;
     Progress* progress_;
     mode_t umask_;
     Destination destination_;
@@ -439,15 +452,15 @@ std::uint64_t selectedBytes(const std::vector<ArchiveMember>& members, const Mem
 }
 
 std::string openArchive(const std::string& path, ArchiveSource& source, std::vector<ArchiveMember>& members,
-                        std::string& report) {
+                        Report& report) {
     if (std::string fault = source.open(path); !fault.empty()) return fault;
     const std::string fault = readArchive(source, members);
     if (const std::string stray = archiveAfterNoProgram(source, members); !stray.empty())
-        addLine(report, "warning: " + printable(path) + ": " + stray);
+        report.add("warning: " + printable(path) + ": " + stray);
     return fault.empty() || !members.empty() ? fault : unreadableArchive(path, fault);
 }
 
-std::string extractArchive(const Command& command, const std::vector<std::string>& patterns, std::string& report,
+std::string extractArchive(const Command& command, const std::vector<std::string>& patterns, Report& report,
                            Progress* progress) {
     ArchiveSource source;
     std::vector<ArchiveMember> members;

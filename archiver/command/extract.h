@@ -20,14 +20,14 @@ namespace lzh {
 // "warning:" line for each change or refusal. Empty text when every
 // selected member was restored (or skipped as not newer), else the fault.
 // `progress` (x and e) counts the bytes decoded of the selected members'.
-std::string extractArchive(const Command& command, const std::vector<std::string>& patterns, std::string& report,
+std::string extractArchive(const Command& command, const std::vector<std::string>& patterns, Report& report,
                            Progress* progress = nullptr);
 
 // Opens the archive at `path` for a reading command: its members, as many
 // as are sound, and the fault after them (the archive named where it gave
 // none); a warning in `report` where it begins after no program.
 std::string openArchive(const std::string& path, ArchiveSource& source, std::vector<ArchiveMember>& members,
-                        std::string& report);
+                        Report& report);
 
 // The original bytes of the members selected (files only).
 std::uint64_t selectedBytes(const std::vector<ArchiveMember>& members, const MemberSelection& selection);

@@ -3,6 +3,7 @@
 #include "archiver/command/member_path.h"
 #include "archiver/command/printable.h"
 
+#include <algorithm>
 #include <fnmatch.h>
 
 namespace lzh {
@@ -11,6 +12,13 @@ namespace {
 // A pattern as it is matched: a folder's name without its closing "/".
 std::string trimmed(std::string pattern) {
     while (pattern.size() > 1 && pattern.back() == '/') pattern.pop_back();
+    return pattern;
+}
+
+// "./name", as a shell completes a file, selects the member "name" too:
+// members are stored without it.
+std::string withoutDotSlash(std::string pattern) {
+    while (pattern.size() > 2 && pattern.rfind("./", 0) == 0) pattern.erase(0, 2);
     return pattern;
 }
 
@@ -30,14 +38,18 @@ void forEachPath(const std::string& name, Each each) {
 }  // namespace
 
 MemberSelection::Patterns::Patterns(const std::vector<std::string>& patterns) {
-    for (const std::string& given : patterns) {
-        std::string pattern = trimmed(given);
+    auto add = [this](std::string pattern) {
         if (hasWildcard(pattern)) {
             std::string tail = pattern.substr(pattern.find_last_of("*?[]\\") + 1);
             wildcards.push_back({std::move(pattern), std::move(tail)});
         } else {
             exact.insert(std::move(pattern));
         }
+    };
+    for (const std::string& given : patterns) {
+        const std::string pattern = trimmed(given), bare = withoutDotSlash(pattern);
+        if (bare != pattern) add(bare);
+        add(pattern);
     }
 }
 
@@ -74,7 +86,7 @@ bool MemberSelection::selects(const std::string& name, const std::string& folded
 }
 
 std::string selectionFault(const std::vector<std::string>& patterns, const std::vector<ArchiveMember>& members,
-                           std::size_t selected, char letter, std::string& report) {
+                           std::size_t selected, char letter, Report& report) {
     if (patterns.empty()) return {};
     // x and e take a folder to extract into as their first name when it ends in "/".
     const std::string& first = patterns.front();
@@ -83,7 +95,18 @@ std::string selectionFault(const std::vector<std::string>& patterns, const std::
                                        ? " (to extract into the folder " + printable(first) + ", write " +
                                              printable(first) + "/)"
                                        : std::string();
-    if (selected == 0) return "no member matches the names given" + folderHint;
+    if (selected == 0) {
+        std::string named;
+        for (std::size_t i = 0; i < patterns.size() && i < 3; ++i) named += (i ? ", " : ": ") + printable(patterns[i]);
+        if (patterns.size() > 3) named += ", ...";
+        // "unlha32 l *.lzh" gives the archives after the first as names.
+        const bool archives = std::all_of(patterns.begin(), patterns.end(), [](const std::string& p) {
+            return p.size() > 4 && (p.ends_with(".lzh") || p.ends_with(".LZH") || p.ends_with(".lha"));
+        });
+        const std::string oneArchive =
+            archives ? " (a command takes one archive; the names after it select its members)" : "";
+        return "no member matches the names given" + named + folderHint + oneArchive;
+    }
     // Every member's name and every folder they are in.
     std::unordered_set<std::string> paths;
     for (const ArchiveMember& m : members) {
@@ -91,13 +114,15 @@ std::string selectionFault(const std::vector<std::string>& patterns, const std::
         forEachPath(caseFolded(m), [&](const std::string& path) { paths.insert(path); });
     }
     for (const std::string& pattern : patterns) {
-        const std::string plain = trimmed(pattern);
-        bool found = paths.count(plain) > 0;
-        if (!found && hasWildcard(plain))
-            for (const std::string& path : paths)
-                if ((found = ::fnmatch(plain.c_str(), path.c_str(), 0) == 0)) break;
+        bool found = false;
+        for (const std::string& plain : {trimmed(pattern), withoutDotSlash(trimmed(pattern))}) {
+            found = found || paths.count(plain) > 0;
+            if (!found && hasWildcard(plain))
+                for (const std::string& path : paths)
+                    if ((found = ::fnmatch(plain.c_str(), path.c_str(), 0) == 0)) break;
+        }
         if (!found)
-            addLine(report, "warning: " + printable(pattern) + ": no such member" + (&pattern == &first ? folderHint : ""));
+            report.add("warning: " + printable(pattern) + ": no such member" + (&pattern == &first ? folderHint : ""));
     }
     return {};
 }

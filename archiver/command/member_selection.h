@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archiver/command/report.h"
 #include "archiver/format/archive_reader.h"
 
 #include <string>
@@ -54,6 +55,6 @@ private:
 // also tell that a folder to extract into ends in "/", for the name that
 // was meant as one.
 std::string selectionFault(const std::vector<std::string>& patterns, const std::vector<ArchiveMember>& members,
-                           std::size_t selected, char letter, std::string& report);
+                           std::size_t selected, char letter, Report& report);
 
 }  // namespace lzh

@@ -37,7 +37,7 @@ bool readsBackAs(const ArchiveSource& archive, const ArchiveMember& member, cons
 
 }  // namespace
 
-std::string removeMovedSources(const std::string& archive, const std::vector<Entry>& entries, std::string& report,
+std::string removeMovedSources(const std::string& archive, const std::vector<Entry>& entries, Report& report,
                                bool quiet) {
     // Each file's member is read back from the archive in place and compared
     // with the file, byte for byte, before the file goes.
@@ -56,7 +56,7 @@ std::string removeMovedSources(const std::string& archive, const std::vector<Ent
         if (e.folder) continue;
         const auto member = byName.find(e.stored);
         if (member == byName.end() || !readsBackAs(archived, *member->second, e.source)) {
-            addLine(report, "warning: " + printable(e.source) + ": not removed: its member does not read back as it");
+            report.add("warning: " + printable(e.source) + ": not removed: its member does not read back as it");
             ++kept;
             continue;
         }
@@ -65,12 +65,12 @@ std::string removeMovedSources(const std::string& archive, const std::vector<Ent
         const std::string stamp = found ? fileStamp(st) : std::string();
         const bool linkRemoved = found && unlinked.count({st.st_dev, st.st_ino});
         if (!found || (stamp != e.stamp && !(linkRemoved && beforeChangeTime(stamp) == beforeChangeTime(e.stamp)))) {
-            addLine(report, "warning: " + printable(e.source) + ": not removed: it changed after it was found");
+            report.add("warning: " + printable(e.source) + ": not removed: it changed after it was found");
             ++kept;
             continue;
         }
         if (removeLong(e.source, false) != 0) {
-            addLine(report, "warning: " + printable(e.source) + ": not removed: " + std::strerror(errno));
+            report.add("warning: " + printable(e.source) + ": not removed: " + std::strerror(errno));
             ++kept;
             continue;
         }
@@ -84,9 +84,12 @@ std::string removeMovedSources(const std::string& archive, const std::vector<Ent
         if (e.folder) folders.push_back(&e);
     std::sort(folders.begin(), folders.end(),
               [](const Entry* a, const Entry* b) { return a->stored.size() > b->stored.size(); });
-    for (const Entry* e : folders)
+    for (const Entry* e : folders) {
         if (removeLong(e->source, true) == 0) ++removed;
-    if (!quiet) addLine(report, std::to_string(removed) + " removed from the disk");
+        else if (errno != ENOTEMPTY && errno != EEXIST && errno != ENOENT)
+            report.add("warning: " + printable(e->source) + "/: not removed: " + std::strerror(errno));
+    }
+    if (!quiet) report.add(std::to_string(removed) + " removed from the disk");
     return kept ? std::to_string(kept) + " packed file" + (kept == 1 ? " was" : "s were") + " not removed (see above)"
                 : std::string();
 }

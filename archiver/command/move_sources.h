@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archiver/command/report.h"
 #include "archiver/command/collect.h"
 
 #include <string>
@@ -15,7 +16,7 @@ namespace lzh {
 // members, deepest first, where they are empty. Any other file is kept, with
 // a warning in `report`. Empty text, or the fault when the archive could not
 // be read back (nothing removed) or a file was kept.
-std::string removeMovedSources(const std::string& archive, const std::vector<Entry>& entries, std::string& report,
+std::string removeMovedSources(const std::string& archive, const std::vector<Entry>& entries, Report& report,
                                bool quiet);
 
 }  // namespace lzh

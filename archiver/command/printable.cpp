@@ -62,6 +62,5 @@ std::string printable(std::string_view text) {
     return out;
 }
 
-void addLine(std::string& report, const std::string& line) { report += (report.empty() ? "" : "\n") + line; }
 
 }  // namespace lzh

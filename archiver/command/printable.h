@@ -11,7 +11,4 @@ namespace lzh {
 // can neither drive the terminal nor fake a line of its own.
 std::string printable(std::string_view text);
 
-// Adds a line to a report: lines are separated, the last one ends bare.
-void addLine(std::string& report, const std::string& line);
-
 }  // namespace lzh

@@ -50,15 +50,15 @@ std::string ambiguousListLine(const std::vector<std::string>& trimmed, const std
 
 namespace {
 
-// The standard input to its end, at most kMaxListFileSize bytes.
-std::string readStandardInput(std::string& bytes) {
+// A pipe to its end, at most kMaxListFileSize bytes; `what` names it.
+std::string readPipe(int fd, const std::string& what, std::string& bytes) {
     std::uint8_t chunk[1 << 16];
     for (;;) {
-        const ssize_t got = readSome(STDIN_FILENO, chunk, sizeof chunk);
-        if (got < 0) return std::string("cannot read the list from the standard input: ") + std::strerror(errno);
+        const ssize_t got = readSome(fd, chunk, sizeof chunk);
+        if (got < 0) return "cannot read the list " + what + ": " + std::strerror(errno);
         if (got == 0) return {};
         bytes.append(reinterpret_cast<const char*>(chunk), static_cast<std::size_t>(got));
-        if (static_cast<long long>(bytes.size()) > kMaxListFileSize) return "the list on the standard input is too large";
+        if (static_cast<long long>(bytes.size()) > kMaxListFileSize) return "the list " + what + " is too large";
     }
 }
 
@@ -67,10 +67,17 @@ std::string readStandardInput(std::string& bytes) {
 std::string readResponseFile(const std::string& path, std::vector<std::string>& names,
                              std::vector<std::string>* trimmed) {
     std::string bytes;
+    struct stat named {};
     if (path == kStandardInputList) {
-        if (std::string fault = readStandardInput(bytes); !fault.empty()) return fault;
+        if (std::string fault = readPipe(STDIN_FILENO, "from the standard input", bytes); !fault.empty()) return fault;
+    } else if (::stat(path.c_str(), &named) == 0 && S_ISFIFO(named.st_mode)) {
+        // A pipe, as @- is one: "@<(find ...)" of a shell, or a FIFO, read
+        // once its writer comes (opened without waiting, it would read as empty).
+        FileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (fd.get() < 0) return "cannot read the list file " + path + ": " + std::strerror(errno);
+        if (std::string fault = readPipe(fd.get(), "file " + path, bytes); !fault.empty()) return fault;
     } else {
-        // Only a regular file of sane size: a device or a FIFO could be endless.
+        // Else only a regular file of sane size: a device could be endless.
         FileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
         if (fd.get() < 0) return "cannot read the list file " + path + ": " + std::strerror(errno);
         struct stat st {};

@@ -30,7 +30,9 @@ namespace {
 std::string ratio(std::uint64_t packed, std::uint64_t original) {
     char text[16];
     if (original == 0) return "  ****";
-    std::snprintf(text, sizeof text, "%5.1f%%", 100.0 * static_cast<double>(packed) / static_cast<double>(original));
+    const double percent = 100.0 * static_cast<double>(packed) / static_cast<double>(original);
+    if (percent >= 999.95) return " >999%";   // a member that grew (another tool's): the column keeps its width
+    std::snprintf(text, sizeof text, "%5.1f%%", percent);
     return text;
 }
 
@@ -49,7 +51,7 @@ std::string permissions(const ArchiveMember& m) {
     return text;
 }
 
-std::string listArchive(const Command& command, const std::vector<std::string>& patterns, std::string& report) {
+std::string listArchive(const Command& command, const std::vector<std::string>& patterns, Report& report) {
     ArchiveSource source;
     std::vector<ArchiveMember> members;
     std::string fault = openArchive(command.archive, source, members, report);
@@ -58,9 +60,9 @@ std::string listArchive(const Command& command, const std::vector<std::string>& 
     const std::string extraHead = command.verbose ? " CRC  OS PERMISSION" : "";
     const std::string extraRule = command.verbose ? " ---- -- ----------" : "";
     const std::string rule =
-        "------------ ------------ ------ -----" + extraRule + " ------------------- -- --------------------\n";
-    report += "    ORIGINAL       PACKED  RATIO METHD" + extraHead + " STAMP               LV NAME\n";
-    report += rule;
+        "------------ ------------ ------ -----" + extraRule + " ------------------- -- --------------------";
+    report.add("    ORIGINAL       PACKED  RATIO METHD" + extraHead + " STAMP               LV NAME");
+    report.add(rule);
     char line[256];
     std::uint64_t original = 0, packed = 0;
     std::size_t listed = 0;
@@ -76,27 +78,27 @@ std::string listArchive(const Command& command, const std::vector<std::string>& 
         std::snprintf(line, sizeof line, "%12llu %12llu %s %s", static_cast<unsigned long long>(m.originalSize),
                       static_cast<unsigned long long>(m.packedSize), ratio(m.packedSize, m.originalSize).c_str(),
                       m.method.c_str());
-        report += line;
+        std::string text = line;
         if (command.verbose) {
             const bool shown = m.os > 0x20 && m.os < 0x7f;
             std::snprintf(line, sizeof line, " %04X %c  %s", m.crc, shown ? m.os : '-', permissions(m).c_str());
-            report += line;
+            text += line;
         }
         std::snprintf(line, sizeof line, " %s L%d ", stamp, m.level);
-        report += line + printable(m.name) + (m.symlink ? " -> " + printable(m.linkTarget) : std::string()) + "\n";
+        report.add(text + line + printable(m.name) + (m.symlink ? " -> " + printable(m.linkTarget) : std::string()));
         original += m.originalSize;
         packed += m.packedSize;
     }
-    report += rule;
+    report.add(rule);
     std::snprintf(line, sizeof line, "%12llu %12llu %s       Total %zu member%s", static_cast<unsigned long long>(original),
                   static_cast<unsigned long long>(packed), ratio(packed, original).c_str(), listed,
                   listed == 1 ? "" : "s");
-    report += line;
+    report.add(line);
     if (!fault.empty()) return fault;
     return selectionFault(patterns, members, listed, command.letter, report);
 }
 
-std::string testArchive(const Command& command, const std::vector<std::string>& patterns, std::string& report,
+std::string testArchive(const Command& command, const std::vector<std::string>& patterns, Report& report,
                         Progress* progress) {
     ArchiveSource source;
     std::vector<ArchiveMember> members;
@@ -117,7 +119,7 @@ std::string testArchive(const Command& command, const std::vector<std::string>& 
         if (progress && progress->cancelled()) return;   // stopped part way: no verdict
         if (!result.empty()) ++bad;
         if (!command.quiet || !result.empty())
-            addLine(report, printable(m.name) + ": " + (result.empty() ? "ok" : printable(result)));
+            report.add(printable(m.name) + ": " + (result.empty() ? "ok" : printable(result)));
     };
     for (const ArchiveMember& m : members) {
         if (!selection.selects(m)) continue;
@@ -135,7 +137,7 @@ std::string testArchive(const Command& command, const std::vector<std::string>& 
     while (!inFlight.empty()) reportOldest();
     if (progress && progress->cancelled()) return kCancelledFault;
     if (!command.quiet)
-        addLine(report, std::to_string(tested) + (tested == 1 ? " member" : " members") + " tested, " +
+        report.add(std::to_string(tested) + (tested == 1 ? " member" : " members") + " tested, " +
                             std::to_string(bad) + " bad");
     if (!damage.empty()) return "the archive is damaged: " + damage;
     if (std::string fault = selectionFault(patterns, members, tested, command.letter, report); !fault.empty())
@@ -152,18 +154,45 @@ int runCommand(const std::string& text, std::string& report, Progress* progress,
 
 int runCommand(const std::vector<std::string>& fields, std::string& report, Progress* progress,
                const std::function<void(const std::string&)>& notice) {
-    report.clear();
+    Report lines;
+    const int status = runCommand(fields, lines, progress, notice);
+    report = lines.text();
+    return status;
+}
+
+namespace {
+
+// What makes a parsed command unfit to run, whatever the files hold.
+std::string usageFault(const Command& command) {
+    const bool packs = std::string("uamcf").find(command.letter) != std::string::npos;
+    const bool unnamed = command.names.empty() && command.listFiles.empty();
+    if (command.archive == kStandardInput && !readsStandardInput(command) && !writesStandardOutput(command))
+        return "- is the standard input for l, v, t, x, e and p, and the standard output for c, a and u; " +
+               std::string(1, command.letter) + " cannot take it (a file named - is ./-)";
+    if (readsStandardInput(command) &&
+        std::find(command.listFiles.begin(), command.listFiles.end(), kStandardInputList) != command.listFiles.end())
+        return "the standard input cannot give both the archive (-) and a list (@-)";
+    if (readsStandardInput(command) && ::isatty(STDIN_FILENO))
+        return "the standard input (-) is a terminal: give the archive through a pipe or with <";
+    if (writesStandardOutput(command) && ::isatty(STDOUT_FILENO))
+        return "the standard output (-) is a terminal: send the archive to a file (> NAME.lzh) or a pipe";
+    if (packs && unnamed && !command.baseFolder.empty())
+        return "no file names given after the base folder " + command.baseFolder +
+               " (name the files in it, or . for all of it)";
+    if (packs && unnamed) return "no file names given";
+    if (command.letter == 'd' && unnamed) return "no member names given: nothing to delete";
+    return {};
+}
+
+}  // namespace
+
+int runCommand(const std::vector<std::string>& fields, Report& report, Progress* progress,
+               const std::function<void(const std::string&)>& notice) {
     Command command;
     std::string fault = parseCommand(fields, command);
-    if (fault.empty() && command.archive == kStandardInput && !readsStandardInput(command) &&
-        !writesStandardOutput(command))
-        fault = "- is the standard input for l, v, t, x, e and p, and the standard output for c, a and u; " +
-                std::string(1, command.letter) + " cannot take it (a file named - is ./-)";
-    if (fault.empty() && readsStandardInput(command) &&
-        std::find(command.listFiles.begin(), command.listFiles.end(), kStandardInputList) != command.listFiles.end())
-        fault = "the standard input cannot give both the archive (-) and a list (@-)";
+    if (fault.empty()) fault = usageFault(command);
     if (!fault.empty()) {
-        report = "error: " + printable(fault);
+        report.add("error: " + printable(fault));
         return kUsageError;
     }
     std::vector<std::string> names = command.names;
@@ -194,12 +223,12 @@ int runCommand(const std::vector<std::string>& fields, std::string& report, Prog
                 "file");
             if (fault.empty()) fault = collectEntries(command, names, entries, &skipped);
             // Nothing passed over unsaid, whatever becomes of the rest.
-            for (const std::string& line : skipped) addLine(report, "warning: " + printable(line));
+            for (const std::string& line : skipped) report.add("warning: " + printable(line));
             if (fault.empty()) fault = updateArchive(command, entries, report, progress, onWait);
         }
     }
     if (!fault.empty()) {
-        addLine(report, "error: " + printable(fault));   // names in it come from users and archives
+        report.add("error: " + printable(fault));   // names in it come from users and archives
         return 1;
     }
     return 0;

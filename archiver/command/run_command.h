@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archiver/command/report.h"
 #include "archiver/progress.h"
 
 #include <functional>
@@ -22,6 +23,9 @@ int runCommand(const std::string& text, std::string& report, Progress* progress 
 // The same, with the command text already split into its fields (the
 // terminal tool's arguments, which may hold any character).
 int runCommand(const std::vector<std::string>& fields, std::string& report, Progress* progress = nullptr,
+               const std::function<void(const std::string&)>& notice = {});
+// The same, each line to `report` as it comes.
+int runCommand(const std::vector<std::string>& fields, Report& report, Progress* progress = nullptr,
                const std::function<void(const std::string&)>& notice = {});
 
 }  // namespace lzh

@@ -3,6 +3,9 @@
 #include "archiver/command/printable.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <sys/ioctl.h>
 
 namespace lzh {
 namespace {
@@ -39,22 +42,50 @@ std::string progressLine(std::uint64_t done, std::uint64_t total, const std::str
     return room < 3 ? line : line + "..." + name.substr(start);
 }
 
+TerminalProgress::TerminalProgress(std::FILE* out) : out_(out) {
+    const char* term = std::getenv("TERM");
+    plain_ = !term || !*term || std::strcmp(term, "dumb") == 0;
+}
+
 void TerminalProgress::changed() {
     std::unique_lock<std::mutex> lock(drawing_, std::try_to_lock);
     if (!lock) return;   // another thread is drawing right now
     const auto now = std::chrono::steady_clock::now();
     if (drawn_ && now - last_ < std::chrono::milliseconds(100)) return;
     last_ = now;
-    drawn_ = true;
-    const std::string line = progressLine(done(), total(), member(), width_);
-    std::fprintf(out_, "\r%s\033[K", line.c_str());
+    // The width now: the terminal may have been resized since the last line.
+    struct winsize size {};
+    const std::size_t width = ::ioctl(::fileno(out_), TIOCGWINSZ, &size) == 0 && size.ws_col > 1 ? size.ws_col : 80;
+    const std::string line = progressLine(done(), total(), member(), width - 1);
+    if (plain_) {
+        // Blanks over what is left of a longer line before it.
+        const std::size_t tail = drawnLength_ > line.size() ? drawnLength_ - line.size() : 0;
+        std::fprintf(out_, "\r%s%*s", line.c_str(), static_cast<int>(tail), "");
+    } else {
+        std::fprintf(out_, "\r%s\033[K", line.c_str());
+    }
     std::fflush(out_);
+    drawn_ = true;
+    drawnLength_ = line.size();
+}
+
+void TerminalProgress::wipe() {
+    if (!drawn_) return;
+    if (plain_) std::fprintf(out_, "\r%*s\r", static_cast<int>(drawnLength_), "");
+    else std::fputs("\r\033[K", out_);
+    std::fflush(out_);
+    drawn_ = false;
+}
+
+void TerminalProgress::print(std::FILE* to, const std::string& line) {
+    std::lock_guard<std::mutex> lock(drawing_);
+    wipe();
+    std::fprintf(to, "%s\n", line.c_str());
 }
 
 TerminalProgress::~TerminalProgress() {
-    if (!drawn_) return;
-    std::fputs("\r\033[K", out_);
-    std::fflush(out_);
+    std::lock_guard<std::mutex> lock(drawing_);
+    wipe();
 }
 
 }  // namespace lzh

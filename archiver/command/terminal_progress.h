@@ -16,21 +16,27 @@ namespace lzh {
 std::string progressLine(std::uint64_t done, std::uint64_t total, const std::string& member, std::size_t width);
 
 // Redraws progressLine on a terminal at most ten times a second, from
-// whichever thread reports; the line is wiped when the work ends.
+// whichever thread reports, as wide as the terminal is at the time; the line
+// is wiped when the work ends, and before any other line is printed.
 class TerminalProgress : public Progress {
 public:
-    TerminalProgress(std::FILE* out, std::size_t width) : out_(out), width_(width) {}
+    explicit TerminalProgress(std::FILE* out);
     ~TerminalProgress() override;
+
+    // Prints `line` (and a line end) to `to`, the progress line wiped first.
+    void print(std::FILE* to, const std::string& line);
 
 protected:
     void changed() override;
 
 private:
+    void wipe();
     std::FILE* out_;
-    std::size_t width_;
+    bool plain_;   // a terminal without the erase-line control (TERM=dumb)
     std::mutex drawing_;
     std::chrono::steady_clock::time_point last_{};
     bool drawn_ = false;
+    std::size_t drawnLength_ = 0;
 };
 
 }  // namespace lzh

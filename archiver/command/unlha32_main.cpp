@@ -11,7 +11,7 @@
 #include <exception>
 #include <memory>
 #include <string>
-#include <sys/ioctl.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -95,23 +95,37 @@ int withOutputFlushed(int status) {
 }
 
 // The progress line on stderr, unless it is not a terminal or -q was given.
-std::unique_ptr<lzh::Progress> terminalProgress(const std::vector<std::string>& fields) {
-    lzh::Command command;
-    if (!::isatty(STDERR_FILENO) || !lzh::parseCommand(fields, command).empty() || command.quiet)
-        return nullptr;
-    struct winsize size {};
-    const std::size_t width = ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
-    return std::make_unique<lzh::TerminalProgress>(stderr, width - 1);
+std::unique_ptr<lzh::TerminalProgress> terminalProgress(const lzh::Command& command, bool parsed) {
+    if (!::isatty(STDERR_FILENO) || !parsed || command.quiet) return nullptr;
+    return std::make_unique<lzh::TerminalProgress>(stderr);
+}
+
+// Descriptors 0-2 that the caller closed would be taken by the first files
+// opened: the archive made for "-" would be copied into itself and lost.
+// Each is held by /dev/null, open the other way round, so that a write to
+// a closed standard output still fails as it would have (and a read of a
+// closed standard input).
+bool holdStandardDescriptors() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        if (::open("/dev/null", (fd == 0 ? O_WRONLY : O_RDONLY) | O_CLOEXEC) != fd) return false;
+    }
+    return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (!holdStandardDescriptors()) return 1;   // nowhere to say so
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         std::fputs(kHelp, argc < 2 ? stderr : stdout);
         return withOutputFlushed(argc < 2 ? lzh::kUsageError : 0);
     }
     if (std::strcmp(argv[1], "--version") == 0) {
+        if (argc > 2) {
+            std::fprintf(stderr, "error: --version takes nothing after it\n");
+            return lzh::kUsageError;
+        }
         std::printf("unlha32 %s\n", SQS_VERSION);
         return withOutputFlushed(0);
     }
@@ -123,19 +137,28 @@ int main(int argc, char** argv) {
     }
     lzh::removeTemporariesOnSignals();
     try {
-        std::string report;
-        int status = 0;
-        {
-            std::unique_ptr<lzh::Progress> progress = terminalProgress(fields);
-            auto notice = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
-            status = lzh::runCommand(fields, report, progress.get(), notice);
-        }
-        // The report goes to stderr on failure, and where the archive or the
-        // members printed (p) take the standard output.
         lzh::Command command;
-        const bool dataOut = lzh::parseCommand(fields, command).empty() &&
-                             (lzh::writesStandardOutput(command) || command.letter == 'p');
-        if (!report.empty()) std::fprintf(status == 0 && !dataOut ? stdout : stderr, "%s\n", report.c_str());
+        const bool parsed = lzh::parseCommand(fields, command).empty();
+        const std::unique_ptr<lzh::TerminalProgress> progress = terminalProgress(command, parsed);
+        // Results (the listing, the members extracted or tested, the totals)
+        // go to the standard output, warnings and errors to the standard
+        // error, each line as it comes; all of them to the standard error
+        // where the standard output carries the archive or the members (p).
+        // A member's line is flushed at once: the next may be long in coming.
+        const bool dataOut = parsed && (lzh::writesStandardOutput(command) || command.letter == 'p');
+        const bool perMember = parsed && (command.letter == 't' || command.letter == 'x' || command.letter == 'e');
+        lzh::Report report([&](const std::string& line) {
+            const bool diagnostic = line.rfind("warning: ", 0) == 0 || line.rfind("error: ", 0) == 0;
+            std::FILE* to = diagnostic || dataOut ? stderr : stdout;
+            if (progress) progress->print(to, line);
+            else std::fprintf(to, "%s\n", line.c_str());
+            if (to == stdout && perMember) std::fflush(stdout);
+        });
+        auto notice = [&](const std::string& line) {
+            if (progress) progress->print(stderr, line);
+            else std::fprintf(stderr, "%s\n", line.c_str());
+        };
+        const int status = lzh::runCommand(fields, report, progress.get(), notice);
         return withOutputFlushed(status);
     } catch (const std::exception& e) {
         return fail(e.what());

@@ -65,10 +65,8 @@ std::string addEntry(ArchiveWriter& writer, const Entry& e) {
 // (each header is finished after its member's data) and then copied to the
 // standard output. Nothing reaches the output unless the whole archive
 // was made.
-std::string packToStandardOutput(const Command& command, const std::vector<Entry>& entries, std::string& report,
+std::string packToStandardOutput(const Command& command, const std::vector<Entry>& entries, Report& report,
                                  Progress* progress) {
-    if (::isatty(STDOUT_FILENO))
-        return "the standard output (-) is a terminal: send the archive to a file (> NAME.lzh) or a pipe";
     if (progress) {
         progress->setTotal(bytesToRead({}, {}, entries, std::vector<bool>(entries.size(), true)));
         if (progress->cancelled()) return kCancelledFault;
@@ -92,22 +90,22 @@ std::string packToStandardOutput(const Command& command, const std::vector<Entry
         return (readFailed ? "cannot read the archive back from " + folder : std::string("cannot write to the standard output")) +
                ": " + std::strerror(errno);
     if (copied != writer.size()) return "cannot read the archive back from " + folder + ": it ended early";
-    if (!command.quiet) addLine(report, std::to_string(entries.size()) + " added (to the standard output)");
+    if (!command.quiet) report.add(std::to_string(entries.size()) + " added (to the standard output)");
     return {};
 }
 
 // Puts the new archive in place, with a warning where it could not keep the old one's owner.
-std::string commitTarget(ArchiveTarget& target, const Command& command, std::string& report) {
+std::string commitTarget(ArchiveTarget& target, const Command& command, Report& report) {
     if (std::string fault = target.commit(); !fault.empty()) return fault;
     if (target.ownerLost())
-        addLine(report, "warning: " + printable(command.archive) +
+        report.add("warning: " + printable(command.archive) +
                             ": its owner or group could not be kept: the archive now belongs to you");
     return {};
 }
 
 }  // namespace
 
-std::string updateArchive(const Command& command, const std::vector<Entry>& entries, std::string& report,
+std::string updateArchive(const Command& command, const std::vector<Entry>& entries, Report& report,
                           Progress* progress, const UpdateLock::WaitNotice& onWait) {
     if (writesStandardOutput(command)) return packToStandardOutput(command, entries, report, progress);
     ArchiveTarget target;
@@ -174,7 +172,7 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
     }
     const std::string absentNote = absent ? ", " + std::to_string(absent) + " not in the archive (not added)" : "";
     if (target.exists() && !create && replaced == 0 && added == 0) {
-        if (!command.quiet) report = "nothing to update: " + std::to_string(kept) + " kept" + absentNote;
+        if (!command.quiet) report.add("nothing to update: " + std::to_string(kept) + " kept" + absentNote);
         return {};
     }
 
@@ -206,20 +204,20 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
     if (std::string fault = target.finish(writer); !fault.empty()) return fault;
     if (std::string fault = commitTarget(target, command, report); !fault.empty()) return fault;
     if (repeats)
-        addLine(report, "warning: " + std::to_string(repeats) + " more member" + (repeats == 1 ? "" : "s") +
+        report.add("warning: " + std::to_string(repeats) + " more member" + (repeats == 1 ? "" : "s") +
                             " under the names replaced dropped (the archive held those names more than once)");
     if (target.onlyPieces())
-        addLine(report, "warning: " + printable(command.archive) +
+        report.add("warning: " + printable(command.archive) +
                             " is a new archive, apart from the pieces of the split archive of that name");
     if (!command.quiet) {
         const std::size_t dropped = create ? target.members().size() : 0;
         if (create)
-            addLine(report, std::to_string(added) + " added" +
+            report.add(std::to_string(added) + " added" +
                                 (dropped ? ", " + std::to_string(dropped) + " former member" +
                                                (dropped == 1 ? "" : "s") + " dropped"
                                          : ""));
         else
-            addLine(report, (freshen ? "" : std::to_string(added) + " added, ") + std::to_string(replaced) +
+            report.add((freshen ? "" : std::to_string(added) + " added, ") + std::to_string(replaced) +
                                 " replaced, " + std::to_string(kept) + " kept" + absentNote);
     }
     if (command.letter != 'm') return {};
@@ -228,7 +226,7 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
     return removeMovedSources(target.path(), entries, report, command.quiet);
 }
 
-std::string deleteMembers(const Command& command, const std::vector<std::string>& patterns, std::string& report,
+std::string deleteMembers(const Command& command, const std::vector<std::string>& patterns, Report& report,
                           Progress* progress, const UpdateLock::WaitNotice& onWait,
                           const std::vector<std::string>& trimmed) {
     if (patterns.empty()) return "no member names given: nothing to delete";
@@ -258,7 +256,7 @@ std::string deleteMembers(const Command& command, const std::vector<std::string>
     if (deleted == members.size()) {
         // No member left: a lone end mark is no archive to most readers, so the file goes.
         if (std::string fault = target.remove(); !fault.empty()) return fault;
-        addLine(report, "warning: " + std::to_string(deleted) + " deleted, none left: " + printable(command.archive) +
+        report.add("warning: " + std::to_string(deleted) + " deleted, none left: " + printable(command.archive) +
                             " is removed");
         return {};
     }
@@ -279,7 +277,7 @@ std::string deleteMembers(const Command& command, const std::vector<std::string>
     if (progress && progress->cancelled()) return kCancelledFault;
     if (std::string fault = target.finish(writer); !fault.empty()) return fault;
     if (std::string fault = commitTarget(target, command, report); !fault.empty()) return fault;
-    if (!command.quiet) addLine(report, std::to_string(deleted) + " deleted, " + std::to_string(members.size() - deleted) + " kept");
+    if (!command.quiet) report.add(std::to_string(deleted) + " deleted, " + std::to_string(members.size() - deleted) + " kept");
     return {};
 }
 

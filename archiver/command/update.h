@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archiver/command/report.h"
 #include "archiver/command/collect.h"
 #include "archiver/format/update_lock.h"
 #include "archiver/progress.h"
@@ -19,14 +20,14 @@ namespace lzh {
 // every byte to be read: the files to add and the members to copy.
 // With the archive "-" (c, a and u), a new archive of the files goes to the
 // standard output instead, whole or not at all.
-std::string updateArchive(const Command& command, const std::vector<Entry>& entries, std::string& report,
+std::string updateArchive(const Command& command, const std::vector<Entry>& entries, Report& report,
                           Progress* progress = nullptr, const UpdateLock::WaitNotice& onWait = {});
 
 // The `d` command: rebuilds the archive without the members that the
 // patterns select (see MemberSelection), every other member copied byte for
 // byte, through the same ArchiveTarget rules as `u`.
 // trimmed: the list lines whose blanks were taken off the names (see ambiguousListLine).
-std::string deleteMembers(const Command& command, const std::vector<std::string>& patterns, std::string& report,
+std::string deleteMembers(const Command& command, const std::vector<std::string>& patterns, Report& report,
                           Progress* progress = nullptr, const UpdateLock::WaitNotice& onWait = {},
                           const std::vector<std::string>& trimmed = {});
 

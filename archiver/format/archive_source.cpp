@@ -77,8 +77,14 @@ std::string ArchiveSource::open(const std::string& path) {
     files_.clear();
     size_ = 0;
     split_ = false;
-    if (path == kStandardInput) return openStandardInput();
+    if (path == kStandardInput) return openStream(STDIN_FILENO, "the standard input", kStandardInput);
     struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
+        // Opened when its writer comes (without waiting, it would read as empty).
+        const FileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (fd.get() < 0) return "cannot open the archive " + path + ": " + std::strerror(errno);
+        return openStream(fd.get(), path, path);
+    }
     const bool numbered = isFirstPieceName(path);
     if (!numbered) {
         if (::stat(path.c_str(), &st) == 0 || ::stat(pieceName(path, 1).c_str(), &st) != 0) {
@@ -100,19 +106,18 @@ std::string ArchiveSource::open(const std::string& path) {
     }
 }
 
-std::string ArchiveSource::openStandardInput() {
-    const std::string name = "the standard input";
+std::string ArchiveSource::openStream(int fd, const std::string& name, const std::string& path) {
     struct stat st {};
-    if (::fstat(STDIN_FILENO, &st) != 0) return "cannot read " + name + ": " + std::strerror(errno);
-    if (::isatty(STDIN_FILENO)) return name + " is a terminal: give the archive through a pipe or with <";
+    if (::fstat(fd, &st) != 0) return "cannot read " + name + ": " + std::strerror(errno);
+    if (::isatty(fd)) return name + " is a terminal: give the archive through a pipe or with <";
     if (S_ISDIR(st.st_mode)) return "not an archive but a folder: " + name;
     // A device (/dev/zero) might never end: only files, pipes and sockets.
     if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode) && !S_ISSOCK(st.st_mode))
         return "an archive must be a file or come through a pipe, not a device: " + name;
     Piece piece;
-    piece.path = kStandardInput;
+    piece.path = path;
     if (S_ISREG(st.st_mode)) {
-        piece.file = std::make_shared<FileHandle>(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
+        piece.file = std::make_shared<FileHandle>(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
         piece.fd = piece.file->get();
         piece.size = static_cast<std::uint64_t>(st.st_size);
         if (piece.fd < 0) return "cannot read " + name + ": " + std::strerror(errno);
@@ -125,7 +130,7 @@ std::string ArchiveSource::openStandardInput() {
         piece.fd = piece.spool->fd();
         std::vector<std::uint8_t> buffer(1 << 20);
         bool readFailed = false;
-        if (!copyToEnd(STDIN_FILENO, piece.fd, buffer.data(), buffer.size(), piece.size, readFailed))
+        if (!copyToEnd(fd, piece.fd, buffer.data(), buffer.size(), piece.size, readFailed))
             return (readFailed ? "cannot read " + name : "cannot keep " + name + " in " + temporary) + ": " +
                    std::strerror(errno);
     }

@@ -24,7 +24,8 @@ public:
     // success, else the reason, naming the file (a missing piece by its name).
     // "-" is the standard input: a file given by a redirect is read in
     // place; a pipe's bytes are first kept in an unnamed temporary file,
-    // because members are read where the headers say.
+    // because members are read where the headers say. A named pipe (a FIFO,
+    // a shell's "<(...)") is read the same way.
     std::string open(const std::string& path);
     // An archive file already open (not owned).
     void adopt(int fd, std::uint64_t size);
@@ -49,7 +50,8 @@ private:
     };
     using FileId = std::pair<dev_t, ino_t>;
     std::string addPiece(const std::string& path, bool mustExist, bool& found);
-    std::string openStandardInput();
+    // A stream (the standard input, or a named pipe open as fd), `name` in messages.
+    std::string openStream(int fd, const std::string& name, const std::string& path);
 
     std::vector<Piece> pieces_;
     std::set<FileId> files_;   // the files read from (a lookup per file met, not per piece)

@@ -236,7 +236,9 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
         previousHistory = history;
     }
     std::uint8_t extra;
-    if (readSome(m.source.get(), &extra, 1) != 0 || writtenSince()) return changed();
+    const ssize_t more = readSome(m.source.get(), &extra, 1);   // the end of the file, where it was found
+    if (more < 0) return systemError("cannot read", sourcePath);
+    if (more != 0 || writtenSince()) return changed();
     info.crc = crc;
     m.allSubmitted = true;
     return {};

@@ -177,7 +177,13 @@ void removeTemporariesOnSignals() {
     struct sigaction action {};
     action.sa_handler = removePendingAndDie;
     sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) ::sigaction(signal, &action, nullptr);
+    // A signal the caller ignores (nohup, a script's background job, a
+    // pipe whose reader may leave) stays ignored.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+        struct sigaction before {};
+        if (::sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+        ::sigaction(signal, &action, nullptr);
+    }
 }
 
 }  // namespace lzh

@@ -385,12 +385,64 @@ TEST_F(HostileTargets, PrintedMembersAloneReachTheStandardOutput) {
     EXPECT_NE(errors.find("warning: nothere: no such member"), std::string::npos) << errors;
 }
 
+// `text` as one word for sh.
+std::string shellQuoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// The tool as a shell runs it: results on standard output, warnings and
+// errors on standard error, usage faults with status 2, closed standard
+// output and ignored signals as the caller left them.
+TEST_F(HostileTargets, StreamsStatusesAndSignalsAsAShellExpects) {
+    writeFile("s/a.txt", "a");
+    ASSERT_EQ(runTool({"u", path("a.lzh"), path("s") + "/", "a.txt"}), 0);
+    std::string bad = bytesOf(path("a.lzh"));
+    bad[bad.size() - 2] ^= 1;   // the stored byte of a.txt
+    writeFile("bad.lzh", bad);
+    ASSERT_EQ(::mkfifo(path("list").c_str(), 0644), 0);
+    const struct {
+        const char* label;
+        std::string script;   // run by sh in the test folder, the tool as "$U"
+        int status;
+        std::string out, err;   // parts of the standard output and error ("" where nothing is wanted)
+    } table[] = {
+        {"warning_apart", "\"$U\" l a.lzh a.txt nomatch", 0, "Total 1 member", "warning: nomatch: no such member"},
+        {"results_of_a_failure_on_stdout", "\"$U\" t bad.lzh", 1, "a.txt: ", "error: the archive has bad members"},
+        {"closed_stdout", "\"$U\" c - s/a.txt >&-", 1, "", "error: cannot write to the standard output"},
+        {"no_names", "\"$U\" a x.lzh", 2, "", "no file names given"},
+        {"base_folder_alone", "\"$U\" a -r2 x.lzh s/", 2, "", "after the base folder s/"},
+        {"no_member_names", "\"$U\" d a.lzh", 2, "", "no member names given"},
+        {"value_missing", "\"$U\" l a.lzh --threads", 2, "", "--threads needs a value"},
+        {"dot_slash_member", "\"$U\" l a.lzh ./a.txt", 0, "Total 1 member", ""},
+        {"version_with_more", "\"$U\" --version x", 2, "", "--version takes nothing"},
+        // nohup and background jobs: an ignored hangup does not end the run
+        // (it waits on the list, a FIFO, meanwhile).
+        {"ignored_hangup", "(trap '' HUP; exec \"$U\" a -q h.lzh s/ @list) & sleep 0.3; kill -HUP $!; "
+                           "echo a.txt > list; wait $!", 0, "", ""},
+    };
+    for (const auto& row : table) {
+        const std::string script = "cd '" + dir() + "' && U='" UNLHA_TOOL_PATH "' && { " + row.script +
+                                   "; } > out 2> err";
+        const int status = std::system(("sh -c " + shellQuoted(script)).c_str());
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, row.status) << row.label;
+        const std::string out = bytesOf(path("out")), err = bytesOf(path("err"));
+        if (!row.out.empty()) {
+            EXPECT_NE(out.find(row.out), std::string::npos) << row.label << ": " << out;
+        }
+        if (row.err.empty()) EXPECT_EQ(err, "") << row.label;
+        else EXPECT_NE(err.find(row.err), std::string::npos) << row.label << ": " << err;
+        EXPECT_EQ(out.find("warning: "), std::string::npos) << row.label << ": " << out;
+    }
+}
+
 // A file swapped for a FIFO between the walk and the read fails at once.
 TEST_F(HostileTargets, FifoInPlaceOfAFileDoesNotHang) {
     ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0644), 0);
     Command command;
     ASSERT_EQ(parseCommand(splitCommandText("u " + path("a.lzh")), command), "");
-    std::string report;
+    Report report;
     const std::string fault = updateArchive(command, {{"fifo", path("fifo"), false, 0, 0, {}}}, report);
     EXPECT_NE(fault.find("not a regular file"), std::string::npos) << fault;
     EXPECT_FALSE(QFile::exists(QString::fromStdString(path("a.lzh"))));
