@@ -123,6 +123,15 @@ void placeOverItsWindow(QWidget& dialog) {
     QPoint at = over.center() - QPoint(dialog.width() / 2, dialog.height() / 2);
     if (const QScreen* screen = from->screen()) {
         const QRect room = screen->availableGeometry();
+        // A dialog larger than the screen (a large scale on a small one) is
+        // made to fit where it may be resized, so that its buttons stay in reach.
+        const QSize borders = from->frameGeometry().size() - from->size();
+        const QSize fits = (room.size() - borders).expandedTo(dialog.minimumSize());
+        if (dialog.minimumSize() != dialog.maximumSize() &&
+            (dialog.width() > fits.width() || dialog.height() > fits.height())) {
+            dialog.resize(dialog.size().boundedTo(fits));
+            at = over.center() - QPoint(dialog.width() / 2, dialog.height() / 2);
+        }
         at.setX(std::max(room.left(), std::min(at.x(), room.right() + 1 - dialog.width())));
         at.setY(std::max(room.top(), std::min(at.y(), room.bottom() + 1 - dialog.height())));
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QStringList>
 #include <QTranslator>
 
 #include <string>
@@ -15,10 +16,14 @@ public:
     bool isEmpty() const override { return false; }
 };
 
+// Of the font families installed, the one to draw Japanese in (empty: none made for it).
+QString japaneseFamily(const QStringList& installed);
+
 // The toolkit's own dialogs (the file dialog, the standard buttons) speak
 // Japanese, as the program does, whatever $LANG is: Qt's translation and
 // the words it lacks. So do the system's reasons for a fault ("No such file
-// or directory") where the Japanese locale is installed. Made after the
+// or directory") where the Japanese locale is installed. Japanese text is
+// drawn in a Japanese font where one is installed. Made after the
 // QApplication, before any thread, kept while it runs.
 class JapaneseToolkit {
 public:
@@ -31,6 +36,7 @@ private:
     QTranslator qt_;
     MissingToolkitWords missing_;
     std::string messages_;   // the locale's messages before, given back at the end
+    QStringList substituted_;   // the font families given a Japanese substitute
 };
 
 }  // namespace sqs

@@ -36,5 +36,16 @@ TEST(JapaneseToolkit, DialogWordsAreJapaneseWhileItLives) {
     }
 }
 
+// Japanese is drawn in a font made for it, never in another region's CJK font.
+TEST(JapaneseToolkit, JapaneseFontIsOneMadeForJapanese) {
+    const struct { QStringList installed; const char* chosen; } table[] = {
+        {{"DejaVu Sans", "Noto Sans CJK SC", "Noto Sans CJK JP", "IPAexGothic"}, "Noto Sans CJK JP"},
+        {{"DejaVu Sans", "ipaexgothic", "VL PGothic"}, "IPAexGothic"},
+        {{"DejaVu Sans", "Noto Sans CJK SC", "Noto Sans CJK KR"}, ""},
+        {{}, ""},
+    };
+    for (const auto& row : table) EXPECT_EQ(japaneseFamily(row.installed), QString::fromUtf8(row.chosen)) << row.chosen;
+}
+
 }  // namespace
 }  // namespace sqs

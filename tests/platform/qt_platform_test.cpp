@@ -109,26 +109,39 @@ TEST_F(QtPlatformTest, MessagesShowTheirWholeTextAsItIsOnTheScreen) {
 // that exists, which a pack adds to: the question says so. "No" opens the
 // dialog again.
 // A modal dialog without a parent opens centred over the window it comes
-// from, kept on the screen.
+// from, kept on the screen; one larger than the screen is made to fit it
+// where it may be resized.
 TEST_F(QtPlatformTest, ModalDialogOpensOverTheWindowItComesFrom) {
     QtPlatform platform(program);
-    const struct { QPoint window; QPoint dialog; } table[] = {
-        {{300, 200}, {473 - 201, 227 - 106}},   // centred over it (its centre: 473, 227)
-        {{0, 0}, {0, 0}},                                   // at the corner: on the screen
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const struct { QPoint window; QSize size; bool fixed; QPoint at; } table[] = {
+        {{300, 200}, {402, 213}, true, {473 - 201, 227 - 106}},   // centred over it (its centre: 473, 227)
+        {{0, 0}, {402, 213}, true, {0, 0}},                       // at the corner: on the screen
+        {{0, 0}, screen.size() * 2, false, {0, 0}},               // larger than the screen: fitted to it
     };
     for (const auto& row : table) {
         QWidget window;
         window.setGeometry(QRect(row.window, QSize(348, 55)));
         window.show();
         QDialog dialog;
-        dialog.setFixedSize(402, 213);
+        if (row.fixed) {
+            dialog.setFixedSize(row.size);
+        } else {
+            dialog.resize(row.size);
+        }
         QPoint shownAt;
+        QRect frame;
         QTimer::singleShot(0, [&] {
             shownAt = dialog.pos();
+            frame = dialog.frameGeometry();
             dialog.reject();
         });
         platform.showModal(dialog);
-        EXPECT_EQ(shownAt, row.dialog) << row.window.x();
+        EXPECT_EQ(shownAt, row.at) << row.window.x() << " " << row.size.width();
+        EXPECT_TRUE(screen.contains(frame)) << row.size.width();
+        if (row.fixed) {
+            EXPECT_EQ(dialog.size(), row.size);
+        }
     }
 }
 
