@@ -56,13 +56,29 @@ std::string folderOf(const std::string& path) {
     return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// Whether the link `link` (its status `st`) is one the system itself would
+// not follow for us: another user's link in a folder anyone may write to
+// that keeps each one's files (sticky, as /tmp), unless the folder is that
+// user's. Such a link may have been planted to make us write elsewhere.
+bool plantedLink(const std::string& link, const struct stat& st) {
+    struct stat folder {};
+    if (::stat(folderOf(link).c_str(), &folder) != 0) return false;
+    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    return shared && st.st_uid != ::geteuid() && st.st_uid != folder.st_uid;
+}
+
 // The file `path` leads to once symbolic links are followed (it need not
-// exist), with its status in `st` where it exists.
-std::string followLinks(const std::string& path, struct stat& st, bool& exists) {
+// exist), with its status in `st` where it exists; `planted` where a link
+// on the way is one not to follow (see plantedLink), which is returned.
+std::string followLinks(const std::string& path, struct stat& st, bool& exists, bool* planted = nullptr) {
     std::string resolved = path;
     for (int hops = 0; hops < 40; ++hops) {
         exists = ::lstat(resolved.c_str(), &st) == 0;
         if (!exists || !S_ISLNK(st.st_mode)) return resolved;
+        if (planted && plantedLink(resolved, st)) {
+            *planted = true;
+            return resolved;
+        }
         std::string target(4096, '\0');
         const ssize_t n = ::readlink(resolved.c_str(), target.data(), target.size());
         if (n <= 0) break;
@@ -154,8 +170,9 @@ std::string copyBytes(int source, std::int64_t offset, int out, std::int64_t siz
 template <typename Fill, typename Made>
 std::string placeNewFile(const std::string& path, bool sync, Fill fill, Made made, const struct stat* source = nullptr) {
     struct stat st {};
-    bool exists = false;
-    const std::string target = followLinks(path, st, exists);
+    bool exists = false, planted = false;
+    const std::string target = followLinks(path, st, exists, &planted);
+    if (planted) return "共有フォルダにある他のユーザーのリンクなので、たどりません";
     if (exists && S_ISDIR(st.st_mode)) return reason(EISDIR);
     // A device, pipe or socket is never replaced by a file (a link to
     // /dev/null would otherwise cost the system its /dev/null).

@@ -60,7 +60,9 @@ void fitTallText(QMessageBox& box) {
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     area->setWidget(label);
     area->setWidgetResizable(true);
-    area->setFixedSize(label->sizeHint().width() + area->verticalScrollBar()->sizeHint().width(), room);
+    // A blank's width between the text and the scroll bar.
+    const int gap = label->fontMetrics().horizontalAdvance(QLatin1Char(' ')) * 2;
+    area->setFixedSize(label->sizeHint().width() + gap + area->verticalScrollBar()->sizeHint().width(), room);
     grid->addWidget(area, row, column, rows, columns);
     // The end of the text is in view first: a question comes after its list.
     QTimer::singleShot(0, area, [area] { area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum()); });

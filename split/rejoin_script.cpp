@@ -37,15 +37,33 @@ QByteArray encodeRejoinScript(const QString& text) {
     // right after the first line so that the names are read as UTF-8.
     QString switched = text;
     switched.insert(switched.indexOf(kLineEnd) + kLineEnd.size(), kUtf8Switch + kLineEnd);
-    return switched.toUtf8();
+    // An interpreter that reads on in CP932 despite the switch takes the last
+    // byte of such a character (0x81-0x9F) with the closing quote for one
+    // character, and the rest of the line goes unquoted: an "&" in a name
+    // would start a command there. A dot before the quote takes its place;
+    // Windows drops a name's trailing dot, so the name stays the same.
+    QString guarded;
+    bool inQuotes = false;
+    for (const QChar c : switched) {
+        if (c == QLatin1Char('"')) {
+            if (inQuotes && !guarded.isEmpty() && guarded.back().unicode() >= 0x80) guarded += QLatin1Char('.');
+            inQuotes = !inQuotes;
+        }
+        guarded += c;
+    }
+    return guarded.toUtf8();
 }
 
 QString unscriptableNameReason(const QString& path) {
     const QString name = FileNamePart(path);
+    // Also what a Windows name cannot hold: the script could not rejoin such
+    // a file, "\" and ":" would lead it to another folder or file, and "*"
+    // and "?" would join other files' pieces.
     const bool unsafe = std::any_of(name.begin(), name.end(), [](QChar c) {
-        return c == QLatin1Char('"') || c.unicode() < 0x20 || c.unicode() == 0x7F;
+        return QStringLiteral("\"\\:*?<>|").contains(c) || c.unicode() < 0x20 || c.unicode() == 0x7F;
     });
-    return unsafe ? QStringLiteral("名前に「\"」や改行などの制御文字を含むファイルは、つなぎ直すバッチファイルに書けません。")
+    return unsafe ? QStringLiteral("名前に「\"」「\\」「:」「*」「?」「<」「>」「|」や改行などの制御文字を含むファイルは、"
+                                   "つなぎ直すバッチファイルに書けません。")
                   : QString();
 }
 

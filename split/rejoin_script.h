@@ -19,6 +19,7 @@ QByteArray encodeRejoinScript(const QString& text);
 // Why the script cannot name the file at `path`; empty when it can. A double
 // quote would end the quoted name early and a line break would start a new
 // command line: either would let the name run commands when the script runs.
+// The other marks a Windows name cannot hold are refused too.
 QString unscriptableNameReason(const QString& path);
 
 // path + ".bat"

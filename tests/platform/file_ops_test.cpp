@@ -237,6 +237,17 @@ TEST_F(FileOpsTest, ReplacedFileKeepsItsLinkAndItsProtection) {
              QDir(t.dir.path()).mkdir("real");
              EXPECT_EQ(::symlink("real/SQS.ini", t.path("SQS.ini").c_str()), 0);
          }, true, "real/SQS.ini"},
+        // Planted by another user in a folder like /tmp: not followed (as root,
+        // who may give the link away; otherwise it is ours and followed).
+        {"others_link_in_shared_folder", [](FileOpsTest& t) {
+             QDir(t.dir.path()).mkdir("real");
+             t.make("real/SQS.ini", "old");
+             EXPECT_EQ(::symlink("real/SQS.ini", t.path("SQS.ini").c_str()), 0);
+             ::chmod(t.dir.path().toLocal8Bit().constData(), 01777);
+             if (::geteuid() == 0) {
+                 EXPECT_EQ(::lchown(t.path("SQS.ini").c_str(), 4321, 4321), 0);
+             }
+         }, ::geteuid() != 0, "real/SQS.ini"},
     };
     for (auto& row : table) {
         for (const std::function<std::string(const std::string&)>& write :

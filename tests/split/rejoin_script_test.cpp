@@ -55,6 +55,10 @@ TEST(RejoinScript, NameOutsideCp932FallsBackToUtf8) {
             << bytes.toStdString();
         EXPECT_TRUE(bytes.endsWith("ECHO complate!"));
     }
+    // Read as CP932 anyway, the last byte of Á (0x81) would take the closing
+    // quote with it and leave "&echo" unquoted: a dot stands between.
+    const QByteArray bytes = encodeRejoinScript(rejoinScriptText(QStringLiteral("/a/x&echo HI&Á"), 2));
+    EXPECT_TRUE(bytes.contains("COPY /B \"x&echo HI&Á.\"+\"x&echo HI&Á.002\" \"x&echo HI&Á.\" >NUL")) << bytes.toStdString();
 }
 
 }  // namespace

@@ -199,7 +199,8 @@ TEST_F(SplitterTest, NoReadableFileGetsAnErrorAndNothingIsWritten) {
 TEST_F(SplitterTest, NamesThatWouldRunCommandsInTheScriptAreRefused) {
     const struct { const char* name; bool refused; } table[] = {
         {"x\" & echo PWNED>p.txt & \".bin", true}, {"line\nbreak.bin", true}, {"cr\r.bin", true},
-        {"tab\t.bin", true}, {"del\x7F.bin", true}, {"a&b^c!d%e.bin", false},
+        {"tab\t.bin", true}, {"del\x7F.bin", true}, {"..\\..\\up.bin", true}, {"a:b.bin", true},
+        {"st*r?.bin", true}, {"a&b^c!d%e.bin", false},
     };
     for (const auto& row : table) {
         QDir(platform.folder()).removeRecursively();
@@ -213,7 +214,7 @@ TEST_F(SplitterTest, NamesThatWouldRunCommandsInTheScriptAreRefused) {
         }
         ASSERT_EQ(platform.messages.size(), 1u) << row.name;
         EXPECT_EQ(platform.messages[0].text, "次のファイルは分割できません。\r\n\"" + path +
-                                                 "\"\r\n名前に「\"」や改行などの制御文字を含むファイルは、"
+                                                 "\"\r\n名前に「\"」「\\」「:」「*」「?」「<」「>」「|」や改行などの制御文字を含むファイルは、"
                                                  "つなぎ直すバッチファイルに書けません。");
         EXPECT_EQ(filesBeside(), QStringList{QString::fromUtf8(row.name)}) << row.name;
     }
