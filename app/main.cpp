@@ -26,12 +26,28 @@ int main(int argc, char* argv[]) {
                    stderr);
         return 1;
     }
-    QApplication application(argc, argv);
+    // An argument that names a file is a path to list, never the toolkit's
+    // option of that name (a file called -reverse would mirror the window):
+    // the toolkit sees only the others, and takes away those it knows.
+    std::vector<char*> toolkitArgv{argv[0]};
+    for (int i = 1; i < argc; ++i)
+        if (!exists(argv[i])) toolkitArgv.push_back(argv[i]);
+    int toolkitArgc = static_cast<int>(toolkitArgv.size());
+    toolkitArgv.push_back(nullptr);
+    QApplication application(toolkitArgc, toolkitArgv.data());
+    QStringList paths;
+    QStringList left = QCoreApplication::arguments().mid(1);   // what the toolkit did not take, in order
+    for (int i = 1; i < argc; ++i) {
+        const QString argument = QString::fromLocal8Bit(argv[i]);
+        if (exists(argv[i])) paths << argument;
+        else if (!left.isEmpty() && left.front() == argument) paths << left.takeFirst();
+    }
     QApplication::setApplicationName(QStringLiteral("Squashslice"));
     QApplication::setWindowIcon(sqs::appIcon());
     const sqs::JapaneseToolkit japanese;
 
     sqs::QtPlatform platform;
+    platform.setCommandLine(paths);
     sqs::ProgramJobs jobs(platform);
     sqs::MainForm form(platform, jobs);
     form.formLoad();

@@ -284,7 +284,7 @@ bool QtPlatform::programFolderIsPerUser() {
 QString QtPlatform::currentFolder() { return QDir::currentPath(); }
 
 QStringList QtPlatform::commandLine() {
-    QStringList pieces = QCoreApplication::arguments().mid(1);
+    QStringList pieces = hasCommandLine_ ? commandLine_ : QCoreApplication::arguments().mid(1);
     pieces.removeAll(QString());
     return pieces;
 }

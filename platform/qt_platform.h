@@ -35,6 +35,9 @@ public:
     bool programFolderIsPerUser() override;
     QString currentFolder() override;
     QStringList commandLine() override;
+    // The program's own arguments, where the toolkit was not shown them all
+    // (see main): commandLine() gives these instead of the toolkit's.
+    void setCommandLine(QStringList arguments) { commandLine_ = std::move(arguments); hasCommandLine_ = true; }
     double logicalDpi() override;
     std::vector<QRect> screens() override;
     void* loadLibrarySymbol(const QString& libraryName, const char* symbol, QString& error) override;
@@ -44,6 +47,8 @@ public:
 
 private:
     QString executableFolder_;
+    QStringList commandLine_;
+    bool hasCommandLine_ = false;
     std::unique_ptr<QLockFile> instanceLock_;
     std::map<QString, std::unique_ptr<QLibrary>> libraries_;
 };
