@@ -76,7 +76,7 @@ public:
             if (!relative.empty())
                 if (std::string fault = push(relative, source, true, st); !fault.empty()) return fault;
             if (command_.recursion > 0 || relative.empty()) return walk(relative, source);
-            skip(source, "the files in a folder (-r2 walks the folders named)");
+            skip(source, "the files in it, a folder (-r2 walks the folders named)");
             return {};
         }
         if (!S_ISREG(st.st_mode)) return "not a regular file: " + source;

@@ -1,5 +1,6 @@
 #include "archiver/command/command_line.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace lzh {
@@ -143,6 +144,9 @@ std::string parseCommand(const std::vector<std::string>& fields, Command& comman
         baseAllowed = false;
         if (f[0] == '@') {
             if (f.size() == 1) return "list file name missing after @";
+            // The standard input ends with the first list it gives.
+            if (f == "@-" && std::find(command.listFiles.begin(), command.listFiles.end(), "-") != command.listFiles.end())
+                return "@- given twice: the standard input gives one list";
             command.listFiles.push_back(f.substr(1));
         } else {
             command.names.push_back(f);

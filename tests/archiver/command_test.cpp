@@ -93,6 +93,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"no_threads", "u --threads=0 out.lzh", "--threads takes 1 to 256", "", "", {}, {}},
         ParseCase{"threads_not_a_number", "u --threads=2x out.lzh", "bad switch value", "", "", {}, {}},
         ParseCase{"threads_empty", "u --threads= out.lzh", "bad switch value", "", "", {}, {}},
+        ParseCase{"threads_last", "u out.lzh --threads", "--threads needs a value", "", "", {}, {}},
+        ParseCase{"standard_input_twice", "u out.lzh @- @-", "@- given twice", "", "", {}, {}},
         ParseCase{"v_lists", "V out.lzh", "", "out.lzh", "", {}, {}, 0, 'l'},
         // Commands without a folder take a name that ends in "/" for a folder's members.
         ParseCase{"value_in_next_field", "u --threads 3 --exclude ./*.o out.lzh", "", "out.lzh", "", {}, {}, 3},
@@ -167,7 +169,7 @@ TEST_F(CommandTest, FoldersDotFilesAndEmptyFolders) {
     EXPECT_EQ(names(path("flat.lzh")), (std::vector<std::string>{".hidden", "b.txt"}));
     // A folder named without -r2: its files are not packed, and that is said.
     ASSERT_EQ(run("u " + path("none.lzh") + " " + base + " a.txt sub", &report), 0);
-    EXPECT_EQ(report, "warning: " + base + "sub: not packed: the files in a folder (-r2 walks the folders named)\n" +
+    EXPECT_EQ(report, "warning: " + base + "sub: not packed: the files in it, a folder (-r2 walks the folders named)\n" +
                           "1 added, 0 replaced, 0 kept");
 }
 

@@ -414,7 +414,6 @@ TEST_F(HostileTargets, StreamsStatusesAndSignalsAsAShellExpects) {
         {"no_names", "\"$U\" a x.lzh", 2, "", "no file names given"},
         {"base_folder_alone", "\"$U\" a -r2 x.lzh s/", 2, "", "after the base folder s/"},
         {"no_member_names", "\"$U\" d a.lzh", 2, "", "no member names given"},
-        {"value_missing", "\"$U\" l a.lzh --threads", 2, "", "--threads needs a value"},
         {"dot_slash_member", "\"$U\" l a.lzh ./a.txt", 0, "Total 1 member", ""},
         {"version_with_more", "\"$U\" --version x", 2, "", "--version takes nothing"},
         // nohup and background jobs: an ignored hangup does not end the run
