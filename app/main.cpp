@@ -43,6 +43,8 @@ int main(int argc, char* argv[]) {
         else if (!left.isEmpty() && left.front() == argument) paths << left.takeFirst();
     }
     QApplication::setApplicationName(QStringLiteral("Squashslice"));
+    // Ties the windows to squashslice.desktop (its icon and name in docks and task switchers).
+    QGuiApplication::setDesktopFileName(QStringLiteral("squashslice"));
     QApplication::setWindowIcon(sqs::appIcon());
     const sqs::JapaneseToolkit japanese;
 

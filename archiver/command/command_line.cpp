@@ -43,6 +43,10 @@ std::string parseSwitch(const std::string& field, Command& command) {
         command.threads = static_cast<unsigned>(n);
         return {};
     }
+    if (lower == "-null") {
+        command.nullLists = true;
+        return {};
+    }
     if (lower.rfind("jm", 0) == 0) {
         int v = value(2);
         if (v == 5) command.method = Method::Lh5;

@@ -27,6 +27,7 @@ struct Command {
     bool overwrite = false;          // -c1: extract over files without comparing dates
     bool quiet = false;              // -q: no progress line; only warnings and errors reported
     bool verbose = false;            // v: l with each member's CRC, system and permissions
+    bool nullLists = false;          // --null: list files hold names ended by NUL bytes (find -print0)
 };
 
 constexpr int kMaxThreads = 256;

@@ -35,6 +35,17 @@ std::vector<std::string> parseResponseText(const std::string& text, std::vector<
     return names;
 }
 
+std::vector<std::string> parseNullSeparated(const std::string& text) {
+    std::vector<std::string> names;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\0', start);
+        if (end == std::string::npos) end = text.size();
+        if (end > start) names.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return names;
+}
+
 std::string ambiguousListLine(const std::vector<std::string>& trimmed, const std::function<bool(const std::string&)>& exists,
                               const std::string& what) {
     for (const std::string& line : trimmed) {
@@ -65,7 +76,7 @@ std::string readPipe(int fd, const std::string& what, std::string& bytes) {
 }  // namespace
 
 std::string readResponseFile(const std::string& path, std::vector<std::string>& names,
-                             std::vector<std::string>* trimmed) {
+                             std::vector<std::string>* trimmed, bool nullSeparated) {
     std::string bytes;
     struct stat named {};
     if (path == kStandardInputList) {
@@ -88,6 +99,10 @@ std::string readResponseFile(const std::string& path, std::vector<std::string>& 
         const ssize_t got = readSome(fd.get(), reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size());
         if (got < 0) return "cannot read the list file " + path + ": " + std::strerror(errno);
         bytes.resize(static_cast<std::size_t>(got));
+    }
+    if (nullSeparated) {
+        for (std::string& name : parseNullSeparated(bytes)) names.push_back(std::move(name));
+        return {};
     }
     if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) bytes.erase(0, 3);   // a UTF-8 byte-order mark
     for (std::string& name : parseResponseText(bytes, trimmed)) names.push_back(std::move(name));

@@ -24,10 +24,14 @@ constexpr long long kMaxListFileSize = 256LL << 20;
 // The list file "-" (@-) is the standard input: find . -name '*.c' | unlha32 a x.lzh @-
 inline constexpr const char* kStandardInputList = "-";
 
-// Reads and parses the list file, which must be a regular file (or the
-// standard input) no larger than kMaxListFileSize; empty text on success,
-// else the reason.
+// Names ended by NUL bytes, as find -print0 writes them: each taken as it
+// is, blanks and quotes too.
+std::vector<std::string> parseNullSeparated(const std::string& text);
+
+// Reads and parses the list file, which must be a regular file or a pipe
+// (the standard input) no larger than kMaxListFileSize; nullSeparated: its
+// names are ended by NUL bytes. Empty text on success, else the reason.
 std::string readResponseFile(const std::string& path, std::vector<std::string>& names,
-                             std::vector<std::string>* trimmed = nullptr);
+                             std::vector<std::string>* trimmed = nullptr, bool nullSeparated = false);
 
 }  // namespace lzh

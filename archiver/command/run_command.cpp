@@ -198,7 +198,7 @@ int runCommand(const std::vector<std::string>& fields, Report& report, Progress*
     std::vector<std::string> names = command.names;
     std::vector<std::string> trimmed;   // list lines that lost blanks around their name
     for (const std::string& list : command.listFiles)
-        if (fault.empty()) fault = readResponseFile(list, names, &trimmed);
+        if (fault.empty()) fault = readResponseFile(list, names, &trimmed, command.nullLists);
     if (!fault.empty()) {
     } else if (command.letter == 'l') {
         fault = listArchive(command, names, report);

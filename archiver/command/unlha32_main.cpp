@@ -50,6 +50,7 @@ const char kHelp[] =
     "  --exclude=PATTERN    leave out the files or members PATTERN matches, by\n"
     "                       their whole name or their last component (*.o,\n"
     "                       build: at any depth); a folder takes all in it along\n"
+    "  --null               LIST files end each name with a NUL byte (find -print0)\n"
     "  -c1  x, e: overwrite existing files without comparing dates (by default a\n"
     "       file is replaced only by a newer member)\n"
     "  -q   quiet: no progress line (shown only when stderr is a terminal), and\n"

@@ -109,6 +109,8 @@ TEST(ResponseFile, LinesQuotesAndBlanks) {
     EXPECT_EQ(parseResponseText("\"x,y.txt\"\r\n日本語ソ表.txt\r\n  .  \r\n\" a \"\r\n\"\"\n", &trimmed),
               (std::vector<std::string>{"x,y.txt", "日本語ソ表.txt", ".", " a "}));
     EXPECT_EQ(trimmed, std::vector<std::string>{"  .  "});
+    // --null: names as find -print0 ends them, blanks and quotes their own.
+    EXPECT_EQ(parseNullSeparated(std::string(" a \0\"b\"\0\0c d", 12)), (std::vector<std::string>{" a ", "\"b\"", "c d"}));
 }
 
 class CommandTest : public ArchiveFixture {
