@@ -50,8 +50,11 @@ TerminalProgress::TerminalProgress(std::FILE* out) : out_(out) {
 void TerminalProgress::changed() {
     std::unique_lock<std::mutex> lock(drawing_, std::try_to_lock);
     if (!lock) return;   // another thread is drawing right now
+    // Ten times a second at most, also while lines printed in between wipe
+    // it (one per member extracted): it comes back at its next turn.
     const auto now = std::chrono::steady_clock::now();
-    if (drawn_ && now - last_ < std::chrono::milliseconds(100)) return;
+    if (everDrawn_ && now - last_ < std::chrono::milliseconds(100)) return;
+    everDrawn_ = true;
     last_ = now;
     // The width now: the terminal may have been resized since the last line.
     struct winsize size {};

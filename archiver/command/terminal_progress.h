@@ -35,7 +35,8 @@ private:
     bool plain_;   // a terminal without the erase-line control (TERM=dumb)
     std::mutex drawing_;
     std::chrono::steady_clock::time_point last_{};
-    bool drawn_ = false;
+    bool drawn_ = false;       // on the terminal now
+    bool everDrawn_ = false;
     std::size_t drawnLength_ = 0;
 };
 

@@ -151,11 +151,14 @@ int main(int argc, char** argv) {
         lzh::Report report([&](const std::string& line) {
             const bool diagnostic = line.rfind("warning: ", 0) == 0 || line.rfind("error: ", 0) == 0;
             std::FILE* to = diagnostic || dataOut ? stderr : stdout;
+            // Where both go to one file (>log 2>&1), the results before stay before.
+            if (to == stderr) std::fflush(stdout);
             if (progress) progress->print(to, line);
             else std::fprintf(to, "%s\n", line.c_str());
             if (to == stdout && perMember) std::fflush(stdout);
         });
         auto notice = [&](const std::string& line) {
+            std::fflush(stdout);
             if (progress) progress->print(stderr, line);
             else std::fprintf(stderr, "%s\n", line.c_str());
         };
