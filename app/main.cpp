@@ -8,6 +8,7 @@
 
 #include <QApplication>
 
+#include <csignal>
 #include <cstdio>
 
 int main(int argc, char* argv[]) {
@@ -34,6 +35,9 @@ int main(int argc, char* argv[]) {
         if (!exists(argv[i])) toolkitArgv.push_back(argv[i]);
     int toolkitArgc = static_cast<int>(toolkitArgv.size());
     toolkitArgv.push_back(nullptr);
+    // A piece or an archive grown past the size limit (ulimit -f) fails its
+    // write, which the window reports; the signal would end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication application(toolkitArgc, toolkitArgv.data());
     QStringList paths;
     QStringList left = QCoreApplication::arguments().mid(1);   // what the toolkit did not take, in order

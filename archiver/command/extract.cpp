@@ -261,7 +261,7 @@ private:
     // Whether what is on disk at `parts` (st) stays: unless -c1, only a newer member replaces it.
     bool keptOnDisk(const struct stat& st, const ArchiveMember& m, const std::vector<std::string>& parts,
                     const char* what) {
-        if (command_.overwrite || st.st_mtime < m.mtime) return false;
+        if (command_.overwrite || st.st_mtime + m.slack() < m.mtime) return false;
         ++kept_;
         if (!command_.quiet)
             line(printable(joined(parts)) + ": kept, the " + what + " on disk is not older (-c1 overwrites)");
@@ -336,7 +336,7 @@ private:
         std::string unset;
         if (mode && ::fchmod(fd, *mode) != 0)
             unset = std::string("its permissions could not be set: ") + std::strerror(errno);
-        const struct timespec times[2] = {{m.mtime, 0}, {m.mtime, 0}};
+        const struct timespec times[2] = {{m.mtime, m.mtimeNanoseconds}, {m.mtime, m.mtimeNanoseconds}};
         if (m.hasTime && ::futimens(fd, times) != 0)
             unset += (unset.empty() ? "" : "; ") + std::string("its time could not be set: ") + std::strerror(errno);
         return unset;
@@ -401,7 +401,7 @@ private:
         }
         if (error) return fail(m, std::string("cannot make the link: ") + std::strerror(error));
         const PendingTemporary pending(folder, temp);
-        const struct timespec times[2] = {{m.mtime, 0}, {m.mtime, 0}};
+        const struct timespec times[2] = {{m.mtime, m.mtimeNanoseconds}, {m.mtime, m.mtimeNanoseconds}};
         if (m.hasTime) ::utimensat(folder, temp.c_str(), times, AT_SYMLINK_NOFOLLOW);
         if (::renameat(folder, temp.c_str(), folder, name.c_str()) != 0) {
             error = errno;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <exception>
+#include <new>
 
 extern "C" __attribute__((visibility("default"))) int Unlha(std::int32_t window, const char* command, char* output,
                                                             std::uint32_t outputSize) {
@@ -23,6 +24,9 @@ extern "C" __attribute__((visibility("default"))) int Unlha(std::int32_t window,
         } else {
             status = lzh::runCommand(command, report);
         }
+    } catch (const std::bad_alloc&) {
+        report = "error: out of memory";
+        status = 1;
     } catch (const std::exception& e) {
         report = std::string("error: ") + e.what();
         status = 1;

@@ -6,10 +6,12 @@
 #include "archiver/format/new_file.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <new>
 #include <string>
 #include <fcntl.h>
 #include <unistd.h>
@@ -137,6 +139,10 @@ int main(int argc, char** argv) {
         if (hasLineBreak(fields.back())) return fail("a name with a line break cannot be given: " + fields.back());
     }
     lzh::removeTemporariesOnSignals();
+    // A file grown past the size limit (ulimit -f) fails its write, which is
+    // reported, and leaves the old archive or file; the signal would end the
+    // run without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
     try {
         lzh::Command command;
         const bool parsed = lzh::parseCommand(fields, command).empty();
@@ -164,6 +170,8 @@ int main(int argc, char** argv) {
         };
         const int status = lzh::runCommand(fields, report, progress.get(), notice);
         return withOutputFlushed(status);
+    } catch (const std::bad_alloc&) {
+        return fail("out of memory");
     } catch (const std::exception& e) {
         return fail(e.what());
     } catch (...) {

@@ -145,7 +145,7 @@ std::string updateArchive(const Command& command, const std::vector<Entry>& entr
         const std::size_t i = fileOf[m];
         if (i == entries.size()) continue;
         if (firstOf[i] == members.size()) firstOf[i] = m;
-        newestOf[i] = std::max(newestOf[i], members[m].mtime);
+        newestOf[i] = std::max(newestOf[i], members[m].mtime + members[m].slack());
     }
     for (std::size_t m = 0; m < members.size(); ++m) {
         const std::size_t i = fileOf[m];

@@ -63,6 +63,22 @@ std::int64_t dosTimeToUnix(std::uint32_t dos) {
     tm.tm_hour = static_cast<int>((dos >> 11) & 0x1F);
     tm.tm_min = static_cast<int>((dos >> 5) & 0x3F);
     tm.tm_sec = static_cast<int>((dos & 0x1F) * 2);
+    // Local time, with no word of daylight saving: where the clock read so
+    // twice (the hour it goes back), the first of the two, whatever was read
+    // before (mktime left to guess would follow its last call); in the hour
+    // it skips, as mktime moves it on.
+    std::int64_t first = INT64_MAX;
+    for (int dst : {0, 1}) {
+        std::tm guess = tm;
+        guess.tm_isdst = dst;
+        const std::time_t t = std::mktime(&guess);
+        std::tm back{};
+        if (t == -1 || !::localtime_r(&t, &back)) continue;
+        if (back.tm_year == tm.tm_year && back.tm_mon == tm.tm_mon && back.tm_mday == tm.tm_mday &&
+            back.tm_hour == tm.tm_hour && back.tm_min == tm.tm_min && back.tm_sec == tm.tm_sec)
+            first = std::min<std::int64_t>(first, t);
+    }
+    if (first != INT64_MAX) return first;
     tm.tm_isdst = -1;
     return static_cast<std::int64_t>(std::mktime(&tm));
 }
@@ -88,6 +104,7 @@ struct Extensions {
     bool hasUnixMode = false;
     std::uint16_t unixMode = 0;
     std::int64_t filetimeMtime = -1, unixMtime = -1;
+    std::int32_t filetimeNanoseconds = 0;
     bool hasFiletime = false;
     bool wideSizes = false;
     std::uint64_t packed64 = 0, original64 = 0;
@@ -115,6 +132,7 @@ void takeExtension(std::uint8_t type, const std::uint8_t* data, std::size_t size
             if (ticks != 0) {
                 ext.hasFiletime = true;
                 ext.filetimeMtime = static_cast<std::int64_t>(ticks / 10000000) - 11644473600LL;
+                ext.filetimeNanoseconds = static_cast<std::int32_t>(ticks % 10000000) * 100;
             }
         }
         break;
@@ -345,9 +363,15 @@ private:
             packed = ext.packed64;
             m.originalSize = ext.original64;
         }
-        if (ext.hasFiletime) m.mtime = ext.filetimeMtime;
-        else if (ext.unixMtime >= 0) m.mtime = ext.unixMtime;
+        if (ext.hasFiletime) {
+            m.mtime = ext.filetimeMtime;
+            m.mtimeNanoseconds = ext.filetimeNanoseconds;
+        } else if (ext.unixMtime >= 0) {
+            m.mtime = ext.unixMtime;
+        }
         if (ext.hasFiletime || ext.unixMtime >= 0) m.hasTime = true;
+        // Only the DOS stamp of a level 0 or 1 header: two-second steps.
+        m.twoSecondTime = m.level <= 1 && !ext.hasFiletime && ext.unixMtime < 0;
 
         m.packedSize = packed;
         m.dataOffset = offset + m.headerSize;

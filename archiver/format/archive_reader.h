@@ -22,6 +22,12 @@ struct ArchiveMember {
     bool directory = false;
     std::int64_t mtime = 0;         // seconds since 1970, UTC
     bool hasTime = true;            // false: the header recorded none (a DOS stamp of 0)
+    std::int32_t mtimeNanoseconds = 0;   // the part of a second a FILETIME stamp holds
+    bool twoSecondTime = false;     // a DOS stamp alone (levels 0, 1): even seconds, rounded
+                                    // down or up by the writer
+    // Seconds the stamp may lie below the file's own time and still mean the
+    // same moment: a file and a DOS stamp under two seconds apart are of one age.
+    std::int64_t slack() const { return twoSecondTime ? 1 : 0; }
     bool hasHeaderCrc = false;
     bool hasUnixMode = false;       // from ext 0x50 or a level-0 Unix area
     std::uint16_t unixMode = 0;

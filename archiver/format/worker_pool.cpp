@@ -1,11 +1,21 @@
 #include "archiver/format/worker_pool.h"
 
+#include <system_error>
 #include <unistd.h>
 
 namespace lzh {
 
 WorkerPool::WorkerPool(unsigned threads) {
-    for (unsigned i = 0; i < threads; ++i) threads_.emplace_back([this] { work(); });
+    // Fewer threads where the system gives no more (a memory or process
+    // limit), none at all meaning each job runs in the caller's: the work
+    // and its result are the same for any number.
+    for (unsigned i = 0; i < threads; ++i) {
+        try {
+            threads_.emplace_back([this] { work(); });
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
 }
 
 WorkerPool::~WorkerPool() {

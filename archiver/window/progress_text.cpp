@@ -69,6 +69,7 @@ QString japaneseReason(const QString& reason) {
         {"a name with \"..\" in it is refused (it could lead out of the base folder): ", "「..」を含む名前は使えません（基準フォルダの外を指すおそれがあります）："},
         {"too many levels of symbolic links: ", "シンボリックリンクが多すぎます："},
         {"nothing to archive", "書庫に入れるファイルがありません。"},
+        {"out of memory", "メモリが足りません。"},
     };
     static const Words endings[] = {
         {" is a new archive, apart from the pieces of the split archive of that name",

@@ -296,6 +296,65 @@ TEST_F(ExtractTest, ExtractionIsTheSameOnAnyThreads) {
     EXPECT_NE(firstReport.find("sub/bad.txt"), std::string::npos) << firstReport;
 }
 
+// A stored level-0 member of one byte with this DOS stamp, as older tools wrote them.
+std::string level0Member(const std::string& name, const std::string& data, std::uint32_t dos) {
+    std::string h = std::string(1, '\0') + std::string(1, '\0') + "-lh0-";
+    for (int field = 0; field < 2; ++field) h += std::string{static_cast<char>(data.size()), '\0', '\0', '\0'};
+    for (int shift = 0; shift < 32; shift += 8) h += static_cast<char>(dos >> shift);
+    h += std::string{'\x20', '\0', static_cast<char>(name.size())} + name;
+    const std::uint16_t crc = crc16(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
+    h += std::string{static_cast<char>(crc), static_cast<char>(crc >> 8)};
+    h[0] = static_cast<char>(h.size() - 2);
+    unsigned sum = 0;
+    for (std::size_t i = 2; i < h.size(); ++i) sum += static_cast<unsigned char>(h[i]);
+    h[1] = static_cast<char>(sum);
+    return h + data;
+}
+
+std::uint32_t dosStamp(int year, int month, int day, int hour, int minute, int second) {
+    return static_cast<std::uint32_t>((year - 1980) << 25 | month << 21 | day << 16 | hour << 11 | minute << 5 |
+                                      second / 2);
+}
+
+// A DOS stamp steps by two seconds, and writers round either way: a file
+// less than two seconds from it is of its age, for u and for x. In the hour
+// a clock goes back, a stamp is always its first reading.
+TEST_F(ExtractTest, DosStampsAreReadAtTheirOwnResolution) {
+    const std::string zone = std::getenv("TZ") ? std::getenv("TZ") : "";
+    ::setenv("TZ", "America/New_York", 1);
+    ::tzset();
+    // 2023-07-14 10:20:12 EDT; 2023-11-05 01:30 EDT, read first of the two.
+    const std::time_t member = 1689344412, twice = 1699162200;
+    writeFile("d.lzh", level0Member("a.txt", "a", dosStamp(2023, 7, 14, 10, 20, 12)) + std::string(1, '\0'));
+    const struct { int fileOffset; const char* command; bool replaced; } table[] = {
+        {1, "u", false}, {2, "u", true}, {-1, "x", false}, {-2, "x", true},
+    };
+    for (const auto& row : table) {
+        writeFile("w.lzh", bytesOf(path("d.lzh")));
+        writeFile("f/a.txt", "b");
+        struct utimbuf at {member + row.fileOffset, member + row.fileOffset};
+        ::utime(path("f/a.txt").c_str(), &at);
+        std::string report;
+        const std::string args = row.command == std::string("u") ? "u " + path("w.lzh") + " " + path("f") + "/ a.txt"
+                                                                 : "x " + path("w.lzh") + " " + path("f") + "/";
+        EXPECT_EQ(run(args, &report), 0) << report;
+        const bool changed = row.command == std::string("u") ? bytesOf(path("w.lzh")) != bytesOf(path("d.lzh"))
+                                                             : bytesOf(path("f/a.txt")) == "a";
+        EXPECT_EQ(changed, row.replaced) << row.command << " " << row.fileOffset << ": " << report;
+    }
+    for (const char* first : {"", "w.txt"}) {
+        std::string archive = first[0] ? level0Member(first, "w", dosStamp(2023, 1, 1, 0, 0, 0)) : "";
+        writeFile("a.lzh", archive + level0Member("b.txt", "b", dosStamp(2023, 11, 5, 1, 30, 0)) + std::string(1, '\0'));
+        ASSERT_EQ(run("x -c1 " + path("a.lzh") + " " + path("g") + "/"), 0);
+        struct stat st {};
+        ASSERT_EQ(::stat(path("g/b.txt").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mtime, twice) << first;
+    }
+    if (zone.empty()) ::unsetenv("TZ");
+    else ::setenv("TZ", zone.c_str(), 1);
+    ::tzset();
+}
+
 // A level-2 stamp of 0 is a time (1970), and comes back; a DOS stamp of 0
 // is none: the file keeps the time it was written, and l shows no date.
 TEST_F(ExtractTest, StampOfZeroIsATimeOnlyWhereTheHeaderCanSayNone) {
@@ -304,17 +363,7 @@ TEST_F(ExtractTest, StampOfZeroIsATimeOnlyWhereTheHeaderCanSayNone) {
     ASSERT_EQ(::utime(path("src/epoch.txt").c_str(), &epoch), 0);
     ASSERT_EQ(run("u " + path("level2.lzh") + " " + path("src") + "/ epoch.txt"), 0);
     // A level-0 member, stored, with a DOS stamp of 0.
-    const std::string data = "d", name = "dos.txt";
-    std::string h = std::string(1, '\0') + std::string(1, '\0') + "-lh0-";
-    for (int field = 0; field < 2; ++field) h += std::string{'\1', '\0', '\0', '\0'};
-    h += std::string(4, '\0') + std::string{'\x20', '\0', static_cast<char>(name.size())} + name;
-    const std::uint16_t crc = crc16(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
-    h += std::string{static_cast<char>(crc), static_cast<char>(crc >> 8)};
-    h[0] = static_cast<char>(h.size() - 2);
-    unsigned sum = 0;
-    for (std::size_t i = 2; i < h.size(); ++i) sum += static_cast<unsigned char>(h[i]);
-    h[1] = static_cast<char>(sum);
-    writeFile("level0.lzh", h + data + std::string(1, '\0'));
+    writeFile("level0.lzh", level0Member("dos.txt", "d", 0) + std::string(1, '\0'));
 
     struct { const char* archive; const char* file; bool epochTime; } table[] = {
         {"level2.lzh", "epoch.txt", true},

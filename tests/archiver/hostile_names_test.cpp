@@ -402,6 +402,10 @@ TEST_F(HostileTargets, StreamsStatusesAndSignalsAsAShellExpects) {
     bad[bad.size() - 2] ^= 1;   // the stored byte of a.txt
     writeFile("bad.lzh", bad);
     ASSERT_EQ(::mkfifo(path("list").c_str(), 0644), 0);
+    std::string noise(8192, '\0');
+    std::uint32_t x = 1;
+    for (char& c : noise) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 23);
+    writeFile("big", noise);
     const struct {
         const char* label;
         std::string script;   // run by sh in the test folder, the tool as "$U"
@@ -416,6 +420,7 @@ TEST_F(HostileTargets, StreamsStatusesAndSignalsAsAShellExpects) {
         {"no_member_names", "\"$U\" d a.lzh", 2, "", "no member names given"},
         {"dot_slash_member", "\"$U\" l a.lzh ./a.txt", 0, "Total 1 member", ""},
         {"version_with_more", "\"$U\" --version x", 2, "", "--version takes nothing"},
+        {"file_size_limit", "(ulimit -f 2; exec \"$U\" a -q big.lzh big)", 1, "", "File too large"},
         // nohup and background jobs: an ignored hangup does not end the run
         // (it waits on the list, a FIFO, meanwhile).
         {"ignored_hangup", "(trap '' HUP; exec \"$U\" a -q h.lzh s/ @list) & sleep 0.3; kill -HUP $!; "
