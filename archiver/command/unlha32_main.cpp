@@ -154,20 +154,19 @@ int main(int argc, char** argv) {
         // A member's line is flushed at once: the next may be long in coming.
         const bool dataOut = parsed && (lzh::writesStandardOutput(command) || command.letter == 'p');
         const bool perMember = parsed && (command.letter == 't' || command.letter == 'x' || command.letter == 'e');
-        lzh::Report report([&](const std::string& line) {
-            const bool diagnostic = line.rfind("warning: ", 0) == 0 || line.rfind("error: ", 0) == 0;
-            std::FILE* to = diagnostic || dataOut ? stderr : stdout;
+        auto say = [&](std::FILE* to, const std::string& line) {
             // Where both go to one file (>log 2>&1), the results before stay before.
             if (to == stderr) std::fflush(stdout);
             if (progress) progress->print(to, line);
             else std::fprintf(to, "%s\n", line.c_str());
+        };
+        lzh::Report report([&](const std::string& line) {
+            const bool diagnostic = line.rfind("warning: ", 0) == 0 || line.rfind("error: ", 0) == 0;
+            std::FILE* to = diagnostic || dataOut ? stderr : stdout;
+            say(to, line);
             if (to == stdout && perMember) std::fflush(stdout);
         });
-        auto notice = [&](const std::string& line) {
-            std::fflush(stdout);
-            if (progress) progress->print(stderr, line);
-            else std::fprintf(stderr, "%s\n", line.c_str());
-        };
+        auto notice = [&](const std::string& line) { say(stderr, line); };
         const int status = lzh::runCommand(fields, report, progress.get(), notice);
         return withOutputFlushed(status);
     } catch (const std::bad_alloc&) {
