@@ -13,6 +13,7 @@
 #include "archiver/format/worker_pool.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -133,6 +134,11 @@ std::string testArchive(const Command& command, const std::vector<std::string>& 
                 return !(progress && progress->cancelled());
             });
         }));
+        // Each result as soon as those before it are in: a report streamed to
+        // a terminal shows it while the next members are tested.
+        while (!inFlight.empty() &&
+               inFlight.front().second.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+            reportOldest();
     }
     while (!inFlight.empty()) reportOldest();
     if (progress && progress->cancelled()) return kCancelledFault;
