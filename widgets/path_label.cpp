@@ -37,13 +37,20 @@ void PathLabel::paintEvent(QPaintEvent* event) {
     const QString path = text();
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     const QString name = path.mid(slash + 1), folder = path.left(slash + 1);
-    const int nameWidth = fontMetrics().horizontalAdvance(name);
-    const int folderRoom = room.width() - nameWidth;
     const QString gone = folder.isEmpty() ? QString() : QStringLiteral("…/");
-    const QString shown =
-        folderRoom >= fontMetrics().horizontalAdvance(QStringLiteral("/…/"))
-            ? fontMetrics().elidedText(folder, Qt::ElideMiddle, folderRoom) + name
-            : gone + fontMetrics().elidedText(name, Qt::ElideMiddle, room.width() - fontMetrics().horizontalAdvance(gone));
+    // Parts measured apart can be wider together (fractional advances, each
+    // rounded): the room is narrowed by what the joined text runs over.
+    QString shown;
+    for (int over = 0, tries = 0; tries < 4; ++tries) {
+        const int width = room.width() - over;
+        const int folderRoom = width - fontMetrics().horizontalAdvance(name);
+        shown = folderRoom >= fontMetrics().horizontalAdvance(QStringLiteral("/…/"))
+                    ? fontMetrics().elidedText(folder, Qt::ElideMiddle, folderRoom) + name
+                    : gone + fontMetrics().elidedText(name, Qt::ElideMiddle, width - fontMetrics().horizontalAdvance(gone));
+        const int excess = fontMetrics().horizontalAdvance(shown) - room.width();
+        if (excess <= 0) break;
+        over += excess;
+    }
     QPainter painter(this);
     style()->drawItemText(&painter, room, QStyle::visualAlignment(layoutDirection(), alignment()), palette(),
                           isEnabled(), shown, foregroundRole());
