@@ -25,6 +25,19 @@ bool shouldAsk(const AppState& state) {
            (state.chainMode == 0 && state.optionFlags[NoQuestionInSplit] == off);
 }
 
+// The path as a message shows it: a control character (a line break, a
+// tab) as \xHH, where it would break the line or pass unseen.
+QString shownPath(const QString& path) {
+    QString shown;
+    for (const QChar c : path) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            shown += QStringLiteral("\\x") + QString::number(c.unicode(), 16).rightJustified(2, u'0').toUpper();
+        else
+            shown += c;
+    }
+    return shown;
+}
+
 }  // namespace
 
 void Splitter::SplitFile(const QString& path, const AppState& state) {
@@ -39,7 +52,7 @@ void Splitter::SplitFile(const QString& path, const AppState& state) {
     }
     if (!length) {
         platform_.markFailed();
-        platform_.messageBox(QStringLiteral("次のファイルは分割できません。\r\n\"%1\"\r\n%2").arg(path, error),
+        platform_.messageBox(QStringLiteral("次のファイルは分割できません。\r\n\"%1\"\r\n%2").arg(shownPath(path), error),
                              StyleError, QStringLiteral("SQS"));
         return;
     }

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QLabel>
 #include <QRegularExpression>
@@ -197,10 +198,11 @@ TEST_F(SplitterTest, NoReadableFileGetsAnErrorAndNothingIsWritten) {
 // start a new line would run commands of its own when the script is run.
 // Such a file is refused before anything is written; other marks pass.
 TEST_F(SplitterTest, NamesThatWouldRunCommandsInTheScriptAreRefused) {
-    const struct { const char* name; bool refused; } table[] = {
-        {"x\" & echo PWNED>p.txt & \".bin", true}, {"line\nbreak.bin", true}, {"cr\r.bin", true},
-        {"tab\t.bin", true}, {"del\x7F.bin", true}, {"..\\..\\up.bin", true}, {"a:b.bin", true},
-        {"st*r?.bin", true}, {"a&b^c!d%e.bin", false},
+    // shown: the name in the message, control characters as \xHH ("": as it is).
+    const struct { const char* name; bool refused; const char* shown = ""; } table[] = {
+        {"x\" & echo PWNED>p.txt & \".bin", true}, {"line\nbreak.bin", true, "line\\x0Abreak.bin"},
+        {"cr\r.bin", true, "cr\\x0D.bin"}, {"tab\t.bin", true, "tab\\x09.bin"}, {"del\x7F.bin", true, "del\\x7F.bin"},
+        {"..\\..\\up.bin", true}, {"a:b.bin", true}, {"st*r?.bin", true}, {"a&b^c!d%e.bin", false},
     };
     for (const auto& row : table) {
         QDir(platform.folder()).removeRecursively();
@@ -213,7 +215,8 @@ TEST_F(SplitterTest, NamesThatWouldRunCommandsInTheScriptAreRefused) {
             continue;
         }
         ASSERT_EQ(platform.messages.size(), 1u) << row.name;
-        EXPECT_EQ(platform.messages[0].text, "次のファイルは分割できません。\r\n\"" + path +
+        const QString shown = *row.shown ? QFileInfo(path).path() + "/" + QString::fromUtf8(row.shown) : path;
+        EXPECT_EQ(platform.messages[0].text, "次のファイルは分割できません。\r\n\"" + shown +
                                                  "\"\r\n名前に「\"」「\\」「:」「*」「?」「<」「>」「|」や改行などの制御文字を含むファイルは、"
                                                  "つなぎ直すバッチファイルに書けません。");
         EXPECT_EQ(filesBeside(), QStringList{QString::fromUtf8(row.name)}) << row.name;
