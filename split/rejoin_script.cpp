@@ -4,6 +4,8 @@
 #include "split/code_page.h"
 #include "split/split_plan.h"
 
+#include <QStringList>
+
 #include <algorithm>
 
 namespace sqs {
@@ -62,9 +64,20 @@ QString unscriptableNameReason(const QString& path) {
     const bool unsafe = std::any_of(name.begin(), name.end(), [](QChar c) {
         return QStringLiteral("\"\\:*?<>|").contains(c) || c.unicode() < 0x20 || c.unicode() == 0x7F;
     });
-    return unsafe ? QStringLiteral("名前に「\"」「\\」「:」「*」「?」「<」「>」「|」や改行などの制御文字を含むファイルは、"
-                                   "つなぎ直すバッチファイルに書けません。")
-                  : QString();
+    if (unsafe)
+        return QStringLiteral("名前に「\"」「\\」「:」「*」「?」「<」「>」「|」や改行などの制御文字を含むファイルは、"
+                              "つなぎ直すバッチファイルに書けません。");
+    // A device's name, with any extension (the pieces add one), is the
+    // device on Windows: the script would copy to it or wait on it.
+    const QString stem = name.section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
+    static const QStringList kDevices = {QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"),
+                                         QStringLiteral("NUL")};
+    const bool numbered = stem.size() == 4 && (stem.startsWith(QLatin1String("COM")) || stem.startsWith(QLatin1String("LPT"))) &&
+                          stem[3] >= QLatin1Char('1') && stem[3] <= QLatin1Char('9');
+    if (kDevices.contains(stem) || numbered)
+        return QStringLiteral("名前が Windows の装置名（CON、PRN、AUX、NUL、COM1～COM9、LPT1～LPT9）のファイルは、"
+                              "つなぎ直すバッチファイルに書けません。");
+    return {};
 }
 
 QString rejoinScriptPath(const QString& path) { return path + QStringLiteral(".bat"); }

@@ -196,13 +196,16 @@ TEST_F(SplitterTest, NoReadableFileGetsAnErrorAndNothingIsWritten) {
 
 // The rejoin script quotes each name: one that could close the quotes or
 // start a new line would run commands of its own when the script is run.
-// Such a file is refused before anything is written; other marks pass.
+// Such a file is refused before anything is written, as are names Windows
+// cannot hold (a device's among them); other marks pass.
 TEST_F(SplitterTest, NamesThatWouldRunCommandsInTheScriptAreRefused) {
     // shown: the name in the message, control characters as \xHH ("": as it is).
-    const struct { const char* name; bool refused; const char* shown = ""; } table[] = {
+    const struct { const char* name; bool refused; const char* shown = ""; bool device = false; } table[] = {
         {"x\" & echo PWNED>p.txt & \".bin", true}, {"line\nbreak.bin", true, "line\\x0Abreak.bin"},
         {"cr\r.bin", true, "cr\\x0D.bin"}, {"tab\t.bin", true, "tab\\x09.bin"}, {"del\x7F.bin", true, "del\\x7F.bin"},
         {"..\\..\\up.bin", true}, {"a:b.bin", true}, {"st*r?.bin", true}, {"a&b^c!d%e.bin", false},
+        {"aux.lzh", true, "", true}, {"Com1.txt", true, "", true}, {"nul", true, "", true},
+        {"console.txt", false}, {"com10.txt", false},
     };
     for (const auto& row : table) {
         QDir(platform.folder()).removeRecursively();
@@ -216,9 +219,10 @@ TEST_F(SplitterTest, NamesThatWouldRunCommandsInTheScriptAreRefused) {
         }
         ASSERT_EQ(platform.messages.size(), 1u) << row.name;
         const QString shown = *row.shown ? QFileInfo(path).path() + "/" + QString::fromUtf8(row.shown) : path;
-        EXPECT_EQ(platform.messages[0].text, "次のファイルは分割できません。\r\n\"" + shown +
-                                                 "\"\r\n名前に「\"」「\\」「:」「*」「?」「<」「>」「|」や改行などの制御文字を含むファイルは、"
-                                                 "つなぎ直すバッチファイルに書けません。");
+        const QString why = row.device ? "名前が Windows の装置名（CON、PRN、AUX、NUL、COM1～COM9、LPT1～LPT9）のファイルは、"
+                                       : "名前に「\"」「\\」「:」「*」「?」「<」「>」「|」や改行などの制御文字を含むファイルは、";
+        EXPECT_EQ(platform.messages[0].text,
+                  "次のファイルは分割できません。\r\n\"" + shown + "\"\r\n" + why + "つなぎ直すバッチファイルに書けません。");
         EXPECT_EQ(filesBeside(), QStringList{QString::fromUtf8(row.name)}) << row.name;
     }
 }
