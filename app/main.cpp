@@ -30,9 +30,10 @@ int main(int argc, char* argv[]) {
     // An argument that names a file is a path to list, never the toolkit's
     // option of that name (a file called -reverse would mirror the window):
     // the toolkit sees only the others, and takes away those it knows.
+    std::vector<bool> isPath(static_cast<std::size_t>(argc), false);
     std::vector<char*> toolkitArgv{argv[0]};
     for (int i = 1; i < argc; ++i)
-        if (!exists(argv[i])) toolkitArgv.push_back(argv[i]);
+        if (!(isPath[i] = exists(argv[i]))) toolkitArgv.push_back(argv[i]);
     int toolkitArgc = static_cast<int>(toolkitArgv.size());
     toolkitArgv.push_back(nullptr);
     // A piece or an archive grown past the size limit (ulimit -f) fails its
@@ -43,7 +44,7 @@ int main(int argc, char* argv[]) {
     QStringList left = QCoreApplication::arguments().mid(1);   // what the toolkit did not take, in order
     for (int i = 1; i < argc; ++i) {
         const QString argument = QString::fromLocal8Bit(argv[i]);
-        if (exists(argv[i])) paths << argument;
+        if (isPath[i]) paths << argument;
         else if (!left.isEmpty() && left.front() == argument) paths << left.takeFirst();
     }
     QApplication::setApplicationName(QStringLiteral("Squashslice"));

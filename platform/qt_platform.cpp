@@ -122,18 +122,16 @@ void placeOverItsWindow(QWidget& dialog) {
     if (!from || from == &dialog) return;
     if (!dialog.testAttribute(Qt::WA_Resized)) dialog.adjustSize();   // its size as it will open
     const QRect over = from->frameGeometry();
+    const QScreen* screen = from->screen();
+    const QRect room = screen ? screen->availableGeometry() : QRect();
+    // A dialog larger than the screen (a large scale on a small one) is made
+    // to fit where it may be resized, so that its buttons stay in reach.
+    const QSize fits = (room.size() - (over.size() - from->size())).expandedTo(dialog.minimumSize());
+    if (screen && dialog.minimumSize() != dialog.maximumSize() &&
+        (dialog.width() > fits.width() || dialog.height() > fits.height()))
+        dialog.resize(dialog.size().boundedTo(fits));
     QPoint at = over.center() - QPoint(dialog.width() / 2, dialog.height() / 2);
-    if (const QScreen* screen = from->screen()) {
-        const QRect room = screen->availableGeometry();
-        // A dialog larger than the screen (a large scale on a small one) is
-        // made to fit where it may be resized, so that its buttons stay in reach.
-        const QSize borders = from->frameGeometry().size() - from->size();
-        const QSize fits = (room.size() - borders).expandedTo(dialog.minimumSize());
-        if (dialog.minimumSize() != dialog.maximumSize() &&
-            (dialog.width() > fits.width() || dialog.height() > fits.height())) {
-            dialog.resize(dialog.size().boundedTo(fits));
-            at = over.center() - QPoint(dialog.width() / 2, dialog.height() / 2);
-        }
+    if (screen) {
         at.setX(std::max(room.left(), std::min(at.x(), room.right() + 1 - dialog.width())));
         at.setY(std::max(room.top(), std::min(at.y(), room.bottom() + 1 - dialog.height())));
     }
@@ -284,7 +282,7 @@ bool QtPlatform::programFolderIsPerUser() {
 QString QtPlatform::currentFolder() { return QDir::currentPath(); }
 
 QStringList QtPlatform::commandLine() {
-    QStringList pieces = hasCommandLine_ ? commandLine_ : QCoreApplication::arguments().mid(1);
+    QStringList pieces = commandLine_.value_or(QCoreApplication::arguments().mid(1));
     pieces.removeAll(QString());
     return pieces;
 }

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 
 class QLibrary;
 
@@ -37,7 +38,7 @@ public:
     QStringList commandLine() override;
     // The program's own arguments, where the toolkit was not shown them all
     // (see main): commandLine() gives these instead of the toolkit's.
-    void setCommandLine(QStringList arguments) { commandLine_ = std::move(arguments); hasCommandLine_ = true; }
+    void setCommandLine(QStringList arguments) { commandLine_ = std::move(arguments); }
     double logicalDpi() override;
     std::vector<QRect> screens() override;
     void* loadLibrarySymbol(const QString& libraryName, const char* symbol, QString& error) override;
@@ -47,8 +48,7 @@ public:
 
 private:
     QString executableFolder_;
-    QStringList commandLine_;
-    bool hasCommandLine_ = false;
+    std::optional<QStringList> commandLine_;
     std::unique_ptr<QLockFile> instanceLock_;
     std::map<QString, std::unique_ptr<QLibrary>> libraries_;
 };

@@ -52,7 +52,7 @@ JapaneseToolkit::JapaneseToolkit() {
                     QFont::insertSubstitution(family, japanese);
                     substituted_ << family;
                 }
-        QApplication::setFont(font);
+        QApplication::setFont(font);   // set again: fonts already resolved take the substitute too
     }
 
     if (const char* before = std::setlocale(LC_MESSAGES, nullptr)) messages_ = before;
