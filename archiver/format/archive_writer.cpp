@@ -160,10 +160,14 @@ std::string ArchiveWriter::addFile(const std::string& storedName, const std::str
     if (::fstat(m.source.get(), &st) != 0) return systemError("cannot read", sourcePath);
     if (!S_ISREG(st.st_mode)) return "not a regular file: " + sourcePath;
     // The kernel's own files give a size (0, a page) that is not their
-    // content's: read, they would come out as changed while read.
-    if (struct statfs fs {}; ::fstatfs(m.source.get(), &fs) == 0 && isKernelFileSystem(fs.f_type))
-        return "a file of the system (/proc, /sys), whose size is not its content's: " + sourcePath;
-    ::fcntl(m.source.get(), F_SETFL, ::fcntl(m.source.get(), F_GETFL) & ~O_NONBLOCK);
+    // content's: read, they would come out as changed while read. One device
+    // is one file system, asked about once.
+    if (!lastDevice_ || lastDevice_->first != st.st_dev) {
+        struct statfs fs {};
+        lastDevice_.emplace(st.st_dev, ::fstatfs(m.source.get(), &fs) == 0 && isKernelFileSystem(fs.f_type));
+    }
+    if (lastDevice_->second) return "a file of the system (/proc, /sys), whose size is not its content's: " + sourcePath;
+    ::fcntl(m.source.get(), F_SETFL, 0);   // blocking reads again: no other status flag was set
 
     MemberInfo& info = m.info;
     info.name = storedName;

@@ -7,7 +7,10 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
+#include <sys/types.h>
+#include <utility>
 #include <vector>
 
 namespace lzh {
@@ -81,6 +84,7 @@ private:
     std::uint64_t maxInFlightBytes_;
     std::size_t maxPending_;                         // members in work at most
     std::unique_ptr<std::uint8_t[]> buffer_;   // one read buffer for stored members
+    std::optional<std::pair<dev_t, bool>> lastDevice_;   // the last source's device: the kernel's?
     std::uint64_t offset_ = 0;        // the archive's length so far, buffer included
     std::vector<std::uint8_t> out_;   // the archive's last bytes, not yet written
     std::uint64_t bufferedFrom_ = 0;  // where out_ starts in the archive
