@@ -79,8 +79,8 @@ const char kHelp[] =
     "Exit status: 0 on success, 1 for an error in an archive or a file, 2 for bad\n"
     "usage.\n";
 
-// Names with a line break are refused as a walk refuses them: a listing or
-// a list file could not show them as one name.
+// Names with a line break are refused on the command line, as in a list
+// file, which could not hold them as one name (a walk stores them).
 bool hasLineBreak(const std::string& field) { return field.find_first_of("\r\n") != std::string::npos; }
 
 int fail(const std::string& reason) {

@@ -31,7 +31,8 @@ for f in ./usr/lib/squashslice/squashslice ./usr/lib/squashslice/libunlha32.so .
          ./usr/lib/squashslice/installed ./usr/bin/squashslice ./usr/bin/unlha32 \
          ./usr/share/applications/squashslice.desktop ./usr/share/icons/hicolor/48x48/apps/squashslice.png \
          ./usr/share/man/man1/squashslice.1.gz ./usr/share/man/man1/unlha32.1.gz \
-         ./usr/share/man/ja/man1/squashslice.1.gz ./usr/share/kio/servicemenus/squashslice.desktop \
+         ./usr/share/man/ja/man1/squashslice.1.gz ./usr/share/man/ja/man1/unlha32.1.gz \
+         ./usr/share/kio/servicemenus/squashslice.desktop \
          ./usr/share/nemo/actions/squashslice.nemo_action ./usr/share/doc/squashslice/copyright \
          ./usr/share/doc/squashslice/changelog.Debian.gz; do
   grep -q " $f\$\| $f ->" "$work/list" || fail "$f is not in the package"
@@ -66,6 +67,12 @@ done
 for topic in "--help" "--version" "SQS.ini" "~/.config/squashslice/SQS.ini" OPTION1 OPTION5 "分割したファイルを元に戻す" \
              "cat 名前.001 名前.002" "名前.bat" "【圧縮→分割】時に作業確認をしない"; do
   grep -qF -- "$topic" "$work/man-ja" || fail "squashslice(1) in Japanese does not cover $topic"
+done
+render "$root/usr/share/man/ja/man1/unlha32.1.gz" > "$work/man-ja-unlha32"
+grep -vE "can't break line|cannot adjust line" "$work/man-warnings" && fail "unlha32(1) in Japanese warns"
+for topic in "--threads" "-jo1" "--null" "--exclude" "-c1" "@-" "基準フォルダ" "自己解凍書庫" "分割した書庫" "安全な展開" \
+             "標準入力と標準出力" "終了ステータス"; do
+  grep -qF -- "$topic" "$work/man-ja-unlha32" || fail "unlha32(1) in Japanese does not cover $topic"
 done
 
 # The desktop entry opens LZH archives, any file and any folder.

@@ -19,6 +19,7 @@ fail() { echo "FAIL: $*"; exit 1; }
 for f in lib/squashslice/squashslice lib/squashslice/libunlha32.so lib/squashslice/unlha32 \
          lib/squashslice/installed share/applications/squashslice.desktop \
          share/man/man1/squashslice.1.gz share/man/man1/unlha32.1.gz share/man/ja/man1/squashslice.1.gz \
+         share/man/ja/man1/unlha32.1.gz \
          share/bash-completion/completions/unlha32 share/zsh/vendor-completions/_unlha32 \
          share/fish/vendor_completions.d/unlha32.fish; do
   [ -e "$prefix/$f" ] || fail "$f is not installed"
