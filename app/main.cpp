@@ -1,5 +1,6 @@
 #include "widgets/app_icon.h"
 #include "widgets/japanese_toolkit.h"
+#include "app/display_choice.h"
 #include "app/main_form.h"
 #include "app/program_jobs.h"
 #include "app/terminal_reply.h"
@@ -20,13 +21,16 @@ int main(int argc, char* argv[]) {
         return written ? 0 : 1;
     }
 
-    // Without a display the toolkit would abort, saying a reinstall may help.
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        std::fputs("squashslice: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n",
-                   stderr);
+    const auto variable = [](const char* name) { return qEnvironmentVariable(name).toStdString(); };
+    const std::string waylandDisplay = variable("WAYLAND_DISPLAY");
+    const sqs::DisplayChoice choice =
+        sqs::chooseDisplay(variable("QT_QPA_PLATFORM"), variable("DISPLAY"), waylandDisplay,
+                           !waylandDisplay.empty() && sqs::waylandPluginInstalled());
+    if (!choice.fault.empty()) {
+        std::fprintf(stderr, "squashslice: %s\n", choice.fault.c_str());
         return 1;
     }
+    if (!choice.platform.empty()) qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(choice.platform));
     // An argument that names a file is a path to list, never the toolkit's
     // option of that name (a file called -reverse would mirror the window):
     // the toolkit sees only the others, and takes away those it knows.

@@ -10,6 +10,7 @@
 
 #include <QCloseEvent>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
@@ -236,6 +237,10 @@ int MainForm::topTwips() const { return twipsFromPixels(y(), screenDpi_); }
 int MainForm::leftTwips() const { return twipsFromPixels(x(), screenDpi_); }
 void MainForm::setTopTwips(int twips) { move(x(), pixelsFromTwips(twips, screenDpi_)); }
 void MainForm::setLeftTwips(int twips) { move(pixelsFromTwips(twips, screenDpi_), y()); }
+// A Wayland window is placed by the compositor and never learns where.
+bool MainForm::positionKnown() const {
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
 
 void MainForm::keepOnScreen() {
     const QRect frame(pos(), frameGeometry().size().expandedTo(size()));

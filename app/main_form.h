@@ -42,6 +42,7 @@ public:
     int leftTwips() const override;
     void setTopTwips(int twips) override;
     void setLeftTwips(int twips) override;
+    bool positionKnown() const override;
 
     AppState& state() { return state_; }
     QStringList entries() const;

@@ -120,6 +120,9 @@ void placeOverItsWindow(QWidget& dialog) {
     for (QWidget* top : QApplication::topLevelWidgets())
         if (!from && top != &dialog && top->isVisible() && !qobject_cast<QDialog*>(top)) from = top;
     if (!from || from == &dialog) return;
+    // Its window as its parent: on Wayland, where the move below is ignored,
+    // that alone ties the dialog to the window (a transient parent).
+    if (!dialog.parentWidget()) dialog.setParent(from, dialog.windowFlags());
     if (!dialog.testAttribute(Qt::WA_Resized)) dialog.adjustSize();   // its size as it will open
     const QRect over = from->frameGeometry();
     const QScreen* screen = from->screen();

@@ -43,8 +43,11 @@ void SaveSettings(Platform& platform, const AppState& state, const PositionedWin
     const QString path = settingsPath(platform);
     const std::optional<std::string> old = readSettings(platform, path);
     std::string file = old.value_or(std::string());
-    file = profile::withValue(file, kSection, "TOP", positionText(window.topTwips()));
-    file = profile::withValue(file, kSection, "LEFT", positionText(window.leftTwips()));
+    const bool known = window.positionKnown();
+    file = profile::withValue(file, kSection, "TOP",
+                              known ? positionText(window.topTwips()) : readKey(old, "TOP", "0"));
+    file = profile::withValue(file, kSection, "LEFT",
+                              known ? positionText(window.leftTwips()) : readKey(old, "LEFT", "0"));
     for (int i = 0; i < 5; ++i) {
         // A value that is not text in the locale's encoding reads as
         // replacement characters; unchanged, its own bytes go back.

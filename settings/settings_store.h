@@ -15,6 +15,9 @@ public:
     virtual int leftTwips() const = 0;
     virtual void setTopTwips(int twips) = 0;
     virtual void setLeftTwips(int twips) = 0;
+    // False where the window system does not tell a window where it is
+    // (Wayland): the stored position is then kept as it was.
+    virtual bool positionKnown() const { return true; }
 };
 
 // SQS.ini in the program folder.

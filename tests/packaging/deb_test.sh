@@ -23,6 +23,7 @@ for dep in "libqt6widgets6 (>=" "libqt6gui6 (>=" "libqt6core6 (>=" "libc6 (>=" \
            "fonts-noto-cjk | fonts-ipaexfont-gothic | fonts-ipafont-gothic | fonts-vlgothic"; do
   echo "$depends" | grep -qF "$dep" || fail "Depends lacks $dep: $depends"
 done
+dpkg-deb -f "$deb" Recommends | grep -qF qt6-wayland || fail "Recommends lacks qt6-wayland (sessions without XWayland)"
 [ "$(dpkg-deb -f "$deb" Description | wc -l)" -gt 3 ] || fail "no extended description"
 dpkg-deb -f "$deb" Maintainer | grep -qE '^[^<]+ <[^@ ]+@[a-z0-9.-]+\.[a-z]+>$' || fail "maintainer address"
 

@@ -14,7 +14,9 @@ using test::FakePlatform;
 
 struct StubWindow final : PositionedWindow {
     int top = 0, left = 0;
+    bool known = true;
     int topTwips() const override { return top; }
+    bool positionKnown() const override { return known; }
     int leftTwips() const override { return left; }
     void setTopTwips(int twips) override { top = twips; }
     void setLeftTwips(int twips) override { left = twips; }
@@ -68,6 +70,31 @@ TEST(Settings, ReadsPositionsAndKeepsOddOptionTextsUnchanged) {
     EXPECT_EQ(readFile(platform.settingsFile()),
               "; mine\n[SQS]\nTOP=1232\r\nLEFT=-480\r\nOPTION2=on\r\nOPTION5=YES\r\nOPTION1=ON\r\n"
               "OPTION3=\x82\xa0\xff\r\nOPTION4=OFF\r\n");
+}
+
+TEST(Settings, AnUnknownPositionKeepsTheStoredOneAsItWas) {
+    // (Wayland: the window is placed by the compositor and reports 0,0.)
+    // The values go back as read: text, blanks around them dropped.
+    struct Row {
+        QByteArray before, after;
+    } table[] = {
+        {"[SQS]\r\nTOP= 1231.5 \r\nLEFT=-480\r\nOPTION1=ON\r\n",
+         "[SQS]\r\nTOP=1231.5\r\nLEFT=-480\r\nOPTION1=ON\r\nOPTION2=OFF\r\nOPTION3=OFF\r\nOPTION4=OFF\r\n"
+         "OPTION5=OFF\r\n"},
+        {"", "[SQS]\r\nTOP=0\r\nLEFT=0\r\nOPTION1=OFF\r\nOPTION2=OFF\r\nOPTION3=OFF\r\nOPTION4=OFF\r\nOPTION5=OFF\r\n"},
+    };
+    for (const Row& row : table) {
+        FakePlatform platform;
+        if (!row.before.isEmpty()) writeFile(platform.settingsFile(), row.before);
+        AppState state;
+        StubWindow window;
+        LoadSettings(platform, state, window);
+        window.known = false;
+        window.top = -450;
+        window.left = -45;
+        SaveSettings(platform, state, window);
+        EXPECT_EQ(readFile(platform.settingsFile()), row.after) << row.before.constData();
+    }
 }
 
 TEST(Settings, BadPositionsReadAsZero) {
