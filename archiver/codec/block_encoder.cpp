@@ -3,6 +3,8 @@
 #include "archiver/codec/huffman.h"
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 
 namespace lzh {
 namespace {
@@ -46,15 +48,16 @@ std::uint64_t symbolBits(const std::vector<std::uint32_t>& code, const std::vect
     return total;
 }
 
-// The lengths of the symbols used (frequency not 0), 0 for the others (a
-// code padded to two symbols gives an unused one a length). Without a
-// branch per symbol: which symbols are used cannot be foreseen.
-std::vector<std::uint8_t> usedLengths(const std::vector<std::uint8_t>& lengths,
-                                      const std::vector<std::uint32_t>& frequency) {
-    std::vector<std::uint8_t> used(lengths.size());
-    for (std::size_t s = 0; s < lengths.size(); ++s)
-        used[s] = static_cast<std::uint8_t>(lengths[s] & -static_cast<unsigned>(frequency[s] != 0));
-    return used;
+// The lengths of the symbols used (frequency not 0), 0 for the others.
+// Only a code padded to two symbols gives an unused one a length, and
+// then 1: only the (at most two) lengths of 1 are looked at, found by memchr.
+std::vector<std::uint8_t> usedLengths(std::vector<std::uint8_t> lengths, const std::vector<std::uint32_t>& frequency) {
+    std::uint8_t* const first = lengths.data();
+    std::uint8_t* const end = first + lengths.size();
+    for (auto* at = first; (at = static_cast<std::uint8_t*>(std::memchr(at, 1, static_cast<std::size_t>(end - at))));
+         ++at)
+        if (frequency[static_cast<std::size_t>(at - first)] == 0) *at = 0;
+    return lengths;
 }
 
 std::size_t usedCount(const std::vector<std::uint8_t>& lengths) {
@@ -175,9 +178,15 @@ void BlockEncoder::writeCodeLengths(BitWriter& out, const std::vector<std::uint8
     });
 }
 
-void BlockEncoder::grow() { symbols_.resize(std::max<std::size_t>(4096, 2 * symbols_.size())); }
+void BlockEncoder::grow() {
+    symbols_.resize(std::max<std::size_t>(4096, 2 * symbols_.size()));
+    symbolRoom_ = symbols_.size();
+}
 
-void BlockEncoder::growDistances() { distances_.resize(std::max<std::size_t>(1024, 2 * distances_.size())); }
+void BlockEncoder::growDistances() {
+    distances_.resize(std::max<std::size_t>(1024, 2 * distances_.size()));
+    distanceRoom_ = distances_.size();
+}
 
 void BlockEncoder::clear() {
     count_ = matchCount_ = 0;
@@ -205,11 +214,11 @@ std::uint64_t BlockEncoder::bits(const BlockEncoder* other, std::vector<std::uin
         for (std::size_t s = 0; s < code.size(); ++s) code[s] += other->codeFrequency_[s];
         for (std::size_t c = 0; c < offset.size(); ++c) offset[c] += other->offsetFrequency_[c];
     }
-    const std::vector<std::uint8_t> cLengths = codeLengths(code), pLengths = codeLengths(offset);
+    std::vector<std::uint8_t> cLengths = codeLengths(code), pLengths = codeLengths(offset);
     const std::uint64_t total = bitsWith(code, offset, cLengths, pLengths);
     if (codeOut && offsetOut) {
-        *codeOut = usedLengths(cLengths, code);
-        *offsetOut = usedLengths(pLengths, offset);
+        *codeOut = usedLengths(std::move(cLengths), code);
+        *offsetOut = usedLengths(std::move(pLengths), offset);
     }
     return total;
 }
@@ -254,6 +263,7 @@ void BlockEncoder::write(BitWriter& out) {
     // One field per symbol, a match's offset included, chosen without a
     // branch: whether a symbol is a literal or a match cannot be foreseen.
     if (distances_.size() <= matchCount_) growDistances();   // room for the read past the last match
+    distances_[matchCount_] = 0;
     out.putRun(symbolBits(codeFrequency_, cLengths, offsetFrequency_, pLengths), [&](BitWriter::Run& run) {
         const std::uint16_t* const symbols = symbols_.data();
         const std::uint32_t* const distances = distances_.data();

@@ -3,11 +3,35 @@
 #include "archiver/codec/bit_writer.h"
 #include "archiver/codec/method.h"
 
-#include <bit>
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 namespace lzh {
+
+// Leaves the elements a vector grows by uninitialised: a block's symbols
+// are written before they are read, and a new encoder (one per file) need
+// not clear room it may never use.
+template <typename T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <typename U>
+    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
 
 // Collects the symbols of one block (literals and matches) and writes the
 // block: symbol count, the T, C and P tables, then the symbols.
@@ -18,14 +42,14 @@ public:
     // Symbols go into room kept ahead (grown out of line), so that adding
     // one is a store and a count.
     void literal(std::uint8_t byte) {
-        if (count_ == symbols_.size()) [[unlikely]] grow();
+        if (count_ == symbolRoom_) [[unlikely]] grow();
         symbols_[count_++] = byte;
         ++codeFrequency_[byte];
     }
     // A match of length 3..256 at distance 1..2^dictionaryBits.
     void match(unsigned length, unsigned distance) {
-        if (count_ == symbols_.size()) [[unlikely]] grow();
-        if (matchCount_ == distances_.size()) [[unlikely]] growDistances();
+        if (count_ == symbolRoom_) [[unlikely]] grow();
+        if (matchCount_ == distanceRoom_) [[unlikely]] growDistances();
         const auto symbol = static_cast<std::uint16_t>(length - kMinMatch + kLiterals);
         symbols_[count_++] = symbol;
         ++codeFrequency_[symbol];
@@ -57,8 +81,11 @@ public:
     const std::vector<std::uint8_t>& lastOffsetLengths() const { return lastOffsetLengths_; }
     double lastLiteralBits() const { return lastLiteralBits_; }
 
-    // Bit length of p (0 for p = 0).
-    static unsigned offsetClass(std::uint32_t p) { return static_cast<unsigned>(std::bit_width(p)); }
+    // Bit length of p (0 for p = 0): the highest bit of 2p + 1, which is
+    // never 0, so that no branch is needed for p = 0 (std::bit_width has one).
+    static unsigned offsetClass(std::uint32_t p) {
+        return static_cast<unsigned>(63 - __builtin_clzll(2 * std::uint64_t{p} + 1));
+    }
     // Bits after an offset class's code: p less its leading one.
     static unsigned offsetExtraBits(unsigned offsetClass) { return offsetClass > 1 ? offsetClass - 1 : 0; }
 
@@ -74,10 +101,14 @@ private:
     void growDistances();
 
     MethodParameters params_;
-    std::vector<std::uint16_t> symbols_;     // the first count_ are the block's
-    std::vector<std::uint32_t> distances_;   // distance - 1 of each match, the first matchCount_
+    std::vector<std::uint16_t, UninitialisedAllocator<std::uint16_t>> symbols_;     // the first count_ are the block's
+    std::vector<std::uint32_t, UninitialisedAllocator<std::uint32_t>> distances_;   // distance - 1 of each match, the first matchCount_
     std::size_t count_ = 0;
     std::size_t matchCount_ = 0;
+    // The sizes of symbols_ and distances_, held apart: a vector's size is
+    // two loads and a division, and every symbol added asks for it.
+    std::size_t symbolRoom_ = 0;
+    std::size_t distanceRoom_ = 0;
     std::vector<std::uint32_t> codeFrequency_;
     std::vector<std::uint32_t> offsetFrequency_;
     std::vector<std::uint8_t> lastCodeLengths_;

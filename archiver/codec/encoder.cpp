@@ -1,5 +1,6 @@
 #include "archiver/codec/encoder.h"
 
+#include "archiver/codec/huffman.h"
 #include "archiver/codec/match_length.h"
 
 #include <algorithm>
@@ -55,6 +56,23 @@ private:
     std::size_t last_;
     std::uint16_t want_;
 };
+
+// Moves the positions in [p, p + n) back by `shift`; one that falls before
+// the window becomes `none` (no entry lies below kNoChain, so nothing wraps).
+// Four at a time where SSE2 is there: a slide rebases every table whole.
+void rebasePositions(std::int32_t* p, std::size_t n, std::int32_t shift, std::int32_t none) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i by = _mm_set1_epi32(shift), lost = _mm_set1_epi32(none);
+    for (; i + 4 <= n; i += 4) {
+        __m128i* const at = reinterpret_cast<__m128i*>(p + i);
+        const __m128i moved = _mm_sub_epi32(_mm_loadu_si128(at), by);
+        const __m128i gone = _mm_srai_epi32(moved, 31);   // all ones where it fell out
+        _mm_storeu_si128(at, _mm_or_si128(_mm_andnot_si128(gone, moved), _mm_and_si128(gone, lost)));
+    }
+#endif
+    for (; i < n; ++i) p[i] = p[i] >= shift ? p[i] - shift : none;
+}
 
 // Small inputs get small tables: clearing them costs less than the data.
 int hashBitsFor(std::uint64_t sizeHint) {
@@ -130,13 +148,16 @@ Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)
                                                            treeSlotsFor(params_.dictionaryBits, sizeHint) - 1)
                                   : std::int64_t{1} << params_.dictionaryBits),
       window_(new std::uint8_t[static_cast<std::size_t>(capacity_) + 8]()),
-      hashBits_(hashBitsFor(sizeHint)),
+      // The lazy parse's chains: a slot for every two positions of a small
+      // input (as many bytes, fewer to clear for each file of many).
+      hashBits_(hashBitsFor(effort.optimal ? sizeHint : sizeHint / 2)),
       hash3Bits_(std::min(hashBits_, kHash3Bits)),
       block_(params_),
       region_(params_),
       trial_(params_),
       codePrice_(kCodeSymbols, 8.0),
       offsetPrice_(static_cast<std::size_t>(params_.offsetCodes), 0.0) {
+    static_assert(Encoder::kMaxHashBits == lzh::kMaxHashBits && kMaxHash3Bits == kHash3Bits);
     if (effort.optimal && effort.trees) {
         finder_ = std::make_unique<MatchFinder>(hashBits_, treeSlotsFor(params_.dictionaryBits, sizeHint));
     } else {
@@ -176,11 +197,13 @@ void Encoder::writeBlock(bool last) {
 
 void Encoder::setPrices(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_t>& offset) {
     // Unused symbols at a price above the used ones; chosen without a branch
-    // (which are used cannot be foreseen).
-    for (int s = 0; s < kCodeSymbols; ++s) {
-        const int unused = s < kLiterals ? 12 : 13;
-        codePrice_[s] = code[s] ? code[s] : unused;
-    }
+    // (which are used cannot be foreseen), by the length from a table.
+    double byLength[kMaxCodeLength + 1];
+    for (int length = 1; length <= kMaxCodeLength; ++length) byLength[length] = length;
+    byLength[0] = 12;
+    for (int s = 0; s < kLiterals; ++s) codePrice_[s] = byLength[code[s]];
+    byLength[0] = 13;
+    for (int s = kLiterals; s < kCodeSymbols; ++s) codePrice_[s] = byLength[code[s]];
     for (std::size_t k = 0; k < offset.size(); ++k)
         offsetPrice_[k] = (offset[k] ? offset[k] : 7) + BlockEncoder::offsetExtraBits(static_cast<unsigned>(k));
 }
@@ -270,16 +293,14 @@ void Encoder::slide() {
         finder_->rebase(shift);
         return;
     }
-    auto rebase = [](std::int32_t& p) { p = p >= shift ? static_cast<std::int32_t>(p - shift) : kNone; };
-    const auto rebaseChain = [](std::int32_t& p) { p = p >= shift ? static_cast<std::int32_t>(p - shift) : kNoChain; };
-    if (head_) std::for_each(head_.get(), head_.get() + (std::size_t{1} << hashBits_), rebaseChain);
-    if (rowPositions_)
-        std::for_each(rowPositions_.get(), rowPositions_.get() + (std::size_t{1} << rowBits_) * kRowSlots, rebaseChain);
-    std::for_each(head3_.get(), head3_.get() + (std::size_t{1} << hash3Bits_), rebase);
-    rebase(nearest3_);
-    std::for_each(std::begin(nearest3Ahead_), std::end(nearest3Ahead_), rebase);
-    rebase(nearest4_);
-    if (head4_) std::for_each(head4_.get(), head4_.get() + (std::size_t{1} << hash3Bits_), rebase);
+    constexpr auto by = static_cast<std::int32_t>(shift);
+    if (head_) rebasePositions(head_.get(), std::size_t{1} << hashBits_, by, kNoChain);
+    if (rowPositions_) rebasePositions(rowPositions_.get(), (std::size_t{1} << rowBits_) * kRowSlots, by, kNoChain);
+    rebasePositions(head3_.get(), std::size_t{1} << hash3Bits_, by, kNone);
+    rebasePositions(&nearest3_, 1, by, kNone);
+    rebasePositions(nearest3Ahead_, std::size(nearest3Ahead_), by, kNone);
+    rebasePositions(&nearest4_, 1, by, kNone);
+    if (head4_) rebasePositions(head4_.get(), std::size_t{1} << hash3Bits_, by, kNone);
 }
 
 template <bool kBack>
@@ -535,7 +556,7 @@ void Encoder::process(bool final) {
             // The match from the previous position wins.
             emitMatch(prevLength_, prevDistance_);
             const std::int64_t next = pos_ - 1 + prevLength_;
-            insertUpTo<false>(next);
+            if (inserted_ < next) insertUpTo<false>(next);   // often put in already, with the run ahead
             pos_ = next;
             prevLength_ = 0;
             literalPending_ = false;

@@ -180,7 +180,9 @@ private:
     // nearest3_ (and nearest4_) are left as the last position found them;
     // the lazy parse, which puts positions in a run ahead of its search,
     // finds each position's in nearest3Ahead_.
-    template <bool kLong>
+    // kHashBits: the tables' hash bits where known when compiled (0: not
+    // known); a shift by a constant is cheaper than one by a count held.
+    template <bool kLong, int kHashBits = 0>
     void insertRange(std::int64_t from, std::int64_t to) {
         constexpr int kBytes = chainBytes<kLong>();
         const std::uint8_t* const window = window_.get();
@@ -189,7 +191,10 @@ private:
         std::int32_t* const head4 = head4_.get();
         std::uint16_t* const links = prev_.get();
         const std::int64_t mask = chainMask_;
-        const int shift3 = 32 - hash3Bits_;
+        const int shift3 = 32 - (kHashBits ? std::min(kHashBits, kMaxHash3Bits) : hash3Bits_);
+        // A local copy: the stores to the tables (int32_t) could be to
+        // hashBits_ for all the compiler knows, which would load it again each time.
+        const int hashBits = kHashBits ? kHashBits : hashBits_;
         const std::int64_t whole = std::min(to, end_ - kBytes + 1);   // all chain bytes held
         std::int32_t near3 = nearest3_, near4 = nearest4_;
         std::int64_t pos = from;
@@ -211,7 +216,7 @@ private:
                 rowPositions_[row * kRowSlots + newest] = static_cast<std::int32_t>(pos);
             } else {
                 nearest3Ahead_[pos & kAheadMask] = near3;
-                const std::uint32_t h = hashOf<kLong>(key, hashBits_);
+                const std::uint32_t h = hashOf<kLong>(key, hashBits);
                 // No chain yet (kNoChain) is farther than any link reaches.
                 const std::int64_t delta = pos - head[h];
                 links[pos & mask] = delta <= mask ? static_cast<std::uint16_t>(delta) : 0;
@@ -238,9 +243,13 @@ private:
     void insertUpTo(std::int64_t next) {
         const std::int64_t to = std::min(next, end_ - static_cast<std::int64_t>(kMinMatch) + 1);
         if (inserted_ >= to) return;
-        insertRange<kLong>(inserted_, to);
+        // The lazy parse's tables for inputs of 64 KiB and more, by the shifts they take.
+        if (!kLong && hashBits_ == kMaxHashBits) insertRange<kLong, kMaxHashBits>(inserted_, to);
+        else insertRange<kLong>(inserted_, to);
         inserted_ = to;
     }
+    static constexpr int kMaxHashBits = 16;    // the chains' hash, for the largest inputs
+    static constexpr int kMaxHash3Bits = 14;   // the three-byte table's, which stays small enough for the cache
     static constexpr std::int32_t kNoPosition = -1;
     // head_ of a hash with no position yet: far below any position, and one
     // byte repeated (0x80808080), so that the tables are filled by memset.

@@ -17,7 +17,9 @@ namespace {
 
 // The used symbols by rising frequency, ties by symbol: a stable radix sort
 // on the frequency, a byte at a time (few branches to mispredict, unlike a
-// comparison sort). Sorts in `used` or `spare` and returns which.
+// comparison sort). Sorts in `used` or `spare` and returns which. The small
+// tables (T and P: a few dozen symbols) are sorted by insertion instead,
+// stable as well: a radix pass would cost more in its 256 counts than in them.
 std::uint32_t* usedByFrequency(const std::uint32_t* frequencies, std::size_t n, std::uint32_t* used,
                                std::uint32_t* spare, std::size_t& count) {
     std::size_t m = 0;
@@ -27,14 +29,37 @@ std::uint32_t* usedByFrequency(const std::uint32_t* frequencies, std::size_t n, 
         m += frequencies[s] != 0;
         most = std::max(most, frequencies[s]);
     }
+    count = m;
+    constexpr std::size_t kFewSymbols = 32;
+    if (n <= kFewSymbols) {
+        for (std::size_t i = 1; i < m; ++i) {
+            const std::uint32_t symbol = used[i], frequency = frequencies[symbol];
+            std::size_t j = i;
+            for (; j > 0 && frequencies[used[j - 1]] > frequency; --j) used[j] = used[j - 1];
+            used[j] = symbol;
+        }
+        return used;
+    }
+    // Small counts (a region's, most blocks'): one counting pass over the
+    // counts themselves, fewer buckets than a byte's and one pass, not two.
+    constexpr std::uint32_t kCountingBuckets = 1024;
+    if (most < kCountingBuckets && most + 1 < 256 + 2 * m) {
+        std::uint32_t start[kCountingBuckets + 1];
+        std::fill_n(start, most + 2, 0u);
+        for (std::size_t i = 0; i < m; ++i) ++start[frequencies[used[i]] + 1];
+        for (std::uint32_t d = 0; d < most; ++d) start[d + 1] += start[d];
+        for (std::size_t i = 0; i < m; ++i) spare[start[frequencies[used[i]]]++] = used[i];
+        return spare;
+    }
     for (unsigned shift = 0; shift < 32 && (most >> shift) != 0; shift += 8) {
+        // Counts up to the largest digit of this byte (the last byte's may be small).
+        const std::uint32_t top = std::min<std::uint32_t>(most >> shift, 0xFF);
         std::uint32_t start[257] = {};
         for (std::size_t i = 0; i < m; ++i) ++start[((frequencies[used[i]] >> shift) & 0xFF) + 1];
-        for (int d = 0; d < 256; ++d) start[d + 1] += start[d];
+        for (std::uint32_t d = 0; d < top; ++d) start[d + 1] += start[d];
         for (std::size_t i = 0; i < m; ++i) spare[start[(frequencies[used[i]] >> shift) & 0xFF]++] = used[i];
         std::swap(used, spare);
     }
-    count = m;
     return used;
 }
 
