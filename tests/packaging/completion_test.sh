@@ -4,20 +4,9 @@
 # Usage: completion_test.sh COMPLETION_SCRIPT UNLHA32
 set -euo pipefail
 script=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
-PATH=$(cd "$(dirname "$2")" && pwd):$PATH
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-mkdir -p "s p" d/sub out
-echo one > "s p/a b.txt"
-echo two > d/a.txt
-echo three > d/sub/c.txt
-echo four > 'd/b[1].txt'
-echo five > 'd/q`id`.txt'
-echo six > 'd/p$x.txt'
-unlha32 a -q -r2 -x1 pack.lzh "s p" d
-echo plain > notes.txt
-cp pack.lzh first.LZH.001
+# shellcheck source=tests/packaging/completion_fixture.sh
+. "$(dirname "$0")/completion_fixture.sh"
+make_completion_fixture "$2"
 cp pack.lzh old.LZS
 
 # shellcheck source=/dev/null

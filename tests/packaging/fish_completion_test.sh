@@ -5,18 +5,9 @@
 set -euo pipefail
 command -v fish >/dev/null || { echo "SKIP: fish is missing"; exit 77; }
 script=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
-PATH=$(cd "$(dirname "$2")" && pwd):$PATH
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-mkdir -p "s p" d/sub out
-echo one > "s p/a b.txt"
-echo two > d/a.txt
-echo three > d/sub/c.txt
-echo four > 'd/b[1].txt'
-unlha32 a -q -r2 -x1 pack.lzh "s p" d
-echo plain > notes.txt
-cp pack.lzh first.LZH.001
+# shellcheck source=tests/packaging/completion_fixture.sh
+. "$(dirname "$0")/completion_fixture.sh"
+make_completion_fixture "$2"
 nproc=$(getconf _NPROCESSORS_ONLN)
 
 failures=0

@@ -1,0 +1,20 @@
+# Sourced by the completion tests: a folder with an archive holding names
+# with blanks, brackets and shell characters, a plain file and a first piece.
+# Usage: make_completion_fixture UNLHA32 (the tool goes first on PATH; the
+# caller is left in the new folder, removed when it exits).
+make_completion_fixture() {
+  PATH=$(cd "$(dirname "$1")" && pwd):$PATH
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  cd "$work"
+  mkdir -p "s p" d/sub out
+  echo one > "s p/a b.txt"
+  echo two > d/a.txt
+  echo three > d/sub/c.txt
+  echo four > 'd/b[1].txt'
+  echo five > 'd/q`id`.txt'
+  echo six > 'd/p$x.txt'
+  unlha32 a -q -r2 -x1 pack.lzh "s p" d
+  echo plain > notes.txt
+  cp pack.lzh first.LZH.001
+}
