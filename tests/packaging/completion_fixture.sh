@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the completion tests: a folder with an archive holding names
 # with blanks, brackets and shell characters, a plain file and a first piece.
 # Usage: make_completion_fixture UNLHA32 (the tool goes first on PATH; the
@@ -6,13 +7,15 @@ make_completion_fixture() {
   PATH=$(cd "$(dirname "$1")" && pwd):$PATH
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
-  cd "$work"
+  cd "$work" || exit 1
   mkdir -p "s p" d/sub out
   echo one > "s p/a b.txt"
   echo two > d/a.txt
   echo three > d/sub/c.txt
   echo four > 'd/b[1].txt'
+  # shellcheck disable=SC2016  # names that hold shell syntax, on purpose
   echo five > 'd/q`id`.txt'
+  # shellcheck disable=SC2016
   echo six > 'd/p$x.txt'
   unlha32 a -q -r2 -x1 pack.lzh "s p" d
   echo plain > notes.txt

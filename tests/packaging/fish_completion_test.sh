@@ -16,6 +16,7 @@ failures=0
 while IFS= read -r row; do
   [ -z "$row" ] && continue
   line=${row%% => *}
+  # shellcheck disable=SC2016  # fish's own $argv, in fish's quotes
   got=$(fish -N -c 'source $argv[1]; complete -C $argv[2]' "$script" "$line" | cut -f1 | sort | paste -sd'|')
   want=${row#* => }
   if [ "$got" != "$want" ]; then
