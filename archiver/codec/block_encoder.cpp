@@ -12,7 +12,7 @@ namespace {
 // Visits the C lengths as the T-coded stream: each call gets a T symbol and,
 // for the zero-run symbols, the extra bits (count and value).
 template <typename Visit>
-void forEachCodeLengthSymbol(const std::vector<std::uint8_t>& lengths, std::size_t n, Visit visit) {
+void forEachCodeLengthSymbol(const std::uint8_t* lengths, std::size_t n, Visit visit) {
     std::size_t i = 0;
     while (i < n) {
         unsigned length = lengths[i++];
@@ -48,30 +48,34 @@ std::uint64_t symbolBits(const std::vector<std::uint32_t>& code, const std::vect
     return total;
 }
 
-// The lengths of the symbols used (frequency not 0), 0 for the others.
-// Only a code padded to two symbols gives an unused one a length, and
-// then 1: only the (at most two) lengths of 1 are looked at, found by memchr.
-std::vector<std::uint8_t> usedLengths(std::vector<std::uint8_t> lengths, const std::vector<std::uint32_t>& frequency) {
-    std::uint8_t* const first = lengths.data();
-    std::uint8_t* const end = first + lengths.size();
-    for (auto* at = first; (at = static_cast<std::uint8_t*>(std::memchr(at, 1, static_cast<std::size_t>(end - at))));
+// The lengths of the symbols used (frequency not 0), 0 for the others, in
+// place. Only a code padded to two symbols gives an unused one a length,
+// and then 1: only the (at most two) lengths of 1 are looked at, found by memchr.
+void keepUsedLengths(std::uint8_t* lengths, std::size_t n, const std::uint32_t* frequency) {
+    std::uint8_t* const end = lengths + n;
+    for (auto* at = lengths; (at = static_cast<std::uint8_t*>(std::memchr(at, 1, static_cast<std::size_t>(end - at))));
          ++at)
-        if (frequency[static_cast<std::size_t>(at - first)] == 0) *at = 0;
+        if (frequency[at - lengths] == 0) *at = 0;
+}
+
+std::vector<std::uint8_t> usedLengths(std::vector<std::uint8_t> lengths, const std::vector<std::uint32_t>& frequency) {
+    keepUsedLengths(lengths.data(), lengths.size(), frequency.data());
     return lengths;
 }
 
-std::size_t usedCount(const std::vector<std::uint8_t>& lengths) {
-    std::size_t n = lengths.size();
+std::size_t usedCount(const std::uint8_t* lengths, std::size_t n) {
     while (n > 0 && lengths[n - 1] == 0) --n;
     return n;
 }
 
+std::size_t usedCount(const std::vector<std::uint8_t>& lengths) { return usedCount(lengths.data(), lengths.size()); }
+
 // Bits of a T or P table's lengths as written (3 bits up to 6, one more
 // for each step past that), the zero lengths after the third entry of the
 // T table in their 2-bit count.
-std::uint64_t tableLengthBits(const std::vector<std::uint8_t>& lengths, std::size_t skipAfter) {
+std::uint64_t tableLengthBits(const std::uint8_t* lengths, std::size_t size, std::size_t skipAfter) {
     std::uint64_t n = 0;
-    for (std::size_t i = 0, used = usedCount(lengths); i < used; ++i) {
+    for (std::size_t i = 0, used = usedCount(lengths, size); i < used; ++i) {
         n += lengths[i] <= 6 ? 3 : lengths[i] - 3;
         if (i + 1 == skipAfter)
             while (i + 1 < 6 && i + 1 < used && lengths[i + 1] == 0) ++i;
@@ -81,18 +85,17 @@ std::uint64_t tableLengthBits(const std::vector<std::uint8_t>& lengths, std::siz
 
 // Bits of the T table and of the C lengths in T codes, from how many of
 // each T symbol they take (the zero runs' extra bits aside).
-std::uint64_t tCodedBits(const std::vector<std::uint32_t>& tFrequency) {
-    const std::vector<std::uint8_t> tLengths = codeLengths(tFrequency);
-    std::uint64_t total = tableLengthBits(tLengths, 3);
-    for (int t = 0; t < kTableSymbols; ++t) total += std::uint64_t{tFrequency[t]} * tLengths[t];
-    return total;
+std::uint64_t tCodedBits(const std::uint32_t* tFrequency) {
+    std::uint8_t tLengths[kTableSymbols];
+    const std::uint64_t coded = codeLengths(tFrequency, kTableSymbols, tLengths);
+    return tableLengthBits(tLengths, kTableSymbols, 3) + coded;
 }
 
 // Bits of the C table as written: the T table, then the C lengths in T codes.
-std::uint64_t codeTableBits(const std::vector<std::uint8_t>& cLengths) {
-    std::vector<std::uint32_t> tFrequency(kTableSymbols, 0);
+std::uint64_t codeTableBits(const std::uint8_t* cLengths) {
+    std::uint32_t tFrequency[kTableSymbols] = {};
     std::uint64_t extraBits = 0;
-    forEachCodeLengthSymbol(cLengths, usedCount(cLengths), [&](unsigned t, unsigned extra, unsigned) {
+    forEachCodeLengthSymbol(cLengths, usedCount(cLengths, kCodeSymbols), [&](unsigned t, unsigned extra, unsigned) {
         ++tFrequency[t];
         extraBits += extra;
     });
@@ -110,15 +113,16 @@ std::vector<std::uint8_t> cheapestCodeLengths(const std::vector<std::uint32_t>& 
     const LimitedCodeLengths under(code);
     LengthCounts best = under.counts();
     std::vector<std::uint8_t> lengths = under.lengths(best);
-    std::vector<std::uint32_t> runs(kTableSymbols, 0);   // T symbols 0, 1 and 2 only
+    std::uint32_t runs[kTableSymbols] = {};   // T symbols 0, 1 and 2 only
     std::uint64_t runBits = 0;
-    forEachCodeLengthSymbol(lengths, usedCount(lengths), [&](unsigned t, unsigned extra, unsigned) {
+    forEachCodeLengthSymbol(lengths.data(), usedCount(lengths), [&](unsigned t, unsigned extra, unsigned) {
         if (t > 2) return;
         ++runs[t];
         runBits += extra;
     });
     auto sideBits = [&](const LengthCounts& counts) {
-        std::vector<std::uint32_t> tFrequency = runs;
+        std::uint32_t tFrequency[kTableSymbols];
+        std::copy(std::begin(runs), std::end(runs), tFrequency);
         for (int len = 1; len <= kMaxCodeLength; ++len) tFrequency[static_cast<std::size_t>(len) + 2] = counts.count[len];
         return runBits + tCodedBits(tFrequency) + under.codeBits(counts, code);
     };
@@ -172,7 +176,7 @@ void BlockEncoder::writeCodeLengths(BitWriter& out, const std::vector<std::uint8
                                     const std::vector<std::uint16_t>& tCodes) {
     const std::size_t n = usedCount(codeLengths);
     out.put(kCodeBits, static_cast<std::uint32_t>(n));
-    forEachCodeLengthSymbol(codeLengths, n, [&](unsigned t, unsigned extraBits, unsigned extra) {
+    forEachCodeLengthSymbol(codeLengths.data(), n, [&](unsigned t, unsigned extraBits, unsigned extra) {
         out.put(tLengths[t], tCodes[t]);
         if (extraBits) out.put(extraBits, extra);
     });
@@ -209,16 +213,28 @@ void BlockEncoder::append(BlockEncoder& other) {
 
 std::uint64_t BlockEncoder::bits(const BlockEncoder* other, std::vector<std::uint8_t>* codeOut,
                                  std::vector<std::uint8_t>* offsetOut) const {
-    std::vector<std::uint32_t> code = codeFrequency_, offset = offsetFrequency_;
+    // The frequencies as they are, or joined with the other's: on the stack,
+    // as are the lengths, so that weighing a block takes no allocation.
+    const std::size_t offsets = offsetFrequency_.size();
+    std::uint32_t joinedCode[kCodeSymbols], joinedOffset[kMaxOffsetCodes];
+    const std::uint32_t* code = codeFrequency_.data();
+    const std::uint32_t* offset = offsetFrequency_.data();
     if (other) {
-        for (std::size_t s = 0; s < code.size(); ++s) code[s] += other->codeFrequency_[s];
-        for (std::size_t c = 0; c < offset.size(); ++c) offset[c] += other->offsetFrequency_[c];
+        for (std::size_t s = 0; s < kCodeSymbols; ++s) joinedCode[s] = code[s] + other->codeFrequency_[s];
+        for (std::size_t c = 0; c < offsets; ++c) joinedOffset[c] = offset[c] + other->offsetFrequency_[c];
+        code = joinedCode;
+        offset = joinedOffset;
     }
-    std::vector<std::uint8_t> cLengths = codeLengths(code), pLengths = codeLengths(offset);
-    const std::uint64_t total = bitsWith(code, offset, cLengths, pLengths);
+    std::uint8_t cLengths[kCodeSymbols], pLengths[kMaxOffsetCodes];
+    std::uint64_t total = codeLengths(code, kCodeSymbols, cLengths) + codeLengths(offset, offsets, pLengths);
+    // The offsets' extra bits (classes 0 and 1 have none).
+    for (std::size_t c = 2; c < offsets; ++c) total += std::uint64_t{offset[c]} * offsetExtraBits(static_cast<unsigned>(c));
+    total += countBits() + codeTableBits(cLengths) + tableLengthBits(pLengths, offsets, 0);
     if (codeOut && offsetOut) {
-        *codeOut = usedLengths(std::move(cLengths), code);
-        *offsetOut = usedLengths(std::move(pLengths), offset);
+        keepUsedLengths(cLengths, kCodeSymbols, code);
+        keepUsedLengths(pLengths, offsets, offset);
+        codeOut->assign(cLengths, cLengths + kCodeSymbols);
+        offsetOut->assign(pLengths, pLengths + offsets);
     }
     return total;
 }
@@ -231,8 +247,8 @@ std::uint64_t BlockEncoder::writtenBits() const {
 std::uint64_t BlockEncoder::bitsWith(const std::vector<std::uint32_t>& code, const std::vector<std::uint32_t>& offset,
                                      const std::vector<std::uint8_t>& cLengths,
                                      const std::vector<std::uint8_t>& pLengths) const {
-    const std::uint64_t counts = 16 + kCodeBits + static_cast<unsigned>(params_.offsetBits) + kTableBits + 2;
-    return counts + codeTableBits(cLengths) + tableLengthBits(pLengths, 0) + symbolBits(code, cLengths, offset, pLengths);
+    return countBits() + codeTableBits(cLengths.data()) + tableLengthBits(pLengths.data(), pLengths.size(), 0) +
+           symbolBits(code, cLengths, offset, pLengths);
 }
 
 void BlockEncoder::write(BitWriter& out) {
@@ -240,7 +256,7 @@ void BlockEncoder::write(BitWriter& out) {
     const std::vector<std::uint16_t> cCodes = canonicalCodes(cLengths);
 
     std::vector<std::uint32_t> tFrequency(kTableSymbols, 0);
-    forEachCodeLengthSymbol(cLengths, usedCount(cLengths), [&](unsigned t, unsigned, unsigned) { ++tFrequency[t]; });
+    forEachCodeLengthSymbol(cLengths.data(), usedCount(cLengths), [&](unsigned t, unsigned, unsigned) { ++tFrequency[t]; });
     const std::vector<std::uint8_t> tLengths = codeLengths(tFrequency);
     const std::vector<std::uint16_t> tCodes = canonicalCodes(tLengths);
 
@@ -253,13 +269,22 @@ void BlockEncoder::write(BitWriter& out) {
     writeTableLengths(out, pLengths, static_cast<unsigned>(params_.offsetBits), -1);
 
     // Per offset class: its code followed by the extra bits' place, and the
-    // length of both (every class a distance's bit length can have).
-    std::uint32_t offsetCode[33] = {}, offsetLength[33] = {};
+    // length of both (every class a distance's bit length can have). The
+    // field holds the leading one of the class's distances too, where the
+    // code's last bit goes: a distance XORed in clears it and leaves the
+    // code and the extra bits, with no mask to make.
+    std::uint32_t offsetField[33] = {}, offsetLength[33] = {};
     for (std::size_t c = 0; c < pLengths.size(); ++c) {
         const unsigned extra = offsetExtraBits(static_cast<unsigned>(c));
-        offsetCode[c] = std::uint32_t{pCodes[c]} << extra;
+        const std::uint32_t leadingOne = c > 0 ? 1u << (c - 1) : 0;
+        offsetField[c] = (std::uint32_t{pCodes[c]} << extra) ^ leadingOne;
         offsetLength[c] = pLengths[c] + extra;
     }
+    // The C codes and lengths at hand, not behind the vectors' pointers.
+    std::uint16_t codeOf[kCodeSymbols];
+    std::uint8_t lengthOf[kCodeSymbols];
+    std::copy(cCodes.begin(), cCodes.end(), codeOf);
+    std::copy(cLengths.begin(), cLengths.end(), lengthOf);
     // One field per symbol, a match's offset included, chosen without a
     // branch: whether a symbol is a literal or a match cannot be foreseen.
     if (distances_.size() <= matchCount_) growDistances();   // room for the read past the last match
@@ -267,16 +292,16 @@ void BlockEncoder::write(BitWriter& out) {
     out.putRun(symbolBits(codeFrequency_, cLengths, offsetFrequency_, pLengths), [&](BitWriter::Run& run) {
         const std::uint16_t* const symbols = symbols_.data();
         const std::uint32_t* const distances = distances_.data();
+        const std::size_t count = count_;
         std::size_t next = 0;   // the next match's distance (read ahead, also past the last one)
-        for (std::size_t i = 0; i < count_; ++i) {
+        for (std::size_t i = 0; i < count; ++i) {
             const unsigned symbol = symbols[i];
             const bool isMatch = symbol >= kLiterals;
             const std::uint32_t p = distances[next];
             const unsigned c = offsetClass(p);
-            const unsigned extraMask = (1u << offsetExtraBits(c)) - 1;
             const unsigned tailLength = isMatch ? offsetLength[c] : 0;
-            const std::uint64_t tail = isMatch ? (offsetCode[c] | (p & extraMask)) : 0;
-            run.put(cLengths[symbol] + tailLength, std::uint64_t{cCodes[symbol]} << tailLength | tail);
+            const std::uint64_t tail = isMatch ? (offsetField[c] ^ p) : 0;
+            run.put(lengthOf[symbol] + tailLength, std::uint64_t{codeOf[symbol]} << tailLength | tail);
             next += isMatch;
         }
     });

@@ -89,7 +89,15 @@ public:
     // Bits after an offset class's code: p less its leading one.
     static unsigned offsetExtraBits(unsigned offsetClass) { return offsetClass > 1 ? offsetClass - 1 : 0; }
 
+    // Offset classes a method may have, at most.
+    static constexpr std::size_t kMaxOffsetCodes = 32;
+
 private:
+    // Bits of the block's counts: the symbols', the T, C and P tables' and
+    // the 2-bit count of zeros skipped in the T table.
+    std::uint64_t countBits() const {
+        return 16 + kCodeBits + static_cast<unsigned>(params_.offsetBits) + kTableBits + 2;
+    }
     std::uint64_t bitsWith(const std::vector<std::uint32_t>& code, const std::vector<std::uint32_t>& offset,
                            const std::vector<std::uint8_t>& cLengths, const std::vector<std::uint8_t>& pLengths) const;
     void writeTableLengths(BitWriter& out, const std::vector<std::uint8_t>& lengths, unsigned countBits,

@@ -41,7 +41,11 @@ public:
     bool operator()(std::int64_t at, unsigned distance, int& left, Offer& offer) {
         const std::uint8_t* there = window_ + at;
         if (twoBytes(there + last_) != want_) return false;
-        const unsigned length = commonLength(there, here_, limit_);
+        return known(commonLength(there, here_, limit_), distance, left, offer);
+    }
+    // The same for a candidate whose length (at most limit) was measured already.
+    template <typename Offer>
+    bool known(unsigned length, unsigned distance, int& left, Offer& offer) {
         if (length > best_ && offer(length, distance, left)) return true;
         last_ = best_ - 1;
         want_ = twoBytes(here_ + last_);
@@ -184,6 +188,7 @@ Encoder::Encoder(Method method, const Effort& effort, std::uint64_t sizeHint)
         std::fill_n(head3_.get(), std::size_t{1} << hash3Bits_, kNone);
     }
     // Before any block: plain guesses, longer matches and farther offsets dearer.
+    setLiteralPrice(literalPrice_);
     for (int len = kMinMatch; len <= kMaxMatch; ++len) codePrice_[kLiterals + len - kMinMatch] = len < 16 ? 7.0 : 10.0;
     for (int c = 0; c < params_.offsetCodes; ++c) offsetPrice_[static_cast<std::size_t>(c)] = 4.0 + BlockEncoder::offsetExtraBits(static_cast<unsigned>(c));
 }
@@ -192,7 +197,7 @@ void Encoder::writeBlock(bool last) {
     block_.write(out_);
     if (last) return;   // nothing left to price
     setPrices(block_.lastCodeLengths(), block_.lastOffsetLengths());
-    literalPrice_ = block_.lastLiteralBits();
+    setLiteralPrice(block_.lastLiteralBits());
 }
 
 void Encoder::setPrices(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_t>& offset) {
@@ -295,12 +300,43 @@ void Encoder::slide() {
     }
     constexpr auto by = static_cast<std::int32_t>(shift);
     if (head_) rebasePositions(head_.get(), std::size_t{1} << hashBits_, by, kNoChain);
-    if (rowPositions_) rebasePositions(rowPositions_.get(), (std::size_t{1} << rowBits_) * kRowSlots, by, kNoChain);
+    // A row's position that falls before the window needs no rewriting:
+    // it lies farther back than any distance reaches, as kNoChain does.
+    if (rowPositions_) {
+        rowBase_ += shift;
+        if (rowBase_ >= kRowRebase) {
+            rebasePositions(rowPositions_.get(), (std::size_t{1} << rowBits_) * kRowSlots,
+                            static_cast<std::int32_t>(rowBase_), kNoChain);
+            rowBase_ = 0;
+        }
+    }
     rebasePositions(head3_.get(), std::size_t{1} << hash3Bits_, by, kNone);
     rebasePositions(&nearest3_, 1, by, kNone);
     rebasePositions(nearest3Ahead_, std::size(nearest3Ahead_), by, kNone);
     rebasePositions(&nearest4_, 1, by, kNone);
     if (head4_) rebasePositions(head4_.get(), std::size_t{1} << hash3Bits_, by, kNone);
+}
+
+inline std::uint32_t Encoder::insertSearched(std::int64_t pos, std::uint64_t key) {
+    const int shift3 = 32 - hash3Bits_;
+    const std::uint32_t h3 = slot3(key, shift3);
+    nearest3_ = head3_[h3];
+    head3_[h3] = static_cast<std::int32_t>(pos);
+    const std::uint32_t hash = rowHash(key);
+    if (pos > end_ - chainBytes<true>()) {   // too few bytes for a row
+        nearest4_ = kNoPosition;
+        return hash;
+    }
+    const std::uint32_t h4 = slot4(key, shift3);
+    nearest4_ = head4_[h4];
+    head4_[h4] = static_cast<std::int32_t>(pos);
+    const std::size_t slot = (hash >> 8) * kRowSlots;
+    const auto stored = static_cast<std::int32_t>(pos + rowBase_);
+    const unsigned newest = (rowNewest_[hash >> 8] - 1u) & (kRowSlots - 1);
+    rowNewest_[hash >> 8] = static_cast<std::uint8_t>(newest);
+    rowTags_[slot + newest] = static_cast<std::uint8_t>(hash);
+    rowPositions_[slot + newest] = stored;
+    return hash;
 }
 
 template <bool kBack>
@@ -314,17 +350,19 @@ unsigned Encoder::searchAt(int depth, Match* out, BackSearch* back) {
     if (finder_) {
         n = finder_->findAndInsert(window, pos, limit, maxDistance_, depth, out);
     } else {
-        insertRange<true>(pos, pos + 1);   // only the cheapest path searches here: six-byte rows
+        // Only the cheapest path searches here: six-byte rows.
+        std::uint64_t key;
+        std::memcpy(&key, window + pos, 8);   // the window has room past its end
+        const std::uint32_t hash = insertSearched(pos, key);
         // The next position's row and latest-position slots, asked for now:
         // the tables are too large to stay near, and the next search starts there.
-        std::uint64_t key;
         std::memcpy(&key, window + pos + 1, 8);
         const std::size_t row = rowHash(key) >> 8;
         __builtin_prefetch(rowTags_.get() + row * kRowSlots, 1);
         __builtin_prefetch(rowPositions_.get() + row * kRowSlots, 1);
         __builtin_prefetch(head3_.get() + slot3(key, 32 - hash3Bits_), 1);
         __builtin_prefetch(head4_.get() + slot4(key, 32 - hash3Bits_), 1);
-        n = chainMatches<kBack>(pos, limit, depth, out, back);
+        n = chainMatches<kBack>(pos, hash, limit, depth, out, back);
     }
     if (n && out[n - 1].length == limit && limit < available) {
         Match& last = out[n - 1];
@@ -375,16 +413,15 @@ void Encoder::walkChain(std::int64_t pos, int depth, unsigned limit, const unsig
 }
 
 template <typename Offer, typename Each>
-void Encoder::walkRow(std::int64_t pos, int depth, unsigned limit, const unsigned& best, Offer offer,
-                      Each each) const {
+void Encoder::walkRow(std::int64_t pos, std::uint32_t hash, int depth, unsigned limit, const unsigned& best,
+                      Offer offer, Each each) const {
     const std::uint8_t* const window = window_.get();
     const std::uint8_t* const here = window + pos;
-    std::uint64_t key;
-    std::memcpy(&key, here, 8);
-    const std::uint32_t h = rowHash(key);
+    const std::uint32_t h = hash;
     const std::size_t row = h >> 8;
     const std::uint8_t* const tags = rowTags_.get() + row * kRowSlots;
     const std::int32_t* const positions = rowPositions_.get() + row * kRowSlots;
+    const std::int64_t base = rowBase_;
     const unsigned newest = rowNewest_[row];
     // Bit k: slot k's tag is pos's.
     std::uint64_t found = 0;
@@ -406,41 +443,56 @@ void Encoder::walkRow(std::int64_t pos, int depth, unsigned limit, const unsigne
     while (found && depth-- > 0) {
         const unsigned i = static_cast<unsigned>(__builtin_ctzll(found));
         found &= found - 1;
-        const std::int64_t at = positions[(newest + i) & (kRowSlots - 1)];
+        const std::int64_t at = positions[(newest + i) & (kRowSlots - 1)] - base;
         const std::int64_t d = pos - at;
-        if (d > reach) break;   // the rest are older still
-        each(at, static_cast<unsigned>(d));
-        if (test(at, static_cast<unsigned>(d), depth, offer)) break;
+        if (d > reach) break;   // the rest are older still (or gone: before the window, or none)
+        const unsigned measured = each(at, static_cast<unsigned>(d));
+        if (measured ? test.known(measured, static_cast<unsigned>(d), depth, offer)
+                     : test(at, static_cast<unsigned>(d), depth, offer))
+            break;
     }
 }
 
 template <bool kBack>
-unsigned Encoder::chainMatches(std::int64_t pos, unsigned limit, int depth, Match* out, BackSearch* back) const {
+unsigned Encoder::chainMatches(std::int64_t pos, std::uint32_t hash, unsigned limit, int depth, Match* out,
+                               BackSearch* back) const {
     const std::uint8_t* const window = window_.get();
     const std::uint8_t* here = window + pos;
     unsigned best = kMinMatch - 1, count = 0;
     // Candidates that agree before pos too: how far back, and how far on.
     unsigned farthestBack = 0, farthestOn = 0;
-    auto reachBack = [&](std::int64_t at, unsigned distance) {
+    // Whether the candidate at `at` may be kept: it agrees on the byte
+    // before pos, and to reach farther back or farther on than all those
+    // kept, on the byte just past either reach. A quick test, kept inline,
+    // that rules out most candidates (in long runs, nearly all) before
+    // anything is measured.
+    auto mayReachBack = [&](std::int64_t at) {
         const unsigned most = static_cast<unsigned>(std::min<std::int64_t>(back->limit, at));
-        if (most == 0 || window[at - 1] != here[-1]) return;
+        if (back->count == BackSearch::kRoom || most == 0 || window[at - 1] != here[-1]) return false;
+        return (farthestBack < most && window[at - 1 - farthestBack] == *(here - 1 - farthestBack)) ||
+               (farthestOn < limit && window[at + farthestOn] == here[farthestOn]);
+    };
+    // Measures such a candidate and keeps it if it does reach farther;
+    // returns its length from pos.
+    auto reachBack = [&](std::int64_t at, unsigned distance) -> unsigned {
+        const unsigned most = static_cast<unsigned>(std::min<std::int64_t>(back->limit, at));
         const unsigned before = commonLengthBack(window + at, here, most);
         const unsigned on = commonLength(window + at, here, limit);
-        if (on == 0 || before + on < kMinMatch || (before <= farthestBack && on <= farthestOn) ||
-            back->count == BackSearch::kRoom)
-            return;
+        if (on == 0 || before + on < kMinMatch || (before <= farthestBack && on <= farthestOn)) return on;
         farthestBack = std::max(farthestBack, before);
         farthestOn = std::max(farthestOn, on);
         back->matches[back->count++] = BackMatch{before, Match{before + on, distance}};
+        return on;
     };
     const bool near3 = nearest3_ != kNone && pos - nearest3_ <= maxDistance_;
     const bool near4 = nearest4_ != kNone && nearest4_ != nearest3_ && pos - nearest4_ <= maxDistance_;
+    unsigned measured3 = 0, measured4 = 0;
     if constexpr (kBack) {
-        if (near3) reachBack(nearest3_, static_cast<unsigned>(pos - nearest3_));
-        if (near4) reachBack(nearest4_, static_cast<unsigned>(pos - nearest4_));
+        if (near3 && mayReachBack(nearest3_)) measured3 = reachBack(nearest3_, static_cast<unsigned>(pos - nearest3_));
+        if (near4 && mayReachBack(nearest4_)) measured4 = reachBack(nearest4_, static_cast<unsigned>(pos - nearest4_));
     }
     if (near3) {
-        const unsigned length = commonLength(window + nearest3_, here, limit);
+        const unsigned length = measured3 ? measured3 : commonLength(window + nearest3_, here, limit);
         if (length >= kMinMatch) {
             out[count++] = Match{length, static_cast<unsigned>(pos - nearest3_)};
             best = length;
@@ -448,22 +500,23 @@ unsigned Encoder::chainMatches(std::int64_t pos, unsigned limit, int depth, Matc
         }
     }
     if (near4) {
-        const unsigned length = commonLength(window + nearest4_, here, limit);
+        const unsigned length = measured4 ? measured4 : commonLength(window + nearest4_, here, limit);
         if (length > best) {
             out[count++] = Match{length, static_cast<unsigned>(pos - nearest4_)};
             best = length;
             if (length >= limit) return count;
         }
     }
-    walkRow(pos, depth, limit, best, [&](unsigned length, unsigned distance, int& left) {
+    walkRow(pos, hash, depth, limit, best, [&](unsigned length, unsigned distance, int& left) {
         out[count++] = Match{length, distance};
         // A long match is worth a longer search for a longer one:
         // the path takes it whole, skipping the search inside it.
         if (best < kLongMatch && length >= kLongMatch) left += kLongerSearch;
         best = length;
         return length >= limit;
-    }, [&](std::int64_t at, unsigned distance) {
-        if constexpr (kBack) reachBack(at, distance);
+    }, [&](std::int64_t at, unsigned distance) -> unsigned {
+        if constexpr (kBack) return mayReachBack(at) ? reachBack(at, distance) : 0;
+        return 0;
     });
     return count;
 }
@@ -516,58 +569,67 @@ void Encoder::process(bool final) {
     // first (and half a mean literal more for the look past the next, which
     // it costs two).
     const double lazyBias = 1.0;
-    while (pos_ < stop) {
-        const unsigned available = static_cast<unsigned>(std::min<std::int64_t>(end_ - pos_, kMaxMatch));
+    // The parse's state in locals, kept in registers across the calls (the
+    // members could be changed by any of them for all the compiler knows).
+    std::int64_t pos = pos_;
+    unsigned prevLength = prevLength_, prevDistance = prevDistance_;
+    bool pending = literalPending_;
+    while (pos < stop) {
+        const unsigned available = static_cast<unsigned>(std::min<std::int64_t>(end_ - pos, kMaxMatch));
         // Positions go into the chains a run ahead of the search, for fewer set-ups.
-        if (inserted_ <= pos_) insertUpTo<false>(pos_ + kInsertAhead);
+        if (inserted_ <= pos) insertUpTo<false>(pos + kInsertAhead);
 
         unsigned length = 0, distance = 0;
-        if (prevLength_ < static_cast<unsigned>(effort_.lazyLength)) {
+        if (prevLength < static_cast<unsigned>(effort_.lazyLength)) {
             int chain = effort_.depth;
-            if (prevLength_ >= static_cast<unsigned>(effort_.goodLength)) chain >>= 2;
-            length = longestMatch(pos_, available, distance, chain);
+            if (prevLength >= static_cast<unsigned>(effort_.goodLength)) chain >>= 2;
+            length = longestMatch(pos, available, distance, chain);
         }
 
-        if (prevLength_ >= kMinMatch &&
+        if (prevLength >= kMinMatch &&
             (length < kMinMatch ||
-             laterSaves(pos_ - 1, prevLength_, prevDistance_, pos_, length, distance) <= lazyBias)) {
+             laterSaves(pos - 1, prevLength, prevDistance, pos, length, distance) <= lazyBias)) {
             // Before it is taken: a match one position further on may be
             // worth the two literals it costs (a shallow search there).
-            if (effort_.furtherDepth > 0 && prevLength_ < static_cast<unsigned>(effort_.lazyLength) &&
-                pos_ + 1 < end_) {
-                const std::int64_t later = pos_ + 1;
+            if (effort_.furtherDepth > 0 && prevLength < static_cast<unsigned>(effort_.lazyLength) &&
+                pos + 1 < end_) {
+                const std::int64_t later = pos + 1;
                 if (inserted_ <= later) insertUpTo<false>(later + kInsertAhead);
                 unsigned laterDistance = 0;
                 const unsigned laterLength = longestMatch(
                     later, static_cast<unsigned>(std::min<std::int64_t>(end_ - later, kMaxMatch)), laterDistance,
                     effort_.furtherDepth);
                 if (laterLength >= kMinMatch &&
-                    laterSaves(pos_ - 1, prevLength_, prevDistance_, later, laterLength, laterDistance) >
+                    laterSaves(pos - 1, prevLength, prevDistance, later, laterLength, laterDistance) >
                         lazyBias + literalPrice_ / 2) {
-                    emitLiteral(window_[pos_ - 1]);
-                    emitLiteral(window_[pos_]);
-                    literalPending_ = true;   // the byte at `later`, unless its match is taken
-                    prevLength_ = laterLength;
-                    prevDistance_ = laterDistance;
-                    pos_ = later + 1;
+                    emitLiteral(window_[pos - 1]);
+                    emitLiteral(window_[pos]);
+                    pending = true;   // the byte at `later`, unless its match is taken
+                    prevLength = laterLength;
+                    prevDistance = laterDistance;
+                    pos = later + 1;
                     continue;
                 }
             }
             // The match from the previous position wins.
-            emitMatch(prevLength_, prevDistance_);
-            const std::int64_t next = pos_ - 1 + prevLength_;
+            emitMatch(prevLength, prevDistance);
+            const std::int64_t next = pos - 1 + prevLength;
             if (inserted_ < next) insertUpTo<false>(next);   // often put in already, with the run ahead
-            pos_ = next;
-            prevLength_ = 0;
-            literalPending_ = false;
+            pos = next;
+            prevLength = 0;
+            pending = false;
             continue;
         }
-        if (literalPending_) emitLiteral(window_[pos_ - 1]);
-        literalPending_ = true;
-        prevLength_ = length;
-        prevDistance_ = distance;
-        ++pos_;
+        if (pending) emitLiteral(window_[pos - 1]);
+        pending = true;
+        prevLength = length;
+        prevDistance = distance;
+        ++pos;
     }
+    pos_ = pos;
+    prevLength_ = prevLength;
+    prevDistance_ = prevDistance;
+    literalPending_ = pending;
 }
 
 }  // namespace lzh

@@ -106,7 +106,7 @@ private:
     // not link after link. At its best effort, which wants every match at
     // every position, it searches binary trees.
 
-    // The matches at inserted_ in the trees or chains (which it puts the
+    // The matches at inserted_ in the trees or rows (which it puts the
     // position in, then advances): rising lengths, each the nearest of its
     // length found; a match of the nice length is followed as far as the
     // bytes held allow.
@@ -131,7 +131,8 @@ private:
     template <bool kBack>
     unsigned searchAt(int depth, Match* out, BackSearch* back);
     template <bool kBack>
-    unsigned chainMatches(std::int64_t pos, unsigned limit, int depth, Match* out, BackSearch* back) const;
+    unsigned chainMatches(std::int64_t pos, std::uint32_t hash, unsigned limit, int depth, Match* out,
+                          BackSearch* back) const;
     // Offers the path the matches found before k, each from where it starts
     // (whose cost is final): only the lengths that reach past k are new.
     void offerBackMatches(const PathPrices& prices, std::size_t k, std::size_t size, const BackSearch& back);
@@ -184,11 +185,14 @@ private:
     // known); a shift by a constant is cheaper than one by a count held.
     template <bool kLong, int kHashBits = 0>
     void insertRange(std::int64_t from, std::int64_t to) {
+        if constexpr (kLong) {
+            insertRows(from, to);
+            return;
+        }
         constexpr int kBytes = chainBytes<kLong>();
         const std::uint8_t* const window = window_.get();
         std::int32_t* const head = head_.get();
         std::int32_t* const head3 = head3_.get();
-        std::int32_t* const head4 = head4_.get();
         std::uint16_t* const links = prev_.get();
         const std::int64_t mask = chainMask_;
         const int shift3 = 32 - (kHashBits ? std::min(kHashBits, kMaxHash3Bits) : hash3Bits_);
@@ -196,7 +200,7 @@ private:
         // hashBits_ for all the compiler knows, which would load it again each time.
         const int hashBits = kHashBits ? kHashBits : hashBits_;
         const std::int64_t whole = std::min(to, end_ - kBytes + 1);   // all chain bytes held
-        std::int32_t near3 = nearest3_, near4 = nearest4_;
+        std::int32_t near3 = nearest3_;
         std::int64_t pos = from;
         for (; pos < whole; ++pos) {
             std::uint64_t key;
@@ -204,40 +208,98 @@ private:
             const std::uint32_t h3 = slot3(key, shift3);
             near3 = head3[h3];
             head3[h3] = static_cast<std::int32_t>(pos);
-            if constexpr (kLong) {
-                const std::uint32_t h4 = slot4(key, shift3);
-                near4 = head4[h4];
-                head4[h4] = static_cast<std::int32_t>(pos);
-                const std::uint32_t h = rowHash(key);
-                const std::size_t row = h >> 8;
-                const unsigned newest = (rowNewest_[row] - 1u) & (kRowSlots - 1);
-                rowNewest_[row] = static_cast<std::uint8_t>(newest);
-                rowTags_[row * kRowSlots + newest] = static_cast<std::uint8_t>(h);
-                rowPositions_[row * kRowSlots + newest] = static_cast<std::int32_t>(pos);
-            } else {
-                nearest3Ahead_[pos & kAheadMask] = near3;
-                const std::uint32_t h = hashOf<kLong>(key, hashBits);
-                // No chain yet (kNoChain) is farther than any link reaches.
-                const std::int64_t delta = pos - head[h];
-                links[pos & mask] = delta <= mask ? static_cast<std::uint16_t>(delta) : 0;
-                head[h] = static_cast<std::int32_t>(pos);
-            }
+            nearest3Ahead_[pos & kAheadMask] = near3;
+            const std::uint32_t h = hashOf<kLong>(key, hashBits);
+            // No chain yet (kNoChain) is farther than any link reaches.
+            const std::int64_t delta = pos - head[h];
+            links[pos & mask] = delta <= mask ? static_cast<std::uint16_t>(delta) : 0;
+            head[h] = static_cast<std::int32_t>(pos);
         }
         for (; pos < to; ++pos) {   // the last few positions: too few bytes for a chain
             const std::uint32_t three = window[pos] | (window[pos + 1] << 8) | (window[pos + 2] << 16);
             const std::uint32_t h3 = slot3(three, shift3);
             near3 = head3[h3];
             head3[h3] = static_cast<std::int32_t>(pos);
-            if constexpr (!kLong) nearest3Ahead_[pos & kAheadMask] = near3;
-            if constexpr (!kLong) links[pos & mask] = 0;
-            near4 = kNoPosition;
+            nearest3Ahead_[pos & kAheadMask] = near3;
+            links[pos & mask] = 0;
         }
         nearest3_ = near3;
-        nearest4_ = near4;
     }
-    // As walkChain, over the row of pos (put in just before).
+    // The cheapest path's tables, for a run of insertions: the pointers in
+    // locals, as a tag's store (a byte) could be to any member for all the
+    // compiler knows, which would load each again after it.
+    struct RowTables {
+        std::int32_t* head3;
+        std::int32_t* head4;
+        std::uint8_t* newest;   // per row
+        std::uint8_t* tags;
+        std::int32_t* positions;
+        int shift3;
+        int rowHashBits;
+        std::int64_t base;
+        // Puts pos (`key`: its bytes, six held) in the rows and the
+        // latest-position tables by three and four bytes; returns its row
+        // hash. near3, near4: the entries it replaced there.
+        std::uint32_t put(std::int64_t pos, std::uint64_t key, std::int32_t& near3, std::int32_t& near4) const {
+            const std::uint32_t h3 = slot3(key, shift3);
+            near3 = head3[h3];
+            head3[h3] = static_cast<std::int32_t>(pos);
+            const std::uint32_t h4 = slot4(key, shift3);
+            near4 = head4[h4];
+            head4[h4] = static_cast<std::int32_t>(pos);
+            const std::uint32_t h = hashOf<true>(key, rowHashBits);   // as rowHash()
+            const std::size_t row = h >> 8;
+            const unsigned slot = (newest[row] - 1u) & (kRowSlots - 1);
+            newest[row] = static_cast<std::uint8_t>(slot);
+            tags[row * kRowSlots + slot] = static_cast<std::uint8_t>(h);
+            positions[row * kRowSlots + slot] = static_cast<std::int32_t>(pos + base);
+            return h;
+        }
+        // Puts in a position with too few bytes for a row: only by three bytes.
+        void putShort(std::int64_t pos, std::uint64_t key, std::int32_t& near3) const {
+            const std::uint32_t h3 = slot3(key, shift3);
+            near3 = head3[h3];
+            head3[h3] = static_cast<std::int32_t>(pos);
+        }
+    };
+    RowTables rowTables() const {
+        return {head3_.get(), head4_.get(), rowNewest_.get(), rowTags_.get(), rowPositions_.get(),
+                32 - hash3Bits_, rowBits_ + 8, rowBase_};
+    }
+    // insertRange<true>: positions [from, to) in the rows.
+    void insertRows(std::int64_t from, std::int64_t to) {
+        const RowTables tables = rowTables();
+        const std::uint8_t* const window = window_.get();
+        const std::int64_t whole = std::min(to, end_ - chainBytes<true>() + 1);   // six bytes held
+        std::int64_t pos = from;
+        std::uint64_t key;
+        // Only the last position's replaced entries are kept: the others' are not even read.
+        for (; pos + 1 < whole; ++pos) {
+            std::memcpy(&key, window + pos, 8);   // the window has room past its end
+            std::int32_t unused3, unused4;
+            tables.put(pos, key, unused3, unused4);
+        }
+        if (pos < whole) {
+            std::memcpy(&key, window + pos, 8);
+            tables.put(pos, key, nearest3_, nearest4_);
+            ++pos;
+        }
+        for (; pos < to; ++pos) {   // the last few positions
+            std::memcpy(&key, window + pos, 8);
+            tables.putShort(pos, key, nearest3_);
+            nearest4_ = kNoPosition;
+        }
+    }
+    // As walkChain, over the row of pos (put in just before; `hash`: its
+    // row hash); each may return the candidate's length from pos where it
+    // measured it (else 0).
     template <typename Offer, typename Each>
-    void walkRow(std::int64_t pos, int depth, unsigned limit, const unsigned& best, Offer offer, Each each) const;
+    void walkRow(std::int64_t pos, std::uint32_t hash, int depth, unsigned limit, const unsigned& best, Offer offer,
+                 Each each) const;
+    // Puts pos in the rows and the latest-position tables for a search
+    // there, as insertRange<true>(pos, pos + 1) does; `key`: the bytes at
+    // pos. Returns pos's row hash (rowHash(key)), which the search wants too.
+    std::uint32_t insertSearched(std::int64_t pos, std::uint64_t key);
     // Puts the positions from inserted_ up to `next` in the chains, as far as three bytes are held.
     template <bool kLong>
     void insertUpTo(std::int64_t next) {
@@ -273,7 +335,12 @@ private:
     void closeRegion(bool last = false);
     // Bits a match saves over coding its bytes as literals, by the prices
     // of the last block written.
-    double gain(unsigned length, unsigned distance) const { return length * literalPrice_ - matchBits(length, distance); }
+    double gain(unsigned length, unsigned distance) const { return literalsOf_[length] - matchBits(length, distance); }
+    // Sets the mean price of a literal, and by it literalsOf_.
+    void setLiteralPrice(double price) {
+        literalPrice_ = price;
+        for (unsigned length = 0; length <= kMaxMatch; ++length) literalsOf_[length] = length * price;
+    }
 
     // Bits of the literals from `from` to `to`, by the current prices.
     double literalBits(std::int64_t from, std::int64_t to) const {
@@ -313,7 +380,13 @@ private:
     std::int64_t chainMask_ = 0;              // chain slots - 1: the window, or 64 KiB - 1
     int rowBits_ = 0;                                // rows: 2^rowBits_ of kRowSlots slots
     std::unique_ptr<std::uint8_t[]> rowTags_;        // per slot: its position's tag
-    std::unique_ptr<std::int32_t[]> rowPositions_;   // per slot: its position (kNoChain: none)
+    std::unique_ptr<std::int32_t[]> rowPositions_;   // per slot: its position + rowBase_ (kNoChain: none)
+    // How far the rows' positions lie above the window's: a slide raises it
+    // rather than rewriting every row; they are rewritten (and it goes back to
+    // 0) only every kRowRebase bytes, before kNoChain less it could wrap.
+    std::int64_t rowBase_ = 0;
+    static constexpr std::int64_t kRowRebase = 32 * kSlide;
+    static_assert(kNoChain - kRowRebase > INT32_MIN);
     std::unique_ptr<std::uint8_t[]> rowNewest_;      // per row: the slot of its latest position
     std::unique_ptr<std::int32_t[]> head4_;   // latest position by four bytes
     std::int32_t nearest4_ = -1;              // head4_ entry that the last insert replaced
@@ -331,6 +404,7 @@ private:
     std::vector<double> codePrice_;     // bits per C symbol
     std::vector<double> offsetPrice_;   // bits per offset class, extra bits included
     double literalPrice_ = 8.0;
+    double literalsOf_[kMaxMatch + 1];   // per length: that many literals at literalPrice_
     // Work space of the optimal parse, kept between stretches: per position
     // of the region, the cheapest cost found to reach it and how (length,
     // 1 for a literal, with the distance above), apart so that a run of

@@ -142,21 +142,37 @@ void assignLengths(const HuffmanDepths& tree, const LengthCounts& counts, std::s
             lengths[tree.used[next++]] = static_cast<std::uint8_t>(len);
 }
 
+// The bits of the symbols at `frequencies` by the lengths assignLengths
+// gives them: only the used symbols, in the order it goes through them.
+std::uint64_t assignedBits(const HuffmanDepths& tree, const LengthCounts& counts, const std::uint32_t* frequencies) {
+    if (tree.leaves < 2) return tree.leaves == 0 ? 0 : frequencies[tree.used[0]];
+    std::uint64_t bits = 0;
+    std::size_t next = 0;
+    for (int len = kMaxCodeLength; len >= 1; --len)
+        for (std::uint32_t k = 0; k < counts.count[len]; ++k)
+            bits += std::uint64_t{frequencies[tree.used[next++]]} * static_cast<unsigned>(len);
+    return bits;
+}
+
 // Work space for a tree over n symbols, on the stack for the tables of the
 // format (at most 510 symbols).
 template <typename Use>
-void withTree(const std::vector<std::uint32_t>& frequencies, Use use) {
-    const std::size_t n = frequencies.size();
+void withTree(const std::uint32_t* frequencies, std::size_t n, Use use) {
     constexpr std::size_t kOnStack = 512;
     if (n <= kOnStack) {
         std::uint32_t scratch[2 * kOnStack], parent[2 * kOnStack];
         std::uint64_t weight[2 * kOnStack];
-        use(huffmanDepths(frequencies.data(), n, scratch, weight, parent));
+        use(huffmanDepths(frequencies, n, scratch, weight, parent));
     } else {
         std::vector<std::uint32_t> scratch(2 * n), parent(2 * n);
         std::vector<std::uint64_t> weight(2 * n);
-        use(huffmanDepths(frequencies.data(), n, scratch.data(), weight.data(), parent.data()));
+        use(huffmanDepths(frequencies, n, scratch.data(), weight.data(), parent.data()));
     }
+}
+
+template <typename Use>
+void withTree(const std::vector<std::uint32_t>& frequencies, Use use) {
+    withTree(frequencies.data(), frequencies.size(), use);
 }
 
 }  // namespace
@@ -167,6 +183,17 @@ std::vector<std::uint8_t> codeLengths(const std::vector<std::uint32_t>& frequenc
         assignLengths(tree, countsUnder(tree, limit), lengths.size(), lengths.data());
     });
     return lengths;
+}
+
+std::uint64_t codeLengths(const std::uint32_t* frequencies, std::size_t n, std::uint8_t* lengths, int limit) {
+    std::fill_n(lengths, n, std::uint8_t{0});
+    std::uint64_t bits = 0;
+    withTree(frequencies, n, [&](const HuffmanDepths& tree) {
+        const LengthCounts counts = countsUnder(tree, limit);
+        assignLengths(tree, counts, n, lengths);
+        bits = assignedBits(tree, counts, frequencies);
+    });
+    return bits;
 }
 
 LimitedCodeLengths::LimitedCodeLengths(const std::vector<std::uint32_t>& frequencies) : size_(frequencies.size()) {

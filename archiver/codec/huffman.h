@@ -12,6 +12,11 @@ constexpr int kMaxCodeLength = 16;
 // code. Fewer than two used symbols are padded to two codes of length 1,
 // since single-symbol tables trip some readers.
 std::vector<std::uint8_t> codeLengths(const std::vector<std::uint32_t>& frequencies, int limit = kMaxCodeLength);
+// The same for the n frequencies at `frequencies`, into `lengths` (n of
+// them, written whole); returns the bits of the symbols coded by them,
+// which the tree gives for little more than it costs to lay them out.
+std::uint64_t codeLengths(const std::uint32_t* frequencies, std::size_t n, std::uint8_t* lengths,
+                          int limit = kMaxCodeLength);
 
 // How many codes of each length (1 to 16) a code has.
 struct LengthCounts {

@@ -100,6 +100,17 @@ inline void offerLengths(float* cost, std::uint32_t* how, const float* lengthPri
 #endif
 }
 
+// Sets the costs cost[0..n) to unreached (infinity): four at a time where
+// SSE2 is there (the compiler leaves the loop a float at a time).
+inline void fillUnreached(float* cost, std::size_t n) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128 unreached = _mm_set1_ps(std::numeric_limits<float>::infinity());
+    for (; i + 4 <= n; i += 4) _mm_storeu_ps(cost + i, unreached);
+#endif
+    for (; i < n; ++i) cost[i] = std::numeric_limits<float>::infinity();
+}
+
 // Offers the next position the cost `offered` by a literal (`by`), chosen
 // without a branch: a literal wins about half the time.
 inline void offerNext(float* cost, std::uint32_t* how, float offered, std::uint32_t by) {
@@ -150,7 +161,8 @@ void Encoder::startPath(std::size_t size) {
     // read only where a cost was offered, which writes it: the steps need
     // no clearing.
     const std::size_t room = size + 1 + kMaxMatch + kDenseLengths;
-    pathCost_.assign(room, std::numeric_limits<float>::infinity());
+    if (pathCost_.size() < room) pathCost_.resize(room);
+    fillUnreached(pathCost_.data(), room);
     if (pathStep_.size() < room) pathStep_.resize(room);
     pathCost_[0] = 0;
 }
@@ -177,36 +189,81 @@ void Encoder::offerBackMatches(const PathPrices& prices, std::size_t k, std::siz
     }
 }
 
+namespace {
+
+// The cheapest offer of a match's rest to `to` from the positions from..to - 1
+// that leave at least kMinMatch bytes (each cost[k] + offsetPrice +
+// lengthPrice[to - k]), and the first position that makes it (from, at no
+// cost, where none does): as offering each in turn, by a strict "less",
+// leaves them. Four positions at a time where SSE2 is there.
+struct Rest {
+    float cost;
+    std::size_t from;
+};
+inline Rest cheapestRest(const float* cost, const float* lengthPrice, float offsetPrice, std::size_t from,
+                         std::size_t to) {
+    Rest rest{std::numeric_limits<float>::infinity(), from};
+    const std::size_t end = to >= from + kMinMatch ? to - kMinMatch + 1 : from;   // past the last position
+    std::size_t k = from;
+#if defined(__SSE2__)
+    if (end - from >= 8) {
+        // Each lane keeps its own cheapest and first position; the lanes are
+        // then joined, the first position of the cheapest of them winning.
+        const __m128 offset = _mm_set1_ps(offsetPrice);
+        __m128 cheapest = _mm_set1_ps(std::numeric_limits<float>::infinity());
+        __m128i at = _mm_add_epi32(_mm_set1_epi32(static_cast<int>(k)), _mm_setr_epi32(0, 1, 2, 3));
+        __m128i first = at;
+        for (; k + 4 <= end; k += 4) {
+            // The lengths fall as the positions rise: to - k down to to - k - 3.
+            const __m128 lengths = _mm_loadu_ps(lengthPrice + (to - k - 3));
+            const __m128 offered = _mm_add_ps(_mm_add_ps(_mm_loadu_ps(cost + k), offset),
+                                              _mm_shuffle_ps(lengths, lengths, _MM_SHUFFLE(0, 1, 2, 3)));
+            const __m128i less = _mm_castps_si128(_mm_cmplt_ps(offered, cheapest));
+            cheapest = _mm_min_ps(offered, cheapest);
+            first = _mm_or_si128(_mm_and_si128(less, at), _mm_andnot_si128(less, first));
+            at = _mm_add_epi32(at, _mm_set1_epi32(4));
+        }
+        float laneCost[4];
+        std::int32_t laneFirst[4];
+        _mm_storeu_ps(laneCost, cheapest);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(laneFirst), first);
+        for (int lane = 0; lane < 4; ++lane) {
+            const auto laneFrom = static_cast<std::size_t>(laneFirst[lane]);
+            if (laneCost[lane] < rest.cost || (laneCost[lane] == rest.cost && laneFrom < rest.from))
+                rest = {laneCost[lane], laneFrom};
+        }
+    }
+#endif
+    for (; k < end; ++k) {
+        const float offered = cost[k] + offsetPrice + lengthPrice[to - k];
+        if (offered < rest.cost) rest = {offered, k};
+    }
+    return rest;
+}
+
+}  // namespace
+
 // The positions from..to - 1 inside a match that is not searched in, up to
 // its end `to` (or the region's): each offers the next position a literal and
-// `to` the match's rest (at most kMaxMatch - 1 bytes). The cost reached goes
-// on from one position to the next in a register, not through memory, and
-// the rest's cheapest offer (the first, of equal ones) is kept until the end,
-// where it lands before the last literal: as offering each in turn leaves them.
+// `to` the match's rest (at most kMaxMatch - 1 bytes). The literals first:
+// the cost reached goes on from one position to the next in a register, not
+// through memory. Then the rest's cheapest offer (the first, of equal ones),
+// which lands before the last literal: as offering each in turn leaves them.
 void Encoder::walkInside(const PathPrices& prices, const std::uint8_t* bytes, std::size_t from, std::size_t to,
                          float offsetPrice, unsigned distance) {
     float* const cost = pathCost_.data();
     std::uint32_t* const how = pathStep_.data();
-    const float* const lengthPrice = prices.length();
     float here = cost[from];
-    float rest = std::numeric_limits<float>::infinity();
-    std::size_t restFrom = from;
     for (std::size_t k = from; k + 1 < to; ++k) {
-        if (to - k >= kMinMatch) {
-            const float offered = here + offsetPrice + lengthPrice[to - k];
-            if (offered < rest) {
-                rest = offered;
-                restFrom = k;
-            }
-        }
-        // As offerNext, keeping the cost reached.
+        // As offerNext, keeping the cost reached (a select, not a branch).
         const float literal = here + prices.code[bytes[k]], held = cost[k + 1];
-        const std::uint32_t cheaper = 0u - static_cast<std::uint32_t>(literal < held);
-        how[k + 1] = (how[k + 1] & ~cheaper) | (step(1, 0) & cheaper);
+        const std::uint32_t before = how[k + 1];
+        how[k + 1] = literal < held ? step(1, 0) : before;
         here = std::min(literal, held);
         cost[k + 1] = here;
     }
-    offerLength(cost + restFrom, how + restFrom, rest, static_cast<unsigned>(to - restFrom), distance);
+    const Rest rest = cheapestRest(cost, prices.length(), offsetPrice, from, to);
+    offerLength(cost + rest.from, how + rest.from, rest.cost, static_cast<unsigned>(to - rest.from), distance);
     offerNext(cost + to - 1, how + to - 1, here + prices.code[bytes[to - 1]], step(1, 0));
 }
 
