@@ -6,10 +6,11 @@
 
 namespace sqs {
 
-DisplayChoice chooseDisplay(const std::string& platformVariable, const std::string& display,
+DisplayChoice chooseDisplay(const std::string& platformVariable, bool platformOption, const std::string& display,
                             const std::string& waylandDisplay, bool waylandPluginInstalled) {
-    if (!platformVariable.empty()) return {};
-    if (!display.empty()) return {"xcb", {}};
+    if (!platformVariable.empty() || platformOption) return {};
+    // The toolkit tries the platforms of a list in turn.
+    if (!display.empty()) return {!waylandDisplay.empty() && waylandPluginInstalled ? "xcb;wayland" : "xcb", {}};
     if (waylandDisplay.empty())
         return {{}, "no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set)"};
     if (!waylandPluginInstalled)

@@ -12,12 +12,13 @@ struct DisplayChoice {
     std::string fault;      // why no window can be shown, or empty
 };
 
-// From QT_QPA_PLATFORM, DISPLAY and WAYLAND_DISPLAY (empty when unset), and
-// whether the toolkit's Wayland plugin is installed. A Wayland window can
-// neither choose nor learn its place, which the settings keep: where the
-// session also has an X11 display (XWayland), the window goes there. The
-// user's QT_QPA_PLATFORM (or -platform) still decides.
-DisplayChoice chooseDisplay(const std::string& platformVariable, const std::string& display,
+// From QT_QPA_PLATFORM, DISPLAY and WAYLAND_DISPLAY (empty when unset),
+// whether the toolkit's -platform option was given, and whether its Wayland
+// plugin is installed. A Wayland window can neither choose nor learn its
+// place, which the settings keep: where the session also has an X11 display
+// (XWayland), the window goes there, and to Wayland only when that display
+// cannot be opened. The user's QT_QPA_PLATFORM or -platform still decides.
+DisplayChoice chooseDisplay(const std::string& platformVariable, bool platformOption, const std::string& display,
                             const std::string& waylandDisplay, bool waylandPluginInstalled);
 
 // Whether a Wayland platform plugin lies where the toolkit looks for plugins.

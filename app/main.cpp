@@ -11,6 +11,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <string_view>
 
 int main(int argc, char* argv[]) {
     // --help and --version answer on the terminal, before Qt looks for a display.
@@ -21,23 +22,27 @@ int main(int argc, char* argv[]) {
         return written ? 0 : 1;
     }
 
+    // An argument that names a file is a path to list, never the toolkit's
+    // option of that name (a file called -reverse would mirror the window):
+    // the toolkit sees only the others, and takes away those it knows.
+    std::vector<bool> isPath(static_cast<std::size_t>(argc), false);
+    std::vector<char*> toolkitArgv{argv[0]};
+    bool platformOption = false;
+    for (int i = 1; i < argc; ++i) {
+        if ((isPath[i] = exists(argv[i]))) continue;
+        toolkitArgv.push_back(argv[i]);
+        platformOption = platformOption || std::string_view(argv[i]) == "-platform";
+    }
     const auto variable = [](const char* name) { return qEnvironmentVariable(name).toStdString(); };
     const std::string waylandDisplay = variable("WAYLAND_DISPLAY");
     const sqs::DisplayChoice choice =
-        sqs::chooseDisplay(variable("QT_QPA_PLATFORM"), variable("DISPLAY"), waylandDisplay,
+        sqs::chooseDisplay(variable("QT_QPA_PLATFORM"), platformOption, variable("DISPLAY"), waylandDisplay,
                            !waylandDisplay.empty() && sqs::waylandPluginInstalled());
     if (!choice.fault.empty()) {
         std::fprintf(stderr, "squashslice: %s\n", choice.fault.c_str());
         return 1;
     }
     if (!choice.platform.empty()) qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(choice.platform));
-    // An argument that names a file is a path to list, never the toolkit's
-    // option of that name (a file called -reverse would mirror the window):
-    // the toolkit sees only the others, and takes away those it knows.
-    std::vector<bool> isPath(static_cast<std::size_t>(argc), false);
-    std::vector<char*> toolkitArgv{argv[0]};
-    for (int i = 1; i < argc; ++i)
-        if (!(isPath[i] = exists(argv[i]))) toolkitArgv.push_back(argv[i]);
     int toolkitArgc = static_cast<int>(toolkitArgv.size());
     toolkitArgv.push_back(nullptr);
     // A piece or an archive grown past the size limit (ulimit -f) fails its

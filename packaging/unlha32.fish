@@ -86,11 +86,17 @@ end
 function __unlha32_members
     set -l state (__unlha32_state)
     set -l archive (string replace -r '^~/' "$HOME/" -- $state[2])
+    # A file, or the pieces of a split archive (a pipe would wait for a writer).
+    test -f "$archive"; or begin
+        not test -e "$archive"; and test -f "$archive.001"
+    end; or return
     set -l lines (unlha32 l -q -- $archive 2>/dev/null); or return
     set -l n (count $lines)
     test $n -gt 4; or return
     for line in $lines[3..(math $n - 2)]
-        string replace -r '^.*? L[0-9] ' '' -- $line | string replace -ra '([\\\\*?\[\]])' '\\\\$1'
+        # A name that starts with "-" would be read as a switch: ./ selects it.
+        string replace -r '^.*? L[0-9] ' '' -- $line | string replace -ra '([\\\\*?\[\]])' '\\\\$1' |
+            string replace -r '^-' './-'
     end
     if test -n "$state[4]"; and string match -qr -- '^[xe]$' $state[1]
         __fish_complete_directories (commandline -ct) 'destination folder'

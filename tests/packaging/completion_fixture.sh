@@ -1,6 +1,7 @@
 # shellcheck shell=bash
 # Sourced by the completion tests: a folder with an archive holding names
-# with blanks, brackets and shell characters, a plain file and a first piece.
+# with blanks, brackets, shell characters and a leading dash, a plain file, a
+# first piece and a named pipe.
 # Usage: make_completion_fixture UNLHA32 (the tool goes first on PATH; the
 # caller is left in the new folder, removed when it exits).
 make_completion_fixture() {
@@ -17,7 +18,9 @@ make_completion_fixture() {
   echo five > 'd/q`id`.txt'
   # shellcheck disable=SC2016
   echo six > 'd/p$x.txt'
-  unlha32 a -q -r2 -x1 pack.lzh "s p" d
+  echo seven > ./-c1
+  unlha32 a -q -r2 -x1 pack.lzh "s p" d -- -c1
+  mkfifo fifo.lzh
   echo plain > notes.txt
   cp pack.lzh first.LZH.001
 }

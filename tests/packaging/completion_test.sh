@@ -38,8 +38,8 @@ unlha32|a|--exclude|=|=>
 unlha32|a|--threads|=>$(seq 1 "$nproc" | sort | paste -sd'|')
 unlha32|x|--exclude|*.o|pack.lzh|d/a=>d/a.txt
 unlha32|x|--exclude|=|*.o|pack.lzh|s=>s\\ p|s\\ p/|s\\ p/a\\ b.txt
-unlha32|l|=>d|first.LZH.001|old.LZS|out|pack.lzh|s p
-unlha32|t|-q|f=>first.LZH.001
+unlha32|l|=>d|fifo.lzh|first.LZH.001|old.LZS|out|pack.lzh|s p
+unlha32|t|-q|f=>fifo.lzh|first.LZH.001
 unlha32|a|n=>notes.txt
 unlha32|c|n=>notes.txt
 unlha32|f|pack.lzh|n=>notes.txt
@@ -47,6 +47,8 @@ unlha32|a|pack.lzh|s=>s p
 unlha32|x|pack.lzh|s=>s\\ p|s\\ p/|s\\ p/a\\ b.txt
 unlha32|X|-c1|--threads|=|2|pack.lzh|d/s=>d/sub|d/sub/|d/sub/c.txt
 unlha32|e|pack.lzh|o=>out/
+unlha32|t|pack.lzh|./=>./-c1
+unlha32|t|fifo.lzh|=>
 unlha32|p|pack.lzh|"s p/a=>s\\ p/a\\ b.txt
 unlha32|l|s\ p/../pack.lzh|d/a=>d/a.txt
 unlha32|d|pack.lzh|d/b=>d/b\\\\\\[1\\\\\\].txt

@@ -29,14 +29,16 @@ unlha32 -- => --help|--version
 unlha32 x -jm => -jm5|-jm6|-jm7
 unlha32 a --threads= => $(seq 1 "$nproc" | sed 's/^/--threads=/' | sort | paste -sd'|')
 unlha32 a --threads  => $(seq 1 "$nproc" | sort | paste -sd'|')
-unlha32 l  => d/|first.LZH.001|out/|pack.lzh|s p/
-unlha32 t -q f => first.LZH.001
+unlha32 l  => d/|fifo.lzh|first.LZH.001|out/|pack.lzh|s p/
+unlha32 t -q f => fifo.lzh|first.LZH.001
 unlha32 a pack.lzh n => notes.txt
 unlha32 c pack.lzh s\\ p/ a => a b.txt
 unlha32 x pack.lzh s => s p/|s p/a b.txt
 unlha32 t pack.lzh d/b => d/b\\[1\\].txt
 unlha32 X -c1 --threads 2 -- pack.lzh d/a => d/a.txt
 unlha32 e pack.lzh o => out/
+unlha32 t pack.lzh ./- => ./-c1
+unlha32 t fifo.lzh  => 
 unlha32 x --exclude  => 
 ROWS
 [ "$failures" -eq 0 ]

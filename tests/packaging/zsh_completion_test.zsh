@@ -16,9 +16,17 @@ print one > 's p/a b.txt'
 print two > d/a.txt
 print three > d/sub/c.txt
 print four > 'd/b[1].txt'
-unlha32 a -q -r2 -x1 pack.lzh 's p' d || exit 1
+print seven > ./-c1
+unlha32 a -q -r2 -x1 pack.lzh 's p' d -- -c1 || exit 1
 print plain > notes.txt
 cp pack.lzh first.LZH.001
+cp pack.lzh 'b[1].lzh'
+unlha32 a -q b1.lzh notes.txt || exit 1
+mkfifo fifo.lzh
+# Names that are code to a shell that takes them for patterns.
+print > 'g*(e:touch PWNED:)'
+mkdir 'f*(e:touch PWNED:)'
+print eight > 'f*(e:touch PWNED:)/in.txt'
 
 # Every candidate the completion offers goes to $out, then the line as it stands.
 cat > $init <<INIT
@@ -69,5 +77,11 @@ unlha32 t pack.lzh d/b => =unlha32 t pack.lzh d/b\\\[1\\\].txt
 unlha32 t pack.lzh d/s => =unlha32 t pack.lzh d/sub/
 unlha32 X -c1 --threads 2 -- pack.lzh d/a => =unlha32 X -c1 --threads 2 -- pack.lzh d/a.txt 
 unlha32 e pack.lzh o => =unlha32 e pack.lzh out/
+unlha32 t pack.lzh ./- => =unlha32 t pack.lzh ./-c1 
+unlha32 t b\[1\].lzh d/a => =unlha32 t b\[1\].lzh d/a.txt 
+unlha32 t g\*\(e:touch\ PWNED:\) d => =unlha32 t g\*\(e:touch\ PWNED:\) d
+unlha32 a new.lzh f\*\(e:touch\ PWNED:\)/ i => =unlha32 a new.lzh f\*\(e:touch\ PWNED:\)/ in.txt 
+unlha32 t fifo.lzh d => =unlha32 t fifo.lzh d
 ROWS
+[[ ! -e PWNED ]] || { print "FAIL: a name was run as code"; (( failures++ )) }
 (( failures == 0 ))
