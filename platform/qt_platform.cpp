@@ -141,6 +141,19 @@ void placeOverItsWindow(QWidget& dialog) {
     dialog.move(at);
 }
 
+// A message box takes its size as it opens (a long line wraps to a width
+// of its own choosing): it is placed again then, before it is on the screen.
+class PlacedMessageBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);
+        placeOverItsWindow(*this);
+    }
+};
+
 }  // namespace
 
 QtPlatform::QtPlatform() : QtPlatform(QCoreApplication::applicationDirPath()) {}
@@ -149,7 +162,7 @@ QtPlatform::~QtPlatform() = default;
 
 int QtPlatform::messageBox(const QString& text, int style, const QString& title) {
     const QString plain = QString(text).replace("\r\n", "\n");
-    QMessageBox box(iconFor(style), title, breakableText(plain));
+    PlacedMessageBox box(iconFor(style), title, breakableText(plain));
     box.setTextFormat(Qt::PlainText);   // a name like "<h1>a.bin" is shown as it is, not as markup
     new CopyWithoutBreaks(box, plain);
     // Screen readers read the text as given, without the breaks.
