@@ -177,13 +177,6 @@ void withTree(const std::vector<std::uint32_t>& frequencies, Use use) {
 
 }  // namespace
 
-std::vector<std::uint8_t> codeLengths(const std::vector<std::uint32_t>& frequencies, int limit) {
-    std::vector<std::uint8_t> lengths(frequencies.size(), 0);
-    withTree(frequencies, [&](const HuffmanDepths& tree) {
-        assignLengths(tree, countsUnder(tree, limit), lengths.size(), lengths.data());
-    });
-    return lengths;
-}
 
 std::uint64_t codeLengths(const std::uint32_t* frequencies, std::size_t n, std::uint8_t* lengths, int limit) {
     std::fill_n(lengths, n, std::uint8_t{0});
@@ -194,6 +187,12 @@ std::uint64_t codeLengths(const std::uint32_t* frequencies, std::size_t n, std::
         bits = assignedBits(tree, counts, frequencies);
     });
     return bits;
+}
+
+std::vector<std::uint8_t> codeLengths(const std::vector<std::uint32_t>& frequencies, int limit) {
+    std::vector<std::uint8_t> lengths(frequencies.size());
+    codeLengths(frequencies.data(), frequencies.size(), lengths.data(), limit);
+    return lengths;
 }
 
 LimitedCodeLengths::LimitedCodeLengths(const std::vector<std::uint32_t>& frequencies) : size_(frequencies.size()) {
@@ -219,12 +218,7 @@ std::vector<std::uint8_t> LimitedCodeLengths::lengths(const LengthCounts& counts
 
 std::uint64_t LimitedCodeLengths::codeBits(const LengthCounts& counts,
                                            const std::vector<std::uint32_t>& frequencies) const {
-    std::uint64_t bits = 0;
-    std::size_t next = 0;
-    for (int len = kMaxCodeLength; len >= 1 && next < rarestFirst_.size(); --len)
-        for (std::uint32_t k = 0; k < counts.count[len] && next < rarestFirst_.size(); ++k)
-            bits += std::uint64_t{frequencies[rarestFirst_[next++]]} * static_cast<unsigned>(len);
-    return bits;
+    return assignedBits(tree(), counts, frequencies.data());
 }
 
 std::vector<std::uint16_t> canonicalCodes(const std::vector<std::uint8_t>& lengths) {

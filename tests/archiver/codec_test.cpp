@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <queue>
 #include <random>
 #include <string>
 
@@ -143,6 +145,53 @@ TEST(Huffman, LengthLimitedCodesStayCompleteAndCanonical) {
     // Canonical assignment: the shortest code is all zeros, codes rise by symbol within a length.
     auto codes = canonicalCodes({2, 1, 3, 3});
     EXPECT_EQ(codes, (std::vector<std::uint16_t>{0b10, 0b0, 0b110, 0b111}));
+}
+
+// The used symbols are sorted by frequency in one of three ways (small
+// tables, small counts, large counts): each must give Huffman's optimal
+// code, and break ties alike (by symbol: the archives depend on it).
+TEST(Huffman, EverySortGivesTheOptimalCodeWithTiesBySymbol) {
+    struct Row {
+        const char* label;
+        std::size_t symbols;
+        std::uint32_t most;   // frequencies 0..most, a few repeated
+    } table[] = {
+        {"small table", 19, 40}, {"small counts", 510, 900}, {"large counts", 510, 5000000},
+        {"one large count", 510, 70000},
+    };
+    std::mt19937 random(7);
+    for (const Row& row : table) {
+        std::vector<std::uint32_t> freq(row.symbols);
+        for (auto& f : freq) f = random() % 4 == 0 ? 0 : 1 + random() % (row.most / 8);
+        freq[3] = freq[5] = freq[row.symbols - 1] = row.most / 16;   // ties
+        freq[1] = row.most;
+        // Huffman's cost: the sum of the weights of every merge.
+        std::priority_queue<std::uint64_t, std::vector<std::uint64_t>, std::greater<>> queue;
+        for (auto f : freq)
+            if (f) queue.push(f);
+        std::uint64_t optimal = 0;
+        while (queue.size() > 1) {
+            const std::uint64_t a = queue.top();
+            queue.pop();
+            const std::uint64_t b = queue.top();
+            queue.pop();
+            optimal += a + b;
+            queue.push(a + b);
+        }
+        std::vector<std::uint8_t> lengths(row.symbols);
+        const std::uint64_t bits = codeLengths(freq.data(), freq.size(), lengths.data());
+        std::uint64_t sum = 0;
+        for (std::size_t i = 0; i < freq.size(); ++i) sum += std::uint64_t{freq[i]} * lengths[i];
+        EXPECT_EQ(bits, sum) << row.label;
+        EXPECT_EQ(bits, optimal) << row.label;
+        EXPECT_EQ(codeLengths(freq), lengths) << row.label;
+        EXPECT_GE(lengths[3], lengths[5]) << row.label;   // of two alike, the lower symbol's code is not shorter
+        EXPECT_GE(lengths[5], lengths[row.symbols - 1]) << row.label;
+    }
+    // All alike: the lower symbols take the longer codes, in either sort.
+    EXPECT_EQ(codeLengths({5, 5, 5}), (std::vector<std::uint8_t>{2, 2, 1}));
+    const std::vector<std::uint8_t> forty = codeLengths(std::vector<std::uint32_t>(40, 7));
+    for (std::size_t i = 0; i < forty.size(); ++i) EXPECT_EQ(forty[i], i < 16 ? 6 : 5) << i;
 }
 
 TEST(Huffman, FewerThanTwoUsedSymbolsArePaddedToTwo) {
