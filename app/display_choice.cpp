@@ -7,10 +7,17 @@
 namespace sqs {
 
 DisplayChoice chooseDisplay(const std::string& platformVariable, bool platformOption, const std::string& display,
-                            const std::string& waylandDisplay, bool waylandPluginInstalled) {
+                            const std::string& waylandDisplay, bool waylandPluginInstalled,
+                            const std::function<bool()>& x11Opens) {
     if (!platformVariable.empty() || platformOption) return {};
-    // The toolkit tries the platforms of a list in turn.
-    if (!display.empty()) return {!waylandDisplay.empty() && waylandPluginInstalled ? "xcb;wayland" : "xcb", {}};
+    const bool wayland = !waylandDisplay.empty() && waylandPluginInstalled;
+    if (!display.empty()) {
+        // The toolkit tries the platforms of a list in turn.
+        if (x11Opens()) return {wayland ? "xcb;wayland" : "xcb", {}};
+        if (wayland) return {"wayland", {}};
+        return {{}, "cannot open the X11 display \"" + display +
+                        "\" (DISPLAY): no X server answers there, or it does not let this user in"};
+    }
     if (waylandDisplay.empty())
         return {{}, "no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set)"};
     if (!waylandPluginInstalled)

@@ -6,6 +6,7 @@
 #include "app/terminal_reply.h"
 #include "platform/file_ops.h"
 #include "platform/qt_platform.h"
+#include "platform/x11_display.h"
 
 #include <QApplication>
 
@@ -34,10 +35,11 @@ int main(int argc, char* argv[]) {
         platformOption = platformOption || std::string_view(argv[i]) == "-platform";
     }
     const auto variable = [](const char* name) { return qEnvironmentVariable(name).toStdString(); };
-    const std::string waylandDisplay = variable("WAYLAND_DISPLAY");
+    const std::string display = variable("DISPLAY"), waylandDisplay = variable("WAYLAND_DISPLAY");
     const sqs::DisplayChoice choice =
-        sqs::chooseDisplay(variable("QT_QPA_PLATFORM"), platformOption, variable("DISPLAY"), waylandDisplay,
-                           !waylandDisplay.empty() && sqs::waylandPluginInstalled());
+        sqs::chooseDisplay(variable("QT_QPA_PLATFORM"), platformOption, display, waylandDisplay,
+                           !waylandDisplay.empty() && sqs::waylandPluginInstalled(),
+                           [&] { return sqs::x11DisplayOpens(display); });
     if (!choice.fault.empty()) {
         std::fprintf(stderr, "squashslice: %s\n", choice.fault.c_str());
         return 1;
