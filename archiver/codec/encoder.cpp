@@ -118,9 +118,11 @@ Effort defaultEffort(Method method) {
     // the next before it takes a match (a shallow look: most of its cost is
     // the look itself, not its depth). Regions of 2,048 symbols end blocks
     // closer to where the data changes and update the prices sooner than
-    // larger ones, for the cost of sizing more of them.
+    // larger ones, for the cost of sizing more of them. Chains 48 deep (a
+    // quarter of that after a match of 16) keep repetitive text, such as C++
+    // headers, under LHa's bytes for about 6 % more time than 32 after 8.
     default:
-        return {.depth = 32, .goodLength = 8, .niceLength = 64, .lazyLength = 32, .blockSymbols = 2048,
+        return {.depth = 48, .goodLength = 16, .niceLength = 128, .lazyLength = 32, .blockSymbols = 2048,
                 .furtherDepth = 3};
     }
 }
