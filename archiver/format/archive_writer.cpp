@@ -131,7 +131,7 @@ ArchiveWriter::ArchiveWriter(int fd, Method method, bool best, Progress* progres
       maxInFlight_(threads > 1 ? 32 * std::size_t{threads} : 1),
       maxInFlightBytes_(threads > 1 ? 2 * kSegmentSize * threads : 0),
       maxPending_(2 * maxInFlight_ + 1) {
-    keepFreedBlocksForReuse();
+    keepFreedBlocksForReuse(threads);
     out_.reserve(kOutputBuffer);
 }
 
