@@ -75,8 +75,13 @@ void rebasePositions(std::int32_t* p, std::size_t n, std::int32_t shift, std::in
         _mm_storeu_si128(at, _mm_or_si128(_mm_andnot_si128(gone, moved), _mm_and_si128(gone, lost)));
     }
 #endif
-    for (; i < n; ++i) p[i] = p[i] >= shift ? p[i] - shift : none;
+    // Over a pointer range: GCC's -O3 misjudged the indexed tail loop as
+    // running past the end where n is a constant multiple of four.
+    for (std::int32_t *q = p + i, *end = p + n; q != end; ++q) *q = *q >= shift ? *q - shift : none;
 }
+
+// The same for one position.
+void rebasePosition(std::int32_t& p, std::int32_t shift, std::int32_t none) { p = p >= shift ? p - shift : none; }
 
 // Small inputs get small tables: clearing them costs less than the data.
 int hashBitsFor(std::uint64_t sizeHint) {
@@ -313,9 +318,9 @@ void Encoder::slide() {
         }
     }
     rebasePositions(head3_.get(), std::size_t{1} << hash3Bits_, by, kNone);
-    rebasePositions(&nearest3_, 1, by, kNone);
+    rebasePosition(nearest3_, by, kNone);
     rebasePositions(nearest3Ahead_, std::size(nearest3Ahead_), by, kNone);
-    rebasePositions(&nearest4_, 1, by, kNone);
+    rebasePosition(nearest4_, by, kNone);
     if (head4_) rebasePositions(head4_.get(), std::size_t{1} << hash3Bits_, by, kNone);
 }
 
