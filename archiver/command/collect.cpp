@@ -67,7 +67,8 @@ public:
             return "a name with \"..\" in it is refused (it could lead out of the base folder): " + name;
         const std::string relative = join({parts.begin() + static_cast<std::ptrdiff_t>(up), parts.end()});
         if (!relative.empty() && !kept_.selects(relative)) return {};   // left out by --exclude
-        const std::string onDisk = (name.front() == '/' ? "/" : "") + join(parts);
+        std::string onDisk = name.front() == '/' ? "/" : "";
+        onDisk += join(parts);
         const std::string source = noBase ? (onDisk.empty() ? "." : onDisk)
                                         : relative.empty() ? command_.baseFolder : command_.baseFolder + relative;
         struct stat st {};

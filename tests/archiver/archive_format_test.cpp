@@ -288,7 +288,7 @@ TEST_F(ArchiveFixture, TinyFilesAreWrittenAsTheyCome) {
     for (unsigned threads : {1u, 2u}) {
         int fd = ::open(path("tiny.lzh").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
         ArchiveWriter writer(fd, Method::Lh5, false, nullptr, threads);
-        for (unsigned i = 0; i < 500; ++i) ASSERT_EQ(writer.addFile("t" + std::to_string(i), path("tiny.txt")), "");
+        for (unsigned i = 0; i < 500; ++i) ASSERT_EQ(writer.addFile(std::to_string(i) + ".t", path("tiny.txt")), "");
         // At most a few hundred members wait; the rest are in the archive.
         EXPECT_GT(writer.size(), 200u * 40) << threads;
         ASSERT_EQ(writer.finish(), "");
