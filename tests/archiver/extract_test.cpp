@@ -42,8 +42,6 @@ bool haveSamples() {
     return ::stat((samplesDir() + "/manifest.tsv").c_str(), &st) == 0;
 }
 
-const auto bytesOf = ArchiveFixture::bytesOf;
-
 class ExtractTest : public ArchiveFixture {
 protected:
     int run(const std::string& text, std::string* report = nullptr) {
