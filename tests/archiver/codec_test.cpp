@@ -363,6 +363,25 @@ TEST(Encoder, RepeatsAreFoundAfterTheWindowSlides) {
     }
 }
 
+// The cheapest path's rows keep their positions above a base that each
+// slide raises, and are rewritten only every few MiB: repeats must be found,
+// at their true distances, across those rewrites as across the slides. A
+// small alphabet: the latest position by four bytes is then a short match,
+// and the repeat a block back is found only through the rows.
+TEST(Encoder, RowsRewrittenAfterManySlidesStillFindRepeats) {
+    for (Method method : {Method::Lh6, Method::Lh7}) {
+        const std::size_t window = std::size_t{1} << parameters(method).dictionaryBits;
+        const std::vector<std::uint8_t> block = randomData(window - 1000, 8, 13);
+        std::vector<std::uint8_t> data;
+        while (data.size() < (std::size_t{9} << 19) + 777) data.insert(data.end(), block.begin(), block.end());
+        const auto packed = compress(method, data, 65536, defaultEffort(method));
+        EXPECT_LT(packed.size(), block.size() + data.size() / 100) << methodId(method);
+        std::vector<std::uint8_t> out;
+        ASSERT_EQ(decompress(method, packed, data.size(), out), "") << methodId(method);
+        EXPECT_TRUE(out == data) << methodId(method);
+    }
+}
+
 // The stream depends on the input only, not on how it was handed over: a
 // parse that searched less where each piece ended would code the same data
 // differently for a caller that streams it in other pieces.
